@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a fresh Debian machine.
+# Idempotent and quiet: a package already present is not installed again.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export DEBIAN_FRONTEND=noninteractive
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+packages=(
+  # Linux build and tests
+  build-essential cmake ninja-build pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev libminizip-dev libcairo2-dev libpng-dev
+  # archive tools used by the tests to build real archives
+  zip unzip libarchive-tools p7zip-full python3
+  # Windows cross build
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  libz-mingw-w64-dev dpkg-dev
+  # running the Windows build under Wine, headless
+  wine wine64 libgl1-mesa-dri xvfb xdotool x11-apps imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+# minizip for the Windows build is compiled from the sources of Debian's zlib package.
+src_list=/etc/apt/sources.list.d/velmora-deb-src.sources
+need_src=0
+if [ ! -f "$here/.deps/zlib/contrib/minizip/unzip.c" ]; then need_src=1; fi
+if [ "$need_src" -eq 1 ] && [ ! -f "$src_list" ]; then
+  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    "${sudo_cmd[@]}" tee "$src_list" >/dev/null <<SRC
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  fi
+fi
+
+if [ "${#missing[@]}" -gt 0 ] || [ "$need_src" -eq 1 ]; then
+  "${sudo_cmd[@]}" apt-get update -qq >/dev/null
+fi
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+if [ "$need_src" -eq 1 ]; then
+  echo "setup: fetching Debian's zlib sources for minizip"
+  tmp="$(mktemp -d)"
+  (cd "$tmp" && apt-get source -qq --download-only zlib >/dev/null 2>&1 && dpkg-source -x --no-check ./zlib_*.dsc zlib >/dev/null)
+  rm -rf "$here/.deps/zlib"
+  mkdir -p "$here/.deps"
+  mv "$tmp/zlib" "$here/.deps/zlib"
+  rm -rf "$tmp"
+fi
+
+echo "setup: ready"

@@ -1,0 +1,7 @@
+#include "app/app_state.h"
+
+namespace velmora {
+
+AppState appState;
+
+}  // namespace velmora

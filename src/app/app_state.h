@@ -1,0 +1,44 @@
+#pragma once
+// The shell's process-wide record.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ports/handles.h"
+#include "ports/shell.h"
+
+namespace velmora {
+
+// Raw entry names of the theme folders, then archives, found at start-up; entry i belongs to
+// menu command 601 + i.
+using ThemeList = std::vector<std::u16string>;
+
+inline constexpr std::size_t kShellTargetUnits = 1000;
+
+struct AppState {
+    InstanceHandle instance = 0;
+    std::u16string programFolder;  // ends with the path separator
+    WindowHandle mainWindow = 0;
+    MenuHandle trayMenu = 0;
+    IconHandle appIcon = 0;
+    IconHandle playIcon = 0;
+    IconHandle pauseIcon = 0;
+    ThemeList themeList;
+    std::int32_t themeCount = 0;
+    std::u16string currentTheme;
+    NotifyIconRecord trayIcon;
+    bool playing = true;
+    std::int32_t frameRate = 0;
+    WindowHandle timerWindow = 0;
+    std::uintptr_t timerId = 0;
+    std::int32_t timerInterval = 0;
+    std::uint32_t lastTick = 0;
+    float panOffset = 0;
+    float panDirection = 1;
+    std::array<char16_t, kShellTargetUnits> shellTarget = {};
+};
+
+extern AppState appState;
+
+}  // namespace velmora

@@ -1,0 +1,7 @@
+#include "desktop/desktop_host.h"
+
+namespace velmora {
+
+DesktopHost desktopHost;
+
+}  // namespace velmora

@@ -1,0 +1,85 @@
+#pragma once
+// The drawing device: decodes pictures into bitmaps and composes frames off screen, then shows
+// each finished frame on the desktop window with one copy. On Windows it is Direct2D with WIC;
+// on Linux a software surface. The core drives it in the order the desktop host lays down.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ports/handles.h"
+
+namespace velmora {
+
+// Pictures larger than this on either side are refused as undecodable: no theme needs them, and
+// decoding one would allocate without bound.
+inline constexpr std::int32_t kMaxPictureSide = 16384;
+
+struct RectF {
+    float left = 0;
+    float top = 0;
+    float right = 0;
+    float bottom = 0;
+};
+
+// Affine transform in Direct2D's row-vector layout: x' = x*m11 + y*m21 + dx.
+struct Matrix3x2 {
+    float m11 = 1, m12 = 0;
+    float m21 = 0, m22 = 1;
+    float dx = 0, dy = 0;
+    static constexpr Matrix3x2 identity() { return {}; }
+    friend bool operator==(const Matrix3x2&, const Matrix3x2&) = default;
+};
+
+struct ColorF {
+    float r = 0, g = 0, b = 0, a = 1;
+};
+
+// Same values as D2D1_BITMAP_INTERPOLATION_MODE.
+enum class Interpolation : std::int32_t { NearestNeighbor = 0, Linear = 1 };
+
+// A decoded picture living on the device: premultiplied 32-bit BGRA pixels. Destroying it
+// releases it; an ImageFrame owns exactly one.
+class Bitmap {
+public:
+    virtual ~Bitmap() = default;
+    virtual std::int32_t pixelWidth() const = 0;
+    virtual std::int32_t pixelHeight() const = 0;
+};
+
+class GraphicsDevice {
+public:
+    virtual ~GraphicsDevice() = default;
+
+    // Set-up, in the order attachDesktop calls them. Each returns false on failure; the objects
+    // made before a failure stay, the later ones are never made.
+    virtual bool createImagingFactory() = 0;
+    virtual bool createDrawingFactory() = 0;
+    virtual bool createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) = 0;
+    // The off-screen target, compatible with the window target (same size and format), with
+    // aliased (hard-edged) drawing.
+    virtual bool createFrameTarget() = 0;
+
+    // Pictures, decoded by content, frame 0, converted to premultiplied BGRA and created on the
+    // frame target. Null when the file is missing, unreadable, undecodable, larger than
+    // kMaxPictureSide on a side, or when there is no frame target.
+    virtual std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) = 0;
+    virtual std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) = 0;
+
+    // Drawing on the frame target.
+    virtual void beginDraw() = 0;
+    virtual void setTransform(const Matrix3x2& transform) = 0;
+    virtual void clear(const ColorF& color) = 0;
+    // Draws the whole bitmap into dest (left, top, right, bottom) under the current transform.
+    virtual void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) = 0;
+    // Ends drawing; false when the device reports a failure.
+    virtual bool endDraw() = 0;
+
+    // Takes the frame target's bitmap as the frame to show (after a successful endDraw).
+    virtual bool fetchFrameBitmap() = 0;
+    // Copies the fetched frame bitmap onto the window target: begin, draw at the origin at its
+    // own size with opacity 1 and linear interpolation, end (its result is ignored).
+    virtual void presentFrameBitmap() = 0;
+};
+
+}  // namespace velmora

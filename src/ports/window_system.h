@@ -1,0 +1,68 @@
+#pragma once
+// The window system: the program's hidden window and its message loop, timers, message boxes,
+// and the search through other programs' top-level windows. Windows names are kept so that a
+// reader can match each call with the Win32 function that implements it.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "ports/handles.h"
+
+namespace velmora {
+
+// Message numbers the core sends, receives or dispatches (the Win32 values; named apart from
+// the <windows.h> macros so that both can be seen in one file).
+inline constexpr std::uint32_t kWmCreate = 0x0001;
+inline constexpr std::uint32_t kWmDestroy = 0x0002;
+inline constexpr std::uint32_t kWmClose = 0x0010;
+inline constexpr std::uint32_t kWmKeyDown = 0x0100;
+inline constexpr std::uint32_t kWmCommand = 0x0111;
+inline constexpr std::uint32_t kWmTimer = 0x0113;
+inline constexpr std::uint32_t kWmLButtonDown = 0x0201;
+inline constexpr std::uint32_t kWmRButtonDown = 0x0204;
+
+struct WindowClassInfo {
+    std::u16string className;
+    InstanceHandle instance = 0;
+    IconHandle icon = 0;
+    IconHandle smallIcon = 0;
+};
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+
+    // FindWindowW(className, null): a top-level window of that class, whatever its title.
+    virtual WindowHandle findWindow(std::u16string_view className) = 0;
+    // FindWindowExW(parent, childAfter, className, null). A parent of 0 searches top-level
+    // windows, starting after childAfter in the window order (0: from the first).
+    virtual WindowHandle findWindowEx(WindowHandle parent, WindowHandle childAfter, std::u16string_view className) = 0;
+    // SendMessageA: synchronous, no time-out.
+    virtual std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    // EnumWindows: calls visit for every top-level window in the window order while it returns true.
+    virtual void enumWindows(const std::function<bool(WindowHandle)>& visit) = 0;
+    // GetWindowRect, in screen coordinates. An unknown window gives an all-zero rectangle.
+    virtual RectI getWindowRect(WindowHandle window) = 0;
+    virtual bool setForegroundWindow(WindowHandle window) = 0;
+    // MessageBoxW with no owner and MB_OK; returns when the user has closed it.
+    virtual void messageBox(std::u16string_view text, std::u16string_view caption) = 0;
+
+    // The program's own window. The class's window procedure is the core's windowProcedure.
+    virtual bool registerWindowClass(const WindowClassInfo& info) = 0;
+    // CreateWindowExW with no extended style, WS_POPUPWINDOW, CW_USEDEFAULT position and size,
+    // no parent or menu, never shown. WM_CREATE reaches windowProcedure before this returns.
+    virtual WindowHandle createWindow(std::u16string_view className, std::u16string_view title, InstanceHandle instance) = 0;
+    virtual std::intptr_t defWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    // GetMessageW / DispatchMessageW until GetMessageW returns 0; returns the quit code.
+    virtual int runMessageLoop() = 0;
+    virtual void postQuitMessage(int exitCode) = 0;
+
+    // Window timers: ticks arrive as WM_TIMER in the window procedure. Results are ignored.
+    virtual void setTimer(WindowHandle window, std::uintptr_t id, std::uint32_t intervalMs) = 0;
+    virtual void killTimer(WindowHandle window, std::uintptr_t id) = 0;
+
+    virtual PointI getCursorPos() = 0;
+};
+
+}  // namespace velmora

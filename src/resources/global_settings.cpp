@@ -1,0 +1,7 @@
+#include "resources/global_settings.h"
+
+namespace velmora {
+
+GlobalSettings globalSettings;
+
+}  // namespace velmora
