@@ -83,3 +83,21 @@ public:
 };
 
 }  // namespace velmora
+
+namespace velmora {
+
+// A drawing device with no window: frames are composed off screen and can be saved as PNG.
+// The preview tools use it, and the tests compare its pictures.
+class OffscreenGraphicsDevice : public GraphicsDevice {
+public:
+    // Creates the factories and an off-screen frame target of this pixel size, in place of the
+    // window and frame targets.
+    virtual bool createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) = 0;
+    // Writes the last finished frame as a PNG file; false when it cannot.
+    virtual bool writeFramePng(const std::u16string& path) = 0;
+};
+
+// Provided by the platform layer the program is linked with.
+std::unique_ptr<OffscreenGraphicsDevice> createOffscreenGraphicsDevice();
+
+}  // namespace velmora

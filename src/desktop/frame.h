@@ -1,0 +1,10 @@
+#pragma once
+namespace velmora {
+
+// Starts a frame on the off-screen target: identity transform, cleared to opaque black.
+void beginFrame();
+// Ends the frame and copies it to the desktop window; after a failed end the previous frame is
+// shown again.
+void presentFrame();
+
+}  // namespace velmora
