@@ -1,0 +1,152 @@
+#include "app/window_procedure.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/app_state.h"
+#include "app/frame_timer.h"
+#include "app/menu.h"
+#include "app/shell_texts.h"
+#include "desktop/desktop_attach.h"
+#include "ports/platform.h"
+#include "resources/config.h"
+#include "resources/theme_source.h"
+#include "scene/random.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr std::uint32_t kTrayIconFlagIcon = 2;
+
+// True while a frame is drawn or a theme is (re)started. A platform call that runs a message
+// loop of its own may dispatch a timer tick in the middle of either; that tick is dropped
+// rather than drawing a half-loaded theme or nesting a frame in a frame.
+bool sceneBusy = false;
+
+class SceneBusy {
+public:
+    SceneBusy() { sceneBusy = true; }
+    ~SceneBusy() { sceneBusy = false; }
+    SceneBusy(const SceneBusy&) = delete;
+    SceneBusy& operator=(const SceneBusy&) = delete;
+};
+
+void runStartTheme(WindowHandle window, std::optional<std::uint32_t> selection) {
+    SceneBusy busy;
+    startTheme(window, selection);
+}
+
+// Joins the parts into shellTarget, cut to fit with its terminator, and opens it.
+void openShellTarget(std::initializer_list<std::u16string_view> parts) {
+    std::size_t length = 0;
+    const std::size_t capacity = appState.shellTarget.size() - 1;
+    for (std::u16string_view part : parts) {
+        const std::size_t n = std::min(part.size(), capacity - length);
+        std::copy_n(part.begin(), n, appState.shellTarget.begin() + static_cast<std::ptrdiff_t>(length));
+        length += n;
+    }
+    appState.shellTarget[length] = u'\0';
+    platform().shell->shellOpen(std::u16string(appState.shellTarget.data(), length));
+}
+
+void openProgramFile(std::u16string_view fileName) {
+    const char16_t separator[] = {kPathSeparator, u'\0'};
+    openShellTarget({appState.programFolder, separator, fileName});
+}
+
+void onCreate(WindowHandle window) {
+    seedRandom(platform().shell->tickCount());
+    attachDesktop();
+    readConfigSection();
+    if (!appState.currentTheme.empty()) runStartTheme(window, std::nullopt);
+}
+
+std::intptr_t onCommand(WindowHandle window, std::uint32_t id) {
+    if (id >= kFirstThemeCommand && id <= kLastThemeCommand) {
+        // Only the menu's own items are picked; an id without a theme (sent by another
+        // program) leaves the running theme alone.
+        if (id - kFirstThemeCommand >= appState.themeList.size()) return 0;
+        readConfigSection();
+        runStartTheme(window, id);
+        return 1;
+    }
+    switch (id) {
+        case kCommandVisitSite:
+            openShellTarget({u"https://", makerSite});
+            return 1;
+        case kCommandExit:
+            platform().windows->postQuitMessage(0);
+            return 0;
+        case kCommandReload:
+            readConfigSection();
+            runStartTheme(window, std::nullopt);
+            return 1;
+        case kCommandEditConfig:
+            openProgramFile(u"config.txt");
+            return 1;
+        case kCommandViewReadme:
+            openProgramFile(u"readme.txt");
+            return 1;
+        case kCommandProductPage:
+            openShellTarget({u"https://", makerSite, u"/VMA"});
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+void togglePause() {
+    appState.playing = !appState.playing;
+    appState.trayIcon.flags = kTrayIconFlagIcon;
+    appState.trayIcon.icon = appState.playing ? appState.playIcon : appState.pauseIcon;
+    platform().shell->notifyIcon(NotifyIconAction::Modify, appState.trayIcon);
+    appState.lastTick = platform().shell->tickCount();
+}
+
+void openTrayMenu(WindowHandle window) {
+    const PointI pointer = platform().windows->getCursorPos();
+    platform().windows->setForegroundWindow(window);
+    platform().shell->trackPopupMenu(appState.trayMenu, pointer.x, pointer.y, window);
+}
+
+void onTimer() {
+    if (!appState.playing || sceneBusy) return;
+    SceneBusy busy;
+    renderFrame();
+}
+
+}  // namespace
+
+std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    switch (message) {
+        case kWmCreate:
+            onCreate(window);
+            return 0;
+        case kWmDestroy:
+        case kWmClose:
+            platform().windows->postQuitMessage(0);
+            return 0;
+        case kWmKeyDown:
+            return 0;
+        case kWmCommand:
+            return onCommand(window, static_cast<std::uint32_t>(wParam & 0xFFFF));
+        case kWmTimer:
+            onTimer();
+            return 0;
+        case kTrayCallbackMessage:
+            if (lParam == kWmLButtonDown) {
+                togglePause();
+            } else if (lParam == kWmRButtonDown) {
+                openTrayMenu(window);
+            }
+            return 0;
+        default:
+            return platform().windows->defWindowProc(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace velmora
