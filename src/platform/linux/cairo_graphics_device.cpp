@@ -1,0 +1,297 @@
+#include "cairo_graphics_device.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace velmora {
+
+namespace {
+
+// Coordinates handed to cairo stay well inside its 24.8 fixed-point range; anything farther
+// out than this is off every surface we make.
+constexpr double kCoordinateLimit = 1 << 21;
+
+// The largest target we make: cairo's own limit on an image surface's side.
+constexpr std::uint32_t kMaxTargetSide = 32767;
+
+constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+std::uint32_t readBigEndian32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+}
+
+struct MemoryReader {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t offset;
+};
+
+cairo_status_t readFromMemory(void* closure, unsigned char* out, unsigned int length) {
+    auto* reader = static_cast<MemoryReader*>(closure);
+    if (reader->size - reader->offset < length) return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(out, reader->data + reader->offset, length);
+    reader->offset += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+
+cairo_status_t readFromFile(void* closure, unsigned char* out, unsigned int length) {
+    auto* file = static_cast<std::FILE*>(closure);
+    if (std::fread(out, 1, length, file) != length) return CAIRO_STATUS_READ_ERROR;
+    return CAIRO_STATUS_SUCCESS;
+}
+
+cairo_status_t writeToFile(void* closure, const unsigned char* data, unsigned int length) {
+    auto* file = static_cast<std::FILE*>(closure);
+    if (std::fwrite(data, 1, length, file) != length) return CAIRO_STATUS_WRITE_ERROR;
+    return CAIRO_STATUS_SUCCESS;
+}
+
+std::FILE* openFile(const std::u16string& path, const char* mode) {
+    std::filesystem::path native(path);
+    return std::fopen(native.c_str(), mode);
+}
+
+// The picture as premultiplied ARGB32: cairo decodes opaque PNGs to RGB24, whose fourth byte is
+// undefined, and a bitmap of the device always carries a real alpha channel.
+cairo_surface_t* toArgb32(cairo_surface_t* decoded) {
+    if (cairo_image_surface_get_format(decoded) == CAIRO_FORMAT_ARGB32) return decoded;
+    cairo_surface_t* converted = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(decoded),
+                                                            cairo_image_surface_get_height(decoded));
+    if (cairo_surface_status(converted) == CAIRO_STATUS_SUCCESS) {
+        cairo_t* cr = cairo_create(converted);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_surface(cr, decoded, 0, 0);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(converted);
+    }
+    cairo_surface_destroy(decoded);
+    if (cairo_surface_status(converted) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(converted);
+        return nullptr;
+    }
+    return converted;
+}
+
+bool allFinite(const RectF& r) {
+    return std::isfinite(r.left) && std::isfinite(r.top) && std::isfinite(r.right) && std::isfinite(r.bottom);
+}
+
+}  // namespace
+
+CairoBitmap::CairoBitmap(cairo_surface_t* surface) : surface_(surface) {}
+
+CairoBitmap::~CairoBitmap() { cairo_surface_destroy(surface_); }
+
+std::int32_t CairoBitmap::pixelWidth() const { return cairo_image_surface_get_width(surface_); }
+
+std::int32_t CairoBitmap::pixelHeight() const { return cairo_image_surface_get_height(surface_); }
+
+bool readPngHeaderSize(const std::uint8_t* header, std::size_t size, std::uint32_t& width, std::uint32_t& height) {
+    if (size < 24) return false;
+    if (std::memcmp(header, kPngSignature, sizeof kPngSignature) != 0) return false;
+    if (readBigEndian32(header + 8) != 13 || std::memcmp(header + 12, "IHDR", 4) != 0) return false;
+    width = readBigEndian32(header + 16);
+    height = readBigEndian32(header + 20);
+    return true;
+}
+
+CairoGraphicsDevice::~CairoGraphicsDevice() {
+    if (context_ != nullptr) cairo_destroy(context_);
+    if (frame_ != nullptr) cairo_surface_destroy(frame_);
+    if (fetched_ != nullptr) cairo_surface_destroy(fetched_);
+}
+
+bool CairoGraphicsDevice::createImagingFactory() { return true; }
+
+bool CairoGraphicsDevice::createDrawingFactory() { return true; }
+
+bool CairoGraphicsDevice::createWindowTarget(WindowHandle, std::uint32_t, std::uint32_t) { return false; }
+
+bool CairoGraphicsDevice::createFrameTarget() { return frame_ != nullptr; }
+
+bool CairoGraphicsDevice::createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+    if (pixelWidth == 0 || pixelHeight == 0 || pixelWidth > kMaxTargetSide || pixelHeight > kMaxTargetSide) return false;
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(pixelWidth), static_cast<int>(pixelHeight));
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return false;
+    }
+    if (context_ != nullptr) {
+        cairo_destroy(context_);
+        context_ = nullptr;
+    }
+    if (frame_ != nullptr) cairo_surface_destroy(frame_);
+    frame_ = surface;
+    return true;
+}
+
+std::unique_ptr<Bitmap> CairoGraphicsDevice::decode(cairo_read_func_t read, void* closure) {
+    cairo_surface_t* decoded = cairo_image_surface_create_from_png_stream(read, closure);
+    if (cairo_surface_status(decoded) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(decoded);
+        return nullptr;
+    }
+    cairo_surface_t* surface = toArgb32(decoded);
+    if (surface == nullptr) return nullptr;
+    return std::make_unique<CairoBitmap>(surface);
+}
+
+std::unique_ptr<Bitmap> CairoGraphicsDevice::loadPictureFile(const std::u16string& path) {
+    if (frame_ == nullptr) return nullptr;
+    std::FILE* file = openFile(path, "rb");
+    if (file == nullptr) return nullptr;
+    std::uint8_t header[24];
+    std::uint32_t width = 0, height = 0;
+    std::unique_ptr<Bitmap> bitmap;
+    // The size is checked before the decoder sees the file, so a forged header cannot make it
+    // allocate beyond the largest picture we accept.
+    if (std::fread(header, 1, sizeof header, file) == sizeof header && readPngHeaderSize(header, sizeof header, width, height) &&
+        width <= static_cast<std::uint32_t>(kMaxPictureSide) && height <= static_cast<std::uint32_t>(kMaxPictureSide) &&
+        std::fseek(file, 0, SEEK_SET) == 0) {
+        bitmap = decode(readFromFile, file);
+    }
+    std::fclose(file);
+    return bitmap;
+}
+
+std::unique_ptr<Bitmap> CairoGraphicsDevice::loadPictureBytes(const std::uint8_t* data, std::size_t size) {
+    if (frame_ == nullptr || data == nullptr) return nullptr;
+    std::uint32_t width = 0, height = 0;
+    if (!readPngHeaderSize(data, size, width, height)) return nullptr;
+    if (width > static_cast<std::uint32_t>(kMaxPictureSide) || height > static_cast<std::uint32_t>(kMaxPictureSide)) return nullptr;
+    MemoryReader reader{data, size, 0};
+    return decode(readFromMemory, &reader);
+}
+
+void CairoGraphicsDevice::beginDraw() {
+    if (frame_ == nullptr) return;
+    // A fresh context per frame: an error in one frame (cairo's errors are sticky) does not
+    // spoil the next.
+    if (context_ != nullptr) cairo_destroy(context_);
+    context_ = cairo_create(frame_);
+    cairo_set_antialias(context_, CAIRO_ANTIALIAS_NONE);
+    transform_ = Matrix3x2::identity();
+}
+
+void CairoGraphicsDevice::setTransform(const Matrix3x2& transform) { transform_ = transform; }
+
+void CairoGraphicsDevice::clear(const ColorF& color) {
+    if (context_ == nullptr) return;
+    cairo_save(context_);
+    cairo_identity_matrix(context_);
+    cairo_reset_clip(context_);
+    cairo_set_operator(context_, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_rgba(context_, color.r, color.g, color.b, color.a);
+    cairo_paint(context_);
+    cairo_restore(context_);
+}
+
+void CairoGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) {
+    if (context_ == nullptr) return;
+    // Every bitmap drawn here was made by this device.
+    cairo_surface_t* source = static_cast<const CairoBitmap&>(bitmap).surface();
+    const int bitmapWidth = cairo_image_surface_get_width(source);
+    const int bitmapHeight = cairo_image_surface_get_height(source);
+    if (bitmapWidth <= 0 || bitmapHeight <= 0 || !allFinite(dest)) return;
+    const double alpha = std::clamp(static_cast<double>(opacity), 0.0, 1.0);
+    if (!(alpha > 0)) return;  // also NaN
+    double left = dest.left, top = dest.top, right = dest.right, bottom = dest.bottom;
+    const double width = right - left, height = bottom - top;
+    if (width == 0 || height == 0 || !std::isfinite(width) || !std::isfinite(height)) return;
+
+    cairo_matrix_t matrix;
+    cairo_matrix_init(&matrix, transform_.m11, transform_.m12, transform_.m21, transform_.m22, transform_.dx, transform_.dy);
+    cairo_matrix_t inverse = matrix;
+    if (cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS) return;  // a degenerate transform shows nothing
+
+    // Only the part of the rectangle over the target is handed to cairo as the clip, so that
+    // far-off coordinates never reach its fixed-point rasteriser.
+    const double surfaceWidth = cairo_image_surface_get_width(frame_);
+    const double surfaceHeight = cairo_image_surface_get_height(frame_);
+    double clipLeft = std::min(left, right), clipRight = std::max(left, right);
+    double clipTop = std::min(top, bottom), clipBottom = std::max(top, bottom);
+    if (transform_.m12 == 0 && transform_.m21 == 0) {
+        double x0 = -1, y0 = -1, x1 = surfaceWidth + 1, y1 = surfaceHeight + 1;
+        cairo_matrix_transform_point(&inverse, &x0, &y0);
+        cairo_matrix_transform_point(&inverse, &x1, &y1);
+        clipLeft = std::max(clipLeft, std::min(x0, x1));
+        clipRight = std::min(clipRight, std::max(x0, x1));
+        clipTop = std::max(clipTop, std::min(y0, y1));
+        clipBottom = std::min(clipBottom, std::max(y0, y1));
+        if (!(clipLeft < clipRight) || !(clipTop < clipBottom)) return;
+    } else {
+        double xs[4] = {clipLeft, clipRight, clipLeft, clipRight};
+        double ys[4] = {clipTop, clipTop, clipBottom, clipBottom};
+        for (int i = 0; i < 4; ++i) {
+            cairo_matrix_transform_point(&matrix, &xs[i], &ys[i]);
+            if (!(std::fabs(xs[i]) < kCoordinateLimit) || !(std::fabs(ys[i]) < kCoordinateLimit)) return;
+        }
+    }
+
+    cairo_t* cr = context_;
+    cairo_save(cr);
+    cairo_set_matrix(cr, &matrix);
+    cairo_rectangle(cr, clipLeft, clipTop, clipRight - clipLeft, clipBottom - clipTop);
+    cairo_clip(cr);
+    cairo_translate(cr, left, top);
+    cairo_scale(cr, width / bitmapWidth, height / bitmapHeight);
+    cairo_set_source_surface(cr, source, 0, 0);
+    cairo_pattern_t* pattern = cairo_get_source(cr);
+    cairo_pattern_set_filter(pattern, mode == Interpolation::Linear ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
+    // Samples beyond the edge repeat the edge pixels, so a stretched picture does not fade out
+    // towards its border.
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    cairo_paint_with_alpha(cr, alpha);
+    cairo_restore(cr);
+}
+
+bool CairoGraphicsDevice::endDraw() {
+    if (context_ == nullptr) return false;
+    const bool ok = cairo_status(context_) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(context_);
+    context_ = nullptr;
+    cairo_surface_flush(frame_);
+    return ok;
+}
+
+bool CairoGraphicsDevice::fetchFrameBitmap() {
+    if (frame_ == nullptr) return false;
+    const int width = cairo_image_surface_get_width(frame_);
+    const int height = cairo_image_surface_get_height(frame_);
+    if (fetched_ == nullptr || cairo_image_surface_get_width(fetched_) != width || cairo_image_surface_get_height(fetched_) != height) {
+        if (fetched_ != nullptr) cairo_surface_destroy(fetched_);
+        fetched_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+        if (cairo_surface_status(fetched_) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(fetched_);
+            fetched_ = nullptr;
+            return false;
+        }
+    }
+    cairo_surface_flush(frame_);
+    cairo_surface_flush(fetched_);
+    const int stride = cairo_image_surface_get_stride(frame_);
+    std::memcpy(cairo_image_surface_get_data(fetched_), cairo_image_surface_get_data(frame_),
+                static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
+    cairo_surface_mark_dirty(fetched_);
+    return true;
+}
+
+void CairoGraphicsDevice::presentFrameBitmap() {}
+
+bool CairoGraphicsDevice::writeFramePng(const std::u16string& path) {
+    if (fetched_ == nullptr) return false;
+    std::FILE* file = openFile(path, "wb");
+    if (file == nullptr) return false;
+    const bool written = cairo_surface_write_to_png_stream(fetched_, writeToFile, file) == CAIRO_STATUS_SUCCESS;
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
+
+std::unique_ptr<OffscreenGraphicsDevice> createOffscreenGraphicsDevice() { return std::make_unique<CairoGraphicsDevice>(); }
+
+}  // namespace velmora

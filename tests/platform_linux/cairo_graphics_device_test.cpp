@@ -1,0 +1,314 @@
+#include "cairo_graphics_device.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+// Pixels are premultiplied ARGB in one 32-bit word, as cairo keeps them.
+constexpr std::uint32_t argb(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+constexpr std::uint32_t kBlack = argb(255, 0, 0, 0);
+constexpr std::uint32_t kRed = argb(255, 255, 0, 0);
+constexpr std::uint32_t kGreen = argb(255, 0, 255, 0);
+constexpr std::uint32_t kBlue = argb(255, 0, 0, 255);
+constexpr std::uint32_t kWhite = argb(255, 255, 255, 255);
+
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
+    out->insert(out->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// A PNG file of the given pixels, made with cairo's writer.
+std::vector<std::uint8_t> makePng(int width, int height, const std::vector<std::uint32_t>& pixels,
+                                  cairo_format_t format = CAIRO_FORMAT_ARGB32) {
+    cairo_surface_t* surface = cairo_image_surface_create(format, width, height);
+    cairo_surface_flush(surface);
+    auto* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t value = pixels.empty() ? kWhite : pixels[static_cast<std::size_t>(y * width + x)];
+            *reinterpret_cast<std::uint32_t*>(data + y * stride + x * 4) = value;
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    std::vector<std::uint8_t> png;
+    EXPECT_EQ(cairo_surface_write_to_png_stream(surface, appendBytes, &png), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(surface);
+    return png;
+}
+
+std::uint32_t pixelAt(cairo_surface_t* surface, int x, int y) {
+    cairo_surface_flush(surface);
+    const auto* data = cairo_image_surface_get_data(surface);
+    return *reinterpret_cast<const std::uint32_t*>(data + y * cairo_image_surface_get_stride(surface) + x * 4);
+}
+
+std::uint32_t pixelAt(const Bitmap& bitmap, int x, int y) {
+    return pixelAt(static_cast<const CairoBitmap&>(bitmap).surface(), x, y);
+}
+
+int channel(std::uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
+
+// Every channel within tolerance.
+::testing::AssertionResult near(std::uint32_t actual, std::uint32_t expected, int tolerance = 1) {
+    for (int shift : {24, 16, 8, 0}) {
+        if (std::abs(channel(actual, shift) - channel(expected, shift)) > tolerance) {
+            char text[96];
+            std::snprintf(text, sizeof text, "pixel %08X, expected %08X (+-%d)", actual, expected, tolerance);
+            return ::testing::AssertionFailure() << text;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+class CairoDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(device.createOffscreenTarget(10, 10)); }
+
+    std::unique_ptr<Bitmap> load(const std::vector<std::uint8_t>& png) { return device.loadPictureBytes(png.data(), png.size()); }
+
+    // Draws one bitmap on a frame cleared to the colour, and fetches the frame.
+    void drawFrame(const Bitmap& bitmap, RectF dest, float opacity, Interpolation mode,
+                   const Matrix3x2& transform = Matrix3x2::identity(), ColorF background = {0, 0, 0, 1}) {
+        device.beginDraw();
+        device.clear(background);
+        device.setTransform(transform);
+        device.drawBitmap(bitmap, dest, opacity, mode);
+        device.setTransform(Matrix3x2::identity());
+        ASSERT_TRUE(device.endDraw());
+        ASSERT_TRUE(device.fetchFrameBitmap());
+    }
+
+    std::uint32_t frame(int x, int y) { return pixelAt(device.fetchedFrame(), x, y); }
+
+    std::filesystem::path tempFile(const char* name) {
+        return std::filesystem::temp_directory_path() / (std::string("velmora_cairo_") + std::to_string(::getpid()) + "_" + name);
+    }
+
+    CairoGraphicsDevice device;
+};
+
+// A 4x4 picture whose pixels all differ, so that any misplaced sample shows.
+std::vector<std::uint32_t> quadrantPixels() {
+    std::vector<std::uint32_t> pixels(16);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) pixels[static_cast<std::size_t>(y * 4 + x)] = argb(255, 40 + x * 60, 40 + y * 60, 100);
+    return pixels;
+}
+
+TEST_F(CairoDeviceTest, DecodesToPremultipliedArgbFromBytesAndFile) {
+    const std::vector<std::uint32_t> pixels = {kRed, argb(128, 128, 0, 0), argb(0, 0, 0, 0), kBlue};
+    const auto png = makePng(2, 2, pixels);
+
+    auto bitmap = load(png);
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(bitmap->pixelWidth(), 2);
+    EXPECT_EQ(bitmap->pixelHeight(), 2);
+    EXPECT_TRUE(near(pixelAt(*bitmap, 0, 0), kRed, 0));
+    EXPECT_TRUE(near(pixelAt(*bitmap, 1, 0), argb(128, 128, 0, 0)));
+    EXPECT_EQ(pixelAt(*bitmap, 0, 1), 0u);
+    EXPECT_TRUE(near(pixelAt(*bitmap, 1, 1), kBlue, 0));
+
+    const auto path = tempFile("picture.png");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    auto fromFile = device.loadPictureFile(path.u16string());
+    std::filesystem::remove(path);
+    ASSERT_NE(fromFile, nullptr);
+    EXPECT_EQ(fromFile->pixelWidth(), 2);
+    EXPECT_TRUE(near(pixelAt(*fromFile, 1, 0), argb(128, 128, 0, 0)));
+
+    // An opaque picture (no alpha channel in the file) gets a real, opaque alpha channel.
+    auto opaque = load(makePng(1, 1, {argb(255, 10, 20, 30)}, CAIRO_FORMAT_RGB24));
+    ASSERT_NE(opaque, nullptr);
+    EXPECT_EQ(pixelAt(*opaque, 0, 0), argb(255, 10, 20, 30));
+}
+
+TEST_F(CairoDeviceTest, RefusesPicturesAboveTheSideLimit) {
+    const auto largest = makePng(kMaxPictureSide, 1, {});
+    const auto tooWide = makePng(kMaxPictureSide + 1, 1, {});
+    const auto tooHigh = makePng(1, kMaxPictureSide + 1, {});
+    EXPECT_NE(load(largest), nullptr);
+    EXPECT_EQ(load(tooWide), nullptr);
+    EXPECT_EQ(load(tooHigh), nullptr);
+
+    const auto path = tempFile("wide.png");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(tooWide.data()), static_cast<std::streamsize>(tooWide.size()));
+    EXPECT_EQ(device.loadPictureFile(path.u16string()), nullptr);
+    std::filesystem::remove(path);
+
+    // A forged header claiming a huge size is refused before anything is decoded.
+    auto forged = makePng(1, 1, {});
+    forged[16] = forged[17] = forged[20] = forged[21] = 0x7F;
+    EXPECT_EQ(load(forged), nullptr);
+}
+
+TEST_F(CairoDeviceTest, BrokenPicturesGiveNoBitmap) {
+    const auto png = makePng(4, 4, quadrantPixels());
+    const std::vector<std::uint8_t> truncated(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2));
+    EXPECT_EQ(load(truncated), nullptr);
+    const std::vector<std::uint8_t> headerOnly(png.begin(), png.begin() + 24);
+    EXPECT_EQ(load(headerOnly), nullptr);
+    std::vector<std::uint8_t> corrupt = png;
+    for (std::size_t i = 40; i < corrupt.size() - 12; ++i) corrupt[i] ^= 0x5A;
+    EXPECT_EQ(load(corrupt), nullptr);
+    const std::vector<std::uint8_t> garbage = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'};
+    EXPECT_EQ(load(garbage), nullptr);
+    EXPECT_EQ(device.loadPictureBytes(nullptr, 0), nullptr);
+    EXPECT_EQ(device.loadPictureFile(u"/nonexistent/velmora/picture.png"), nullptr);
+
+    // Without a frame target there is nothing to create pictures on.
+    CairoGraphicsDevice bare;
+    EXPECT_FALSE(bare.createFrameTarget());
+    EXPECT_EQ(bare.loadPictureBytes(png.data(), png.size()), nullptr);
+}
+
+TEST_F(CairoDeviceTest, NearestScalingRepeatsEachSourcePixel) {
+    const auto pixels = quadrantPixels();
+    auto bitmap = load(makePng(4, 4, pixels));
+    ASSERT_NE(bitmap, nullptr);
+    drawFrame(*bitmap, {1, 1, 9, 9}, 1.0f, Interpolation::NearestNeighbor);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 10; ++x) {
+            const bool inside = x >= 1 && x < 9 && y >= 1 && y < 9;
+            const std::uint32_t expected = inside ? pixels[static_cast<std::size_t>((y - 1) / 2 * 4 + (x - 1) / 2)] : kBlack;
+            EXPECT_TRUE(near(frame(x, y), expected, 0)) << "at " << x << "," << y;
+        }
+    }
+}
+
+TEST_F(CairoDeviceTest, LinearScalingInterpolatesAndKeepsEdges) {
+    auto bitmap = load(makePng(2, 1, {kBlack, kWhite}));
+    ASSERT_NE(bitmap, nullptr);
+    drawFrame(*bitmap, {0, 0, 4, 2}, 1.0f, Interpolation::Linear, Matrix3x2::identity(), {1, 0, 0, 1});
+    // Sample centres fall at source x 0.25, 0.75, 1.25 and 1.75; the outer ones are padded
+    // with the edge pixel instead of fading into transparency.
+    const int expected[4] = {0, 64, 191, 255};
+    for (int x = 0; x < 4; ++x) {
+        for (int y = 0; y < 2; ++y) {
+            const auto v = static_cast<std::uint32_t>(expected[x]);
+            EXPECT_TRUE(near(frame(x, y), argb(255, v, v, v), 2)) << "at " << x << "," << y;
+        }
+    }
+    EXPECT_EQ(frame(4, 0), kRed);
+    EXPECT_EQ(frame(0, 2), kRed);
+}
+
+TEST_F(CairoDeviceTest, OpacityScalesAllFourPremultipliedChannels) {
+    auto bitmap = load(makePng(1, 1, {kWhite}));
+    ASSERT_NE(bitmap, nullptr);
+    drawFrame(*bitmap, {0, 0, 2, 2}, 0.5f, Interpolation::NearestNeighbor);
+    EXPECT_TRUE(near(frame(0, 0), argb(255, 128, 128, 128)));
+
+    drawFrame(*bitmap, {0, 0, 2, 2}, 0.25f, Interpolation::NearestNeighbor, Matrix3x2::identity(), {0, 0, 0, 0});
+    EXPECT_TRUE(near(frame(1, 1), argb(64, 64, 64, 64)));
+    EXPECT_EQ(frame(2, 2), 0u);
+
+    // Out-of-range and undefined opacities are clamped: above 1 is opaque, NaN draws nothing.
+    drawFrame(*bitmap, {0, 0, 2, 2}, 7.0f, Interpolation::NearestNeighbor);
+    EXPECT_EQ(frame(0, 0), kWhite);
+    drawFrame(*bitmap, {0, 0, 2, 2}, std::numeric_limits<float>::quiet_NaN(), Interpolation::NearestNeighbor);
+    EXPECT_EQ(frame(0, 0), kBlack);
+}
+
+TEST_F(CairoDeviceTest, MirrorTransformFlipsAboutTheRectangleCentre) {
+    auto bitmap = load(makePng(2, 1, {kRed, kBlue}));
+    ASSERT_NE(bitmap, nullptr);
+    // The mirror the scene uses: x' = c + k (x - c), with the centre c of the rectangle 2..6.
+    const float c = 4.0f;
+    Matrix3x2 mirror{-1, 0, 0, 1, c - -1 * c, 0};
+    drawFrame(*bitmap, {2, 0, 6, 1}, 1.0f, Interpolation::NearestNeighbor, mirror);
+    EXPECT_EQ(frame(1, 0), kBlack);
+    EXPECT_EQ(frame(2, 0), kBlue);
+    EXPECT_EQ(frame(3, 0), kBlue);
+    EXPECT_EQ(frame(4, 0), kRed);
+    EXPECT_EQ(frame(5, 0), kRed);
+    EXPECT_EQ(frame(6, 0), kBlack);
+
+    // Half way through a turn (k = 0.5) the picture is drawn at half width about the centre.
+    Matrix3x2 half{0.5f, 0, 0, 1, c - 0.5f * c, 0};
+    drawFrame(*bitmap, {2, 0, 6, 1}, 1.0f, Interpolation::NearestNeighbor, half);
+    EXPECT_EQ(frame(2, 0), kBlack);
+    EXPECT_EQ(frame(3, 0), kRed);
+    EXPECT_EQ(frame(4, 0), kBlue);
+    EXPECT_EQ(frame(5, 0), kBlack);
+
+    // At k = 0 nothing shows, and the frame is still good.
+    Matrix3x2 flat{0, 0, 0, 1, c, 0};
+    drawFrame(*bitmap, {2, 0, 6, 1}, 1.0f, Interpolation::NearestNeighbor, flat);
+    for (int x = 0; x < 10; ++x) EXPECT_EQ(frame(x, 0), kBlack);
+}
+
+TEST_F(CairoDeviceTest, DegenerateAndFarOffRectanglesAreSafe) {
+    auto bitmap = load(makePng(1, 1, {kGreen}));
+    ASSERT_NE(bitmap, nullptr);
+    const float inf = std::numeric_limits<float>::infinity();
+    device.beginDraw();
+    device.clear({0, 0, 0, 1});
+    device.drawBitmap(*bitmap, {1e9f, 0, 1e9f + 4, 4}, 1.0f, Interpolation::NearestNeighbor);
+    device.drawBitmap(*bitmap, {3, 3, 3, 8}, 1.0f, Interpolation::NearestNeighbor);
+    device.drawBitmap(*bitmap, {0, 0, inf, 4}, 1.0f, Interpolation::Linear);
+    device.drawBitmap(*bitmap, {0, std::numeric_limits<float>::quiet_NaN(), 4, 4}, 1.0f, Interpolation::Linear);
+    ASSERT_TRUE(device.endDraw());
+    ASSERT_TRUE(device.fetchFrameBitmap());
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) ASSERT_EQ(frame(x, y), kBlack);
+
+    // A rectangle reaching far past the target on both sides covers all of it.
+    drawFrame(*bitmap, {-1e8f, -1e8f, 1e8f, 1e8f}, 1.0f, Interpolation::NearestNeighbor);
+    EXPECT_EQ(frame(0, 0), kGreen);
+    EXPECT_EQ(frame(9, 9), kGreen);
+}
+
+TEST_F(CairoDeviceTest, WritesTheFetchedFrameAsPng) {
+    const auto path = tempFile("frame.png");
+    EXPECT_FALSE(device.writeFramePng(path.u16string()));  // nothing fetched yet
+
+    auto bitmap = load(makePng(4, 4, quadrantPixels()));
+    ASSERT_NE(bitmap, nullptr);
+    drawFrame(*bitmap, {2, 2, 6, 6}, 1.0f, Interpolation::NearestNeighbor);
+    // Drawing after the fetch does not change what is written.
+    device.beginDraw();
+    device.clear({1, 1, 1, 1});
+    ASSERT_TRUE(device.endDraw());
+
+    ASSERT_TRUE(device.writeFramePng(path.u16string()));
+    auto written = device.loadPictureFile(path.u16string());
+    std::filesystem::remove(path);
+    ASSERT_NE(written, nullptr);
+    EXPECT_EQ(written->pixelWidth(), 10);
+    EXPECT_EQ(pixelAt(*written, 0, 0), kBlack);
+    EXPECT_EQ(pixelAt(*written, 2, 2), quadrantPixels()[0]);
+    EXPECT_EQ(pixelAt(*written, 5, 5), quadrantPixels()[15]);
+
+    EXPECT_FALSE(device.writeFramePng(u"/nonexistent/velmora/frame.png"));
+}
+
+TEST(CairoDeviceSetupTest, HasNoWindowTarget) {
+    auto device = createOffscreenGraphicsDevice();
+    ASSERT_NE(device, nullptr);
+    EXPECT_TRUE(device->createImagingFactory());
+    EXPECT_TRUE(device->createDrawingFactory());
+    EXPECT_FALSE(device->createWindowTarget(1, 100, 100));
+    EXPECT_FALSE(device->endDraw());  // no frame begun
+    EXPECT_FALSE(device->createOffscreenTarget(0, 10));
+    EXPECT_TRUE(device->createOffscreenTarget(3, 2));
+    EXPECT_TRUE(device->createFrameTarget());
+    device->presentFrameBitmap();  // nothing to present to; must not fail
+}
+
+}  // namespace
+}  // namespace velmora
