@@ -6,10 +6,17 @@
 
 namespace velmora {
 
+inline constexpr std::uintptr_t kFrameTimerId = 1000;
+
 // Stops the frame timer, picks the theme (a menu command id 601..699, or none to keep
-// currentTheme), loads it, resets the pan and the tick, and restarts the timer on window.
+// currentTheme), loads it, resets the pan and the tick, and restarts the timer on window. A
+// selection with no theme list entry does nothing at all: the running theme and timer stay.
 void startTheme(WindowHandle window, std::optional<std::uint32_t> selection = std::nullopt);
-// One frame: pan, animate by the elapsed ticks, draw, present.
+// One frame: pan, animate by the elapsed ticks, draw, present. The caller calls it only while
+// playing. Without an off-screen target the scene still animates but nothing is drawn.
 void renderFrame();
+
+// The pan step of one frame at tick now (lastTick still holds the previous frame's tick).
+void stepPan(std::uint32_t now);
 
 }  // namespace velmora
