@@ -107,3 +107,50 @@ std::string encodeUtf8(std::u16string_view text) {
 }
 
 }  // namespace velmora
+
+namespace velmora {
+
+namespace {
+
+// Pieces of the runtime's line reads: a 16-unit buffer holds at most 15 units and a read stops
+// after a line feed. Each piece is appended as a C string, so whatever follows a NUL within its
+// piece is lost.
+constexpr int kLineReadUnits = 15;
+
+}  // namespace
+
+std::u16string decodeTextFile(const std::uint8_t* data, std::size_t size) {
+    std::u16string decoded;
+    if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
+        decoded = decodeUtf8(data + 3, size - 3);
+    } else if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
+        decoded.reserve((size - 2) / 2);
+        for (std::size_t i = 2; i + 1 < size; i += 2)
+            decoded += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+    } else if (size >= 2 && data[0] == 0xFE && data[1] == 0xFF) {
+        return {};
+    } else {
+        decoded = decodeUtf8(data, size);
+    }
+
+    std::u16string text;
+    text.reserve(decoded.size());
+    int pieceLength = 0;
+    bool afterNul = false;
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        char16_t c = decoded[i];
+        if (c == u'\r' && i + 1 < decoded.size() && decoded[i + 1] == u'\n') {
+            c = u'\n';
+            ++i;
+        }
+        if (c == 0) afterNul = true;
+        if (!afterNul) text += c;
+        if (++pieceLength == kLineReadUnits || c == u'\n') {
+            pieceLength = 0;
+            afterNul = false;
+        }
+    }
+    return text;
+}
+
+}  // namespace velmora

@@ -12,6 +12,10 @@ namespace velmora {
 // with it so that they name the same file on every platform.
 inline constexpr char16_t kPathSeparator = static_cast<char16_t>(std::filesystem::path::preferred_separator);
 
+// A folder text file larger than this reads as empty text: no theme.txt or config.txt comes
+// near it, and a huge file must not exhaust memory.
+inline constexpr std::uintmax_t kMaxTextFileSize = 16u * 1024u * 1024u;
+
 struct ThemeSource {
     std::u16string path;
     bool isArchive = false;  // exactly when path ends with ".zip" (case-sensitive)
@@ -19,18 +23,22 @@ struct ThemeSource {
 
 // A source for a path, deciding archive or folder from the name alone.
 ThemeSource makeThemeSource(std::u16string path);
-// programFolder + separator + "themes" + separator + name.
+// programFolder + "themes" + separator + name (programFolder ends with the separator; one is
+// added when it does not).
 ThemeSource themeSourceFor(const std::u16string& themeName);
 // The program folder as a source (config.txt is read from it).
 ThemeSource programFolderSource();
 // path + separator + member.
 std::u16string memberPath(const ThemeSource& source, const std::u16string& member);
-// The whole member as text; empty when it cannot be read.
+// The whole member as text; empty when it cannot be read. Folder files are decoded as
+// decodeTextFile describes (byte-order marks, CR LF, NUL); archive members by readArchiveText.
 std::u16string readText(const ThemeSource& source, const std::u16string& member);
-// The whole uncompressed member of an archive source; empty when absent or unreadable.
+// The whole uncompressed member of an archive source; empty when absent or unreadable, and for
+// a folder source (its pictures are opened through memberPath).
 std::vector<std::uint8_t> readBytes(const ThemeSource& source, const std::u16string& member);
 
-// A native file-system path for a UTF-16 path.
+// A native file-system path for a UTF-16 path (UTF-8 on POSIX systems; an unpaired surrogate
+// becomes U+FFFD there).
 std::filesystem::path nativePath(const std::u16string& path);
 
 }  // namespace velmora

@@ -1,0 +1,88 @@
+#include "resources/theme_source.h"
+
+#include <fstream>
+#include <system_error>
+#include <type_traits>
+#include <utility>
+
+#include "app/app_state.h"
+#include "resources/archive_reader.h"
+#include "resources/text_decoding.h"
+
+namespace velmora {
+
+namespace {
+
+// The whole file, or nothing when it cannot be opened or read or is larger than the cap.
+bool readFolderFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) {
+    std::ifstream file;
+    try {
+        file.open(nativePath(path), std::ios::binary);
+    } catch (...) {
+        return false;
+    }
+    if (!file) return false;
+    // Read up to one byte past the cap, so that a larger file is recognised without trusting a
+    // size the file system reports ahead of the read.
+    constexpr std::size_t kChunk = 64 * 1024;
+    while (file) {
+        const std::size_t done = bytes.size();
+        if (done > kMaxTextFileSize) return false;
+        bytes.resize(done + kChunk);
+        file.read(reinterpret_cast<char*>(bytes.data() + done), static_cast<std::streamsize>(kChunk));
+        const std::streamsize got = file.gcount();
+        bytes.resize(done + static_cast<std::size_t>(got < 0 ? 0 : got));
+    }
+    if (file.bad() || bytes.size() > kMaxTextFileSize) return false;
+    return true;
+}
+
+}  // namespace
+
+ThemeSource makeThemeSource(std::u16string path) {
+    ThemeSource source;
+    source.isArchive = path.size() >= 4 && path.compare(path.size() - 4, 4, u".zip") == 0;
+    source.path = std::move(path);
+    return source;
+}
+
+ThemeSource themeSourceFor(const std::u16string& themeName) {
+    std::u16string path = appState.programFolder;
+    if (!path.empty() && path.back() != kPathSeparator) path += kPathSeparator;
+    path += u"themes";
+    path += kPathSeparator;
+    path += themeName;
+    return makeThemeSource(std::move(path));
+}
+
+ThemeSource programFolderSource() { return makeThemeSource(appState.programFolder); }
+
+std::u16string memberPath(const ThemeSource& source, const std::u16string& member) {
+    std::u16string path = source.path;
+    path += kPathSeparator;
+    path += member;
+    return path;
+}
+
+std::u16string readText(const ThemeSource& source, const std::u16string& member) {
+    if (source.isArchive) return readArchiveText(source.path, member);
+    std::vector<std::uint8_t> bytes;
+    if (!readFolderFile(memberPath(source, member), bytes)) return {};
+    return decodeTextFile(bytes.data(), bytes.size());
+}
+
+std::vector<std::uint8_t> readBytes(const ThemeSource& source, const std::u16string& member) {
+    if (!source.isArchive) return {};
+    return readArchiveBytes(source.path, member);
+}
+
+std::filesystem::path nativePath(const std::u16string& path) {
+    using Native = std::filesystem::path::value_type;
+    if constexpr (std::is_same_v<Native, wchar_t> && sizeof(wchar_t) == sizeof(char16_t)) {
+        return std::filesystem::path(std::wstring(path.begin(), path.end()));
+    } else {
+        return std::filesystem::path(encodeUtf8(path));
+    }
+}
+
+}  // namespace velmora
