@@ -1,0 +1,30 @@
+#pragma once
+// The window system over the Win32 user interface: the program's hidden window, its message
+// loop and timers, message boxes, and the search through the shell's top-level windows.
+#include "ports/window_system.h"
+
+namespace velmora::win32 {
+
+class Win32WindowSystem final : public WindowSystem {
+public:
+    WindowHandle findWindow(std::u16string_view className) override;
+    WindowHandle findWindowEx(WindowHandle parent, WindowHandle childAfter, std::u16string_view className) override;
+    std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void enumWindows(const std::function<bool(WindowHandle)>& visit) override;
+    RectI getWindowRect(WindowHandle window) override;
+    bool setForegroundWindow(WindowHandle window) override;
+    void messageBox(std::u16string_view text, std::u16string_view caption) override;
+
+    bool registerWindowClass(const WindowClassInfo& info) override;
+    WindowHandle createWindow(std::u16string_view className, std::u16string_view title, InstanceHandle instance) override;
+    std::intptr_t defWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    int runMessageLoop() override;
+    void postQuitMessage(int exitCode) override;
+
+    void setTimer(WindowHandle window, std::uintptr_t id, std::uint32_t intervalMs) override;
+    void killTimer(WindowHandle window, std::uintptr_t id) override;
+
+    PointI getCursorPos() override;
+};
+
+}  // namespace velmora::win32
