@@ -32,6 +32,10 @@ struct Tween {
     float delayRate = 0;
 };
 
+// The state parseTheme gives every character's appear and turn tweens; mode is set when the
+// tween is started.
+inline constexpr Tween kIdleTween{1.0f, 0.0f, 0.0f, 0, 0.0f, 0.0f};
+
 struct ThemeParams {
     float width = -1.0f;
     float ycollider = 40.0f;
