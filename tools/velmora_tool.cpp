@@ -1,30 +1,66 @@
 // velmora-tool: checks, renders and traces themes from the command line.
 #include <cstdio>
-#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "tool_support.h"
 
 namespace {
 
-void printUsage(std::FILE* out) {
-    std::fputs(
-        "usage: velmora-tool <command> [options]\n"
-        "\n"
-        "commands:\n"
-        "  check [--root DIR] [THEME...]   report the problems of themes\n",
-        out);
-}
+const char kUsage[] =
+    "usage: velmora-tool <command> [options]\n"
+    "\n"
+    "commands:\n"
+    "  check [--root DIR] [THEME...]\n"
+    "      Reads config.txt and each theme (all of DIR/themes by default) with its pictures and\n"
+    "      reports every problem with its file and line. Exit 0 without errors, 1 with errors.\n"
+    "\n"
+    "  render --root DIR [--theme NAME] --desktop WxH|L,T,W,H --out DIR\n"
+    "         [--seed N] [--fps N] [--frames K | --seconds S]\n"
+    "      Renders frames of a theme as the player shows them, to DIR/frame_0001.png and on.\n"
+    "      Without --theme, config.txt's default_theme is shown; --fps overrides its fps;\n"
+    "      the default is 3 seconds with seed 1.\n"
+    "\n"
+    "  trace --root DIR --theme NAME --seed S --desktop WxH|L,T,W,H --ticks T0,T1,...,Tn\n"
+    "      Loads the theme at tick T0 and renders one frame at each later tick, printing the\n"
+    "      scene's numbers and every picture drawn as JSON Lines.\n"
+    "\n"
+    "  --help   this text\n"
+    "\n"
+    "DIR is a program folder: it holds config.txt and the folder themes.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        printUsage(stderr);
+    std::vector<std::string> words(argv + 1, argv + argc);
+    if (words.empty()) {
+        std::fputs(kUsage, stderr);
         return 2;
     }
-    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        printUsage(stdout);
+    const std::string command = words.front();
+    words.erase(words.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
         return 0;
     }
-    std::fprintf(stderr, "velmora-tool: unknown command '%s'\n", argv[1]);
-    printUsage(stderr);
-    return 2;
+    for (const std::string& word : words) {
+        if (word == "--help" || word == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    try {
+        if (command == "check") return velmora::tool::runCheck(words);
+        if (command == "render") return velmora::tool::runRender(words);
+        if (command == "trace") return velmora::tool::runTrace(words);
+        throw velmora::tool::UsageError("unknown command '" + command + "'");
+    } catch (const velmora::tool::UsageError& error) {
+        std::fprintf(stderr, "velmora-tool: %s\n(velmora-tool --help shows the usage)\n", error.what());
+        return 2;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "velmora-tool: %s\n", error.what());
+        return 1;
+    }
 }

@@ -1,0 +1,221 @@
+// check: everything a theme's author needs to know about config.txt and the installed themes,
+// with file and line. It loads each theme the way the player does (settings, theme.txt,
+// pictures) and then explains every picture that did not load.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "app/app_state.h"
+#include "commands.h"
+#include "desktop/desktop_host.h"
+#include "resources/archive_reader.h"
+#include "resources/config.h"
+#include "resources/image_loading.h"
+#include "resources/theme_source.h"
+#include "theme/parse_theme.h"
+#include "theme/text_format.h"
+#include "theme/theme_model.h"
+#include "theme_lint.h"
+#include "theme_pictures.h"
+#include "tool_support.h"
+
+namespace velmora::tool {
+
+namespace {
+
+constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+std::uint32_t bigEndian32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+}
+
+// Why a picture whose bytes are at hand did not load, from its first 24 bytes; empty when the
+// header looks sound (the picture data itself must then be damaged).
+std::string headerProblem(const std::uint8_t* bytes, std::size_t size) {
+    if (size < 24 || std::memcmp(bytes, kPngSignature, 8) != 0) return "is not a PNG file";
+    if (bigEndian32(bytes + 8) != 13 || std::memcmp(bytes + 12, "IHDR", 4) != 0) return "is a damaged PNG file (no image header)";
+    const std::uint32_t width = bigEndian32(bytes + 16), height = bigEndian32(bytes + 20);
+    if (width > static_cast<std::uint32_t>(kMaxPictureSide) || height > static_cast<std::uint32_t>(kMaxPictureSide)) {
+        return "is " + std::to_string(width) + "x" + std::to_string(height) + " pixels; pictures larger than " +
+               std::to_string(kMaxPictureSide) + " pixels on a side are refused";
+    }
+    return {};
+}
+
+struct ThemeCheck {
+    std::string shownName;  // "themes/NAME"
+    std::vector<Problem> problems;
+};
+
+class Checker {
+public:
+    Checker(std::string root, bool canDecode) : root_(std::move(root)), canDecode_(canDecode) {}
+
+    ThemeCheck checkTheme(const std::u16string& name) {
+        ThemeCheck result;
+        result.shownName = "themes/" + toUtf8(name);
+        const ThemeSource source = themeSourceFor(name);
+        const std::string textFile = result.shownName + "/theme.txt";
+        auto& out = result.problems;
+
+        std::error_code ec;
+        if (!std::filesystem::exists(nativePath(source.path), ec)) {
+            out.push_back({true, result.shownName, 0, "there is no theme folder or archive of this name"});
+            return result;
+        }
+        if (source.isArchive) {
+            ArchiveStatus status = ArchiveStatus::Ok;
+            readArchiveText(source.path, u"theme.txt", &status);
+            if (status == ArchiveStatus::NotFound) {
+                out.push_back({true, result.shownName, 0, "the archive has no theme.txt at its root"});
+                return result;
+            }
+            if (status != ArchiveStatus::Ok) {
+                out.push_back({true, textFile, 0, std::string("cannot be read from the archive: ") + archiveStatusText(status)});
+                if (status == ArchiveStatus::CannotOpen || status == ArchiveStatus::NotZip) return result;
+            }
+        } else if (!std::filesystem::is_directory(nativePath(source.path), ec)) {
+            out.push_back({true, result.shownName, 0, "is neither a folder nor a .zip archive (archive names end in lower-case .zip)"});
+            return result;
+        } else if (!std::filesystem::exists(nativePath(memberPath(source, u"theme.txt")), ec)) {
+            out.push_back({true, textFile, 0, "is missing"});
+            return result;
+        }
+
+        appState.currentTheme = name;
+        loadedTheme = name;
+        readGlobalSettings();
+        std::vector<ParseDiagnostic> diagnostics;
+        int stoppedAt = 0;
+        try {
+            parseTheme(&diagnostics);
+        } catch (const NumberError& error) {
+            stoppedAt = error.line > 0 ? error.line : -1;
+        }
+        bool stopNoted = false;
+        for (const ParseDiagnostic& d : diagnostics) {
+            std::string message = d.message;
+            const bool error = d.severity == ParseDiagnostic::Severity::Error;
+            if (error && d.line == stoppedAt && !stopNoted) {
+                message += " (the player reads no further lines)";
+                stopNoted = true;
+            }
+            out.push_back({error, textFile, d.line, message});
+        }
+        if (stoppedAt != 0 && !stopNoted) {
+            out.push_back({true, textFile, stoppedAt > 0 ? stoppedAt : 0, "a bad number stops the reading here"});
+        }
+        PictureLines pictureLines;
+        lintThemeText(readText(source, u"theme.txt"), textFile, stoppedAt > 0 ? stoppedAt : 0, out, &pictureLines);
+
+        loadThemeImages();
+        for (const NamedPicture& picture : namedPictures(theme)) {
+            if (picture.frame->bitmap) continue;
+            std::string why = explainPicture(source, picture.member);
+            if (why.empty()) continue;
+            auto line = pictureLines.find(picture.role);
+            out.push_back({true, textFile, line != pictureLines.end() ? line->second : 0,
+                           picture.role + ": picture " + toUtf8(picture.member) + " " + why});
+        }
+        return result;
+    }
+
+private:
+    std::string explainPicture(const ThemeSource& source, const std::u16string& member) {
+        std::vector<std::uint8_t> bytes;
+        if (source.isArchive) {
+            ArchiveStatus status = ArchiveStatus::Ok;
+            bytes = readArchiveBytes(source.path, member, &status);
+            if (status == ArchiveStatus::NotFound) return "is missing from the archive";
+            if (status != ArchiveStatus::Ok) return std::string("cannot be read from the archive: ") + archiveStatusText(status);
+        } else {
+            const std::filesystem::path path = nativePath(memberPath(source, member));
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(path, ec)) return "is missing";
+            std::FILE* file = openForReading(path);
+            if (file == nullptr) return "cannot be opened";
+            bytes.resize(24);
+            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+            std::fclose(file);
+        }
+        std::string problem = headerProblem(bytes.data(), bytes.size());
+        if (!problem.empty()) return problem;
+        return canDecode_ ? "cannot be decoded (damaged or unsupported PNG data)" : std::string();
+    }
+
+    std::string root_;
+    bool canDecode_;
+};
+
+void print(const Problem& p) {
+    std::string text = p.file;
+    if (p.line > 0) text += ":" + std::to_string(p.line);
+    text += p.error ? ": error: " : ": warning: ";
+    text += p.message + "\n";
+    writeOut(text);
+}
+
+std::string tally(int errors, int warnings) {
+    auto plural = [](int n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); };
+    return plural(errors, "error") + ", " + plural(warnings, "warning");
+}
+
+}  // namespace
+
+int runCheck(const std::vector<std::string>& words) {
+    const Arguments args = parseArguments(words, {"root"}, {}, true);
+    const std::string root = args.value("root", ".");
+
+    useBinaryStdout();
+    ToolPlatform tool;
+    const bool canDecode = tool.createDevice(1, 1);
+    if (!canDecode) std::fputs("velmora-tool: pictures are only checked for presence and size\n", stderr);
+    setProgramFolder(root);
+    setDesktop(DesktopRect{0, 0, 1920, 1080});
+
+    int errors = 0, warnings = 0;
+    auto report = [&](const std::vector<Problem>& problems) {
+        for (const Problem& p : problems) {
+            print(p);
+            (p.error ? errors : warnings) += 1;
+        }
+    };
+
+    std::error_code ec;
+    const std::vector<std::u16string> installed = listThemes(root);
+    if (!std::filesystem::is_directory(nativePath(fromUtf8(root)) / "themes", ec)) {
+        report({{true, root, 0, "has no folder themes: not a program folder"}});
+    }
+
+    std::vector<Problem> configProblems;
+    if (!std::filesystem::exists(nativePath(memberPath(programFolderSource(), u"config.txt")), ec)) {
+        configProblems.push_back({false, "config.txt", 0, "is missing: no theme is shown at start, and the defaults apply"});
+    } else {
+        lintConfigText(readText(programFolderSource(), u"config.txt"), "config.txt", installed, configProblems);
+    }
+    report(configProblems);
+
+    std::vector<std::u16string> names;
+    for (const std::string& word : args.positional) names.push_back(fromUtf8(word));
+    if (args.positional.empty()) names = installed;
+
+    Checker checker(root, canDecode);
+    for (const std::u16string& name : names) {
+        const int errorsBefore = errors, warningsBefore = warnings;
+        ThemeCheck check = checker.checkTheme(name);
+        report(check.problems);
+        writeOut(toUtf8(name) + ": " +
+                 (errors == errorsBefore && warnings == warningsBefore ? std::string("ok")
+                                                                       : tally(errors - errorsBefore, warnings - warningsBefore)) +
+                 "\n");
+    }
+    writeOut("checked " + std::to_string(names.size()) + (names.size() == 1 ? " theme: " : " themes: ") + tally(errors, warnings) +
+             "\n");
+    std::fflush(stdout);
+    return errors > 0 ? 1 : 0;
+}
+
+}  // namespace velmora::tool

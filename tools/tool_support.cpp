@@ -1,0 +1,274 @@
+#include "tool_support.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "app/app_state.h"
+#include "desktop/desktop_host.h"
+#include "resources/text_decoding.h"
+#include "resources/theme_source.h"
+
+namespace velmora::tool {
+
+std::string Arguments::value(const std::string& name, const std::string& fallback) const {
+    auto it = options.find(name);
+    return it == options.end() ? fallback : it->second;
+}
+
+std::string Arguments::required(const std::string& name) const {
+    auto it = options.find(name);
+    if (it == options.end()) throw UsageError("missing option --" + name);
+    return it->second;
+}
+
+Arguments parseArguments(const std::vector<std::string>& words, const std::set<std::string>& valued,
+                         const std::set<std::string>& flags, bool allowPositional) {
+    Arguments result;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word.size() > 2 && word.compare(0, 2, "--") == 0) {
+            std::string name = word.substr(2);
+            std::string value;
+            bool inlineValue = false;
+            if (auto eq = name.find('='); eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name.resize(eq);
+                inlineValue = true;
+            }
+            if (flags.count(name) != 0) {
+                if (inlineValue) throw UsageError("option --" + name + " takes no value");
+                result.flags.insert(name);
+                continue;
+            }
+            if (valued.count(name) == 0) throw UsageError("unknown option --" + name);
+            if (!inlineValue) {
+                if (i + 1 >= words.size()) throw UsageError("option --" + name + " needs a value");
+                value = words[++i];
+            }
+            if (result.options.count(name) != 0) throw UsageError("option --" + name + " given twice");
+            result.options[name] = value;
+            continue;
+        }
+        if (word.size() > 1 && word[0] == '-' && word != "-") throw UsageError("unknown option " + word);
+        if (!allowPositional) throw UsageError("unexpected argument '" + word + "'");
+        result.positional.push_back(word);
+    }
+    return result;
+}
+
+std::int64_t parseInteger(const std::string& option, const std::string& text, std::int64_t min, std::int64_t max) {
+    std::int64_t value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) {
+        throw UsageError("--" + option + " needs a whole number from " + std::to_string(min) + " to " + std::to_string(max) +
+                         ", not '" + text + "'");
+    }
+    return value;
+}
+
+double parseDecimal(const std::string& option, const std::string& text, double min, double max) {
+    // strtod would follow the locale's decimal point; the tool's numbers always use a dot.
+    std::size_t i = 0;
+    double whole = 0, fraction = 0, scale = 1;
+    bool digits = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, digits = true) whole = whole * 10 + (text[i] - '0');
+    if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, digits = true) {
+            scale /= 10;
+            fraction += (text[i] - '0') * scale;
+        }
+    }
+    const double value = whole + fraction;
+    if (!digits || i != text.size() || value < min || value > max) {
+        char range[96];
+        std::snprintf(range, sizeof range, " needs a number from %g to %g, not '", min, max);
+        throw UsageError("--" + option + range + text + "'");
+    }
+    return value;
+}
+
+DesktopRect parseDesktop(const std::string& text) {
+    DesktopRect rect;
+    const auto bad = [&] {
+        return UsageError("--desktop needs WxH or L,T,W,H (whole numbers, width and height from 1 to 32767), not '" + text + "'");
+    };
+    const auto number = [&](const std::string& part, std::int64_t min, std::int64_t max) {
+        std::int64_t value = 0;
+        const char* end = part.data() + part.size();
+        auto [ptr, ec] = std::from_chars(part.data(), end, value);
+        if (part.empty() || ec != std::errc() || ptr != end || value < min || value > max) throw bad();
+        return static_cast<std::int32_t>(value);
+    };
+    if (auto x = text.find('x'); x != std::string::npos && text.find(',') == std::string::npos) {
+        rect.width = number(text.substr(0, x), 1, 32767);
+        rect.height = number(text.substr(x + 1), 1, 32767);
+        return rect;
+    }
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        auto comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (parts.size() != 4) throw bad();
+    rect.left = number(parts[0], -1000000, 1000000);
+    rect.top = number(parts[1], -1000000, 1000000);
+    rect.width = number(parts[2], 1, 32767);
+    rect.height = number(parts[3], 1, 32767);
+    return rect;
+}
+
+std::vector<std::uint32_t> parseTicks(const std::string& text) {
+    std::vector<std::uint32_t> ticks;
+    std::size_t start = 0;
+    for (;;) {
+        auto comma = text.find(',', start);
+        const std::string part = text.substr(start, comma - start);
+        std::uint32_t value = 0;
+        const char* end = part.data() + part.size();
+        auto [ptr, ec] = std::from_chars(part.data(), end, value);
+        if (part.empty() || ec != std::errc() || ptr != end) {
+            throw UsageError("--ticks needs tick counts from 0 to 4294967295 separated by commas, not '" + text + "'");
+        }
+        ticks.push_back(value);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return ticks;
+}
+
+std::u16string fromUtf8(std::string_view text) {
+    return decodeUtf8(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+std::string toUtf8(std::u16string_view text) { return encodeUtf8(text); }
+
+void useBinaryStdout() {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+bool stderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+void writeOut(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+std::FILE* openForReading(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"rb");
+#else
+    return std::fopen(path.c_str(), "rb");
+#endif
+}
+
+std::string formatFloat(float value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    char buffer[64];
+    auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (ec != std::errc()) return "NaN";  // cannot happen with this buffer
+    return std::string(buffer, ptr);
+}
+
+std::string jsonString(std::string_view utf8) {
+    std::string out = "\"";
+    for (char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
+                    out += escaped;
+                } else {
+                    out += ch;
+                }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+ToolPlatform::ToolPlatform() { installPlatform(Platform{&windows_, &shell, nullptr}); }
+
+ToolPlatform::~ToolPlatform() { installPlatform(Platform{}); }
+
+bool ToolPlatform::createDevice(std::uint32_t targetWidth, std::uint32_t targetHeight) {
+    device_ = createOffscreenGraphicsDevice();
+    if (!device_) {
+        std::fputs("velmora-tool: this build has no off-screen drawing device, so pictures cannot be decoded or drawn\n", stderr);
+        return false;
+    }
+    if (!device_->createImagingFactory() || !device_->createDrawingFactory() ||
+        !device_->createOffscreenTarget(targetWidth, targetHeight)) {
+        std::fprintf(stderr, "velmora-tool: cannot create a %ux%u off-screen drawing target\n", targetWidth, targetHeight);
+        device_.reset();
+        return false;
+    }
+    desktopHost.wicFactory = true;
+    desktopHost.d2dFactory = true;
+    desktopHost.frameTarget = true;
+    installPlatform(Platform{&windows_, &shell, device_.get()});
+    return true;
+}
+
+void setProgramFolder(const std::string& root) {
+    std::u16string folder = fromUtf8(root.empty() ? std::string_view(".") : std::string_view(root));
+    if (folder.back() != kPathSeparator && folder.back() != u'/') folder.push_back(kPathSeparator);
+    appState.programFolder = std::move(folder);
+}
+
+void setDesktop(const DesktopRect& rect) {
+    desktopHost.desktopLeft = static_cast<float>(rect.left);
+    desktopHost.desktopTop = static_cast<float>(rect.top);
+    desktopHost.desktopWidth = static_cast<float>(rect.width);
+    desktopHost.desktopHeight = static_cast<float>(rect.height);
+}
+
+std::vector<std::u16string> listThemes(const std::string& root) {
+    namespace fs = std::filesystem;
+    std::vector<std::u16string> folders, archives;
+    std::error_code ec;
+    for (fs::directory_iterator it(nativePath(fromUtf8(root)) / "themes", ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        const fs::directory_entry& entry = *it;
+        std::u16string name = entry.path().filename().u16string();
+        std::error_code kindError;
+        if (entry.is_directory(kindError)) {
+            if (name.find(u'.') == std::u16string::npos) folders.push_back(name);
+        } else if (name.size() > 4 && name.compare(name.size() - 4, 4, u".zip") == 0) {
+            archives.push_back(name);
+        }
+    }
+    std::sort(folders.begin(), folders.end());
+    std::sort(archives.begin(), archives.end());
+    folders.insert(folders.end(), archives.begin(), archives.end());
+    return folders;
+}
+
+}  // namespace velmora::tool
