@@ -154,21 +154,5 @@ TEST(NumberReading, FloatErrors) {
         EXPECT_EQ(errorOf(readFloatOnly, value), "stof argument out of range") << std::string(value, value + 1);
 }
 
-TEST(NumberReading, ErrorsCarryTheLine) {
-    try {
-        (void)readInt(u"x", 17);
-        FAIL();
-    } catch (const NumberError& error) {
-        EXPECT_EQ(error.line, 17);
-    }
-    try {
-        (void)readFloat(u"1e40", 3);
-        FAIL();
-    } catch (const NumberError& error) {
-        EXPECT_EQ(error.line, 3);
-        EXPECT_STREQ(error.what(), "stof argument out of range");
-    }
-}
-
 }  // namespace
 }  // namespace velmora
