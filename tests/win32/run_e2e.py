@@ -1,0 +1,597 @@
+#!/usr/bin/env python3
+"""End-to-end tests of velmora.exe, run under Wine in a virtual X server.
+
+Each test starts its own Xvfb, a stand-in for the shell's desktop windows (standin_shell.exe)
+and velmora.exe with a program folder made for the test, drives the program through window
+messages (window_probe.exe) and looks at the X screen. Whatever happens, the Wine processes
+(wineserver -k) and the X server are stopped at the end.
+
+  run_e2e.py --windows-build DIR --tool PATH --work DIR TEST
+
+Exit codes: 0 passed, 1 failed, 77 skipped (Wine is not installed at all).
+"""
+
+import argparse
+import fcntl
+import os
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+from pathlib import Path
+
+SKIP = 77
+SCREEN_W, SCREEN_H = 800, 600
+
+# Velmora's window class and messages.
+VMA = "VMA"
+WM_COMMAND = 0x0111
+TRAY_CALLBACK = 99999
+WM_LBUTTONDOWN = 513
+CMD_EXIT, CMD_RELOAD = 902, 903
+THEME_FIRST_ID = 601
+
+# The test's themes: folder names without dots, in the same order under Wine (which sorts) and
+# on NTFS, so menu ids 601 and 602 mean the same on both.
+THEME_A, THEME_B = "Dawn", "Dusk"
+
+
+class Failure(Exception):
+    pass
+
+
+class OutOfTime(Exception):
+    pass
+
+
+def log(text):
+    print(f"[{time.strftime('%H:%M:%S')}] {text}", flush=True)
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+# ---------------------------------------------------------------------------------------------
+# Pictures: PNG writing for the test themes, raw RGB reading through ImageMagick.
+
+def write_png(path, width, height, pixel):
+    """An opaque 8-bit RGB PNG; pixel(x, y) gives (r, g, b)."""
+    rows = bytearray()
+    for y in range(height):
+        rows.append(0)
+        for x in range(width):
+            rows.extend(pixel(x, y))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    png = b"\x89PNG\r\n\x1a\n"
+    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(bytes(rows), 9))
+    png += chunk(b"IEND", b"")
+    Path(path).write_bytes(png)
+
+
+class Picture:
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, rgb
+
+    def region(self, left, top, right, bottom):
+        out = bytearray()
+        for y in range(top, bottom):
+            start = (y * self.width + left) * 3
+            out += self.rgb[start:start + (right - left) * 3]
+        return bytes(out)
+
+    def save(self, path):
+        run(["convert", "-size", f"{self.width}x{self.height}", "-depth", "8", "rgb:-", str(path)],
+            input_bytes=self.rgb, timeout=30)
+
+
+def read_picture(source_args, timeout=30):
+    """Decodes a picture with ImageMagick into raw RGB; source_args name the input."""
+    size = run(["identify", "-format", "%w %h\n"] + source_args[:1], timeout=timeout,
+               input_bytes=source_args[1] if len(source_args) > 1 else None)
+    width, height = (int(v) for v in size.stdout.split()[:2])
+    data = run(["convert"] + source_args[:1] + ["-depth", "8", "rgb:-"], timeout=timeout,
+               input_bytes=source_args[1] if len(source_args) > 1 else None).stdout_bytes
+    check(len(data) == width * height * 3, "could not decode a picture")
+    return Picture(width, height, data)
+
+
+def mean_abs_diff(a, b):
+    if not a:
+        return 0.0
+    return sum(abs(x - y) for x, y in zip(a, b)) / len(a)
+
+
+def far_pixel_share(a, b, threshold=48):
+    """Share of pixels whose largest channel difference exceeds threshold."""
+    n = len(a) // 3
+    far = 0
+    for i in range(0, len(a), 3):
+        if (abs(a[i] - b[i]) > threshold or abs(a[i + 1] - b[i + 1]) > threshold
+                or abs(a[i + 2] - b[i + 2]) > threshold):
+            far += 1
+    return far / n if n else 0.0
+
+
+def brightness(picture):
+    return sum(picture.rgb) / len(picture.rgb) if picture.rgb else 0.0
+
+
+# ---------------------------------------------------------------------------------------------
+# Processes.
+
+class Result:
+    def __init__(self, code, stdout_bytes, stderr_bytes):
+        self.code = code
+        self.stdout_bytes = stdout_bytes
+        self.stdout = stdout_bytes.decode("utf-8", "replace")
+        self.stderr = stderr_bytes.decode("utf-8", "replace")
+
+
+def run(argv, timeout, env=None, input_bytes=None, cwd=None):
+    # Output goes through files, not pipes: the first Wine process of a session starts
+    # wineserver and Wine's own services, which inherit its output and would hold a pipe open.
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        try:
+            done = subprocess.run(argv, input=input_bytes, stdout=out, stderr=err, timeout=timeout, env=env, cwd=cwd,
+                                  stdin=None if input_bytes is not None else subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"timed out after {timeout} s: {' '.join(map(str, argv))}")
+        out.seek(0)
+        err.seek(0)
+        return Result(done.returncode, out.read(), err.read())
+
+
+class Wine:
+    """One Wine prefix and one X display; every process of a test starts the same way, so all of
+    them share one Wine desktop (window search and posted messages reach only that desktop)."""
+
+    def __init__(self, prefix, display, exes, logs):
+        self.prefix, self.display, self.exes, self.logs = prefix, display, exes, logs
+        self.env = dict(os.environ)
+        self.env.update({
+            "WINEPREFIX": str(prefix),
+            "WINEARCH": "win64",
+            "WINEDEBUG": "-all",
+            # No Mono or Gecko installers, and no debugger left waiting after a crash.
+            "WINEDLLOVERRIDES": "mscoree,mshtml=,winedbg.exe=d",
+            "DISPLAY": display,
+        })
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.started = []
+
+    def start(self, exe, *args, name):
+        out = open(self.logs / f"{name}.log", "ab")
+        proc = subprocess.Popen(["wine", str(exe)] + list(args), env=self.env, stdout=out, stderr=subprocess.STDOUT,
+                                stdin=subprocess.DEVNULL, cwd=str(Path(exe).parent), start_new_session=True)
+        out.close()
+        self.started.append(proc)
+        return proc
+
+    def run(self, exe, *args, timeout=60):
+        return run(["wine", str(exe)] + list(args), timeout=timeout, env=self.env, cwd=str(Path(exe).parent))
+
+    def probe(self, *args, timeout=60):
+        return self.run(self.exes["window_probe"], *map(str, args), timeout=timeout)
+
+    def wait_count(self, cls, n, ms):
+        result = self.probe("wait-count", cls, n, ms, timeout=ms / 1000 + 30)
+        return result.code == 0, result.stdout.strip()
+
+    def count(self, cls):
+        result = self.probe("count", cls)
+        check(result.code == 0, f"window_probe count failed: {result.stderr}")
+        return int(result.stdout.strip())
+
+    def post(self, cls, message, wparam=0, lparam=0):
+        result = self.probe("post", cls, message, wparam, lparam)
+        check(result.code == 0, f"could not post message {message} to the window of class {cls}")
+
+    def box_shown(self, caption, text, ms):
+        return self.probe("wait-box", caption, text, ms, timeout=ms / 1000 + 30).code == 0
+
+    def windows(self):
+        return self.probe("list").stdout
+
+    def screenshot(self):
+        xwd = run(["xwd", "-root", "-silent", "-display", self.display], timeout=30)
+        check(xwd.code == 0, f"xwd failed: {xwd.stderr}")
+        return read_picture(["xwd:-", xwd.stdout_bytes])
+
+    def stop(self):
+        run_quietly(["wineserver", "-k"], self.env, 20)
+        for proc in self.started:
+            stop_process(proc)
+
+
+def run_quietly(argv, env, timeout):
+    try:
+        subprocess.run(argv, env=env, timeout=timeout, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       stdin=subprocess.DEVNULL)
+    except (subprocess.TimeoutExpired, OSError):
+        pass
+
+
+def stop_process(proc):
+    if proc.poll() is not None:
+        return
+    try:
+        os.killpg(proc.pid, signal.SIGTERM)
+        proc.wait(timeout=5)
+    except (ProcessLookupError, subprocess.TimeoutExpired, PermissionError):
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait(timeout=5)
+        except (ProcessLookupError, subprocess.TimeoutExpired, PermissionError):
+            pass
+
+
+def wait_exit(proc, seconds):
+    try:
+        return proc.wait(timeout=seconds)
+    except subprocess.TimeoutExpired:
+        return None
+
+
+def start_xvfb(logs):
+    """Starts Xvfb on a display number it picks itself (free); returns (process, ":N")."""
+    read_end, write_end = os.pipe()
+    err = open(logs / "xvfb.log", "ab")
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24",
+                             "-nolisten", "tcp", "-br", "-noreset"],
+                            pass_fds=(write_end,), stdout=err, stderr=err, stdin=subprocess.DEVNULL,
+                            start_new_session=True)
+    err.close()
+    os.close(write_end)
+    text = b""
+    end = time.monotonic() + 20
+    try:
+        while not text.endswith(b"\n"):
+            left = end - time.monotonic()
+            if left <= 0 or proc.poll() is not None:
+                raise Failure("Xvfb did not start (see xvfb.log)")
+            ready, _, _ = select.select([read_end], [], [], left)
+            if ready:
+                chunk = os.read(read_end, 64)
+                if not chunk:
+                    raise Failure("Xvfb did not start (see xvfb.log)")
+                text += chunk
+    except Exception:
+        stop_process(proc)
+        raise
+    finally:
+        os.close(read_end)
+    return proc, ":" + text.decode().strip()
+
+
+def ensure_prefix(prefix, env):
+    """Creates the Wine prefix once; later tests reuse it. A prefix whose creation did not
+    finish is made again."""
+    ready = prefix / ".velmora-ready"
+    with open(str(prefix) + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if ready.exists():
+            return
+        log(f"creating the Wine prefix {prefix}")
+        shutil.rmtree(prefix, ignore_errors=True)
+        started = time.monotonic()
+        boot = run(["wineboot", "-i"], timeout=180, env=env)
+        check(boot.code == 0, f"wineboot -i failed ({boot.code}): {boot.stderr[-2000:]}")
+        run_quietly(["wineserver", "-w"], env, 60)
+        ready.write_text("ok\n")
+        log(f"Wine prefix ready in {time.monotonic() - started:.1f} s")
+
+
+# ---------------------------------------------------------------------------------------------
+# The program folder of a test.
+
+def make_theme(folder, sky_top, sky_bottom, floor_a, floor_b):
+    folder.mkdir(parents=True)
+    (folder / "theme.txt").write_text("# A still scene: a background and a floor.\n"
+                                      "background name:sky\n"
+                                      "floor name:ground ycollider:10\n")
+
+    def blend(a, b, t):
+        return tuple(int(round(a[i] + (b[i] - a[i]) * t)) for i in range(3))
+
+    write_png(folder / "sky.png", 16, 12, lambda x, y: blend(sky_top, sky_bottom, y / 11.0))
+    write_png(folder / "ground.png", 100, 20,
+              lambda x, y: floor_a if ((x // 5) + (y // 5)) % 2 == 0 else floor_b)
+
+
+def make_program_folder(folder, exes, default_theme=THEME_A):
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    velmora = exes["velmora"]
+    shutil.copy2(velmora, folder / velmora.name)
+    for dll in velmora.parent.glob("*.dll"):
+        shutil.copy2(dll, folder / dll.name)
+    (folder / "config.txt").write_text(f"config default_theme:{default_theme} fps:10\n"
+                                       "global scale:4\n")
+    themes = folder / "themes"
+    make_theme(themes / THEME_A, (250, 170, 90), (120, 40, 80), (70, 120, 40), (200, 210, 120))
+    make_theme(themes / THEME_B, (20, 30, 90), (90, 140, 210), (60, 60, 70), (230, 230, 240))
+    return folder / velmora.name
+
+
+def reference(tool, program_folder, theme, out):
+    """The frame velmora-tool renders of the theme on a desktop of the screen's size."""
+    shutil.rmtree(out, ignore_errors=True)
+    result = run([str(tool), "render", "--root", str(program_folder), "--theme", theme,
+                  "--desktop", f"{SCREEN_W}x{SCREEN_H}", "--frames", "1", "--out", str(out)], timeout=60)
+    check(result.code == 0, f"velmora-tool render failed ({result.code}): {result.stderr}")
+    return read_picture([str(out / "frame_0001.png")])
+
+
+# The floor of the test themes: 100 x 20 theme pixels at scale 4, centred, on the bottom edge.
+FLOOR_BOX = (SCREEN_W // 2 - 200, SCREEN_H - 80, SCREEN_W // 2 + 200, SCREEN_H)
+
+
+def compare(shot, ref):
+    """Differences between the screen and the reference frame, as (whole-screen mean absolute
+    difference, share of far-off pixels, mean absolute difference inside the floor)."""
+    check((shot.width, shot.height) == (ref.width, ref.height),
+          f"the screen is {shot.width}x{shot.height}, the reference {ref.width}x{ref.height}")
+    return (mean_abs_diff(shot.rgb, ref.rgb), far_pixel_share(shot.rgb, ref.rgb),
+            mean_abs_diff(shot.region(*FLOOR_BOX), ref.region(*FLOOR_BOX)))
+
+
+def matches(stats):
+    whole, far, floor = stats
+    # Direct2D samples the stretched background a little differently; the floor is drawn with
+    # nearest-neighbour sampling at a whole scale and must agree almost exactly.
+    return whole < 4.0 and far < 0.01 and floor < 2.0
+
+
+def wait_for_picture(wine, ref, seconds, what, keep):
+    """Takes screenshots until one matches the reference; fails with the last one kept."""
+    end = time.monotonic() + seconds
+    stats = None
+    while True:
+        shot = wine.screenshot()
+        stats = compare(shot, ref)
+        if matches(stats):
+            log(f"{what}: screen matches (mean diff {stats[0]:.2f}, far pixels {stats[1] * 100:.2f}%, "
+                f"floor diff {stats[2]:.2f})")
+            return shot
+        if time.monotonic() >= end:
+            shot.save(keep)
+            raise Failure(f"{what}: the screen does not show the expected frame after {seconds} s: mean diff "
+                          f"{stats[0]:.2f}, far pixels {stats[1] * 100:.2f}%, floor diff {stats[2]:.2f} "
+                          f"(screenshot kept as {keep})")
+        time.sleep(0.5)
+
+
+# ---------------------------------------------------------------------------------------------
+# The tests.
+
+class Context:
+    def __init__(self, wine, exes, tool, work):
+        self.wine, self.exes, self.tool, self.work = wine, exes, tool, work
+
+    def program(self, default_theme=THEME_A):
+        return make_program_folder(self.work / "program", self.exes, default_theme)
+
+    def start_shell(self, mode):
+        self.wine.start(self.exes["standin_shell"], mode, name="standin_shell")
+        ok, seen = self.wine.wait_count("Progman", 1, 30000)
+        check(ok, f"the stand-in shell ({mode}) did not come up (Progman windows: {seen})")
+
+    def start_velmora(self, exe):
+        proc = self.wine.start(exe, name="velmora")
+        ok, seen = self.wine.wait_count(VMA, 1, 30000)
+        check(ok, f"velmora.exe made no window of class VMA (count {seen}, exit code {proc.poll()})")
+        return proc
+
+    def no_error_box(self, proc):
+        for text in ("No Progman found.", "No WorkerW found."):
+            check(not self.wine.box_shown("ERROR!", text, 0), f"velmora.exe showed \"{text}\"")
+
+    def exit_velmora(self, proc):
+        self.wine.post(VMA, WM_COMMAND, CMD_EXIT, 0)
+        code = wait_exit(proc, 30)
+        check(code is not None, "velmora.exe did not end after Exit (902)")
+        check(code == 0, f"velmora.exe ended with {code} after Exit, not 0")
+        ok, seen = self.wine.wait_count(VMA, 0, 10000)
+        check(ok, f"the VMA window is still there after Exit (count {seen})")
+
+
+def test_draws_theme(ctx, shell_mode="normal"):
+    exe = ctx.program()
+    ref = reference(ctx.tool, exe.parent, THEME_A, ctx.work / "reference")
+    ctx.start_shell(shell_mode)
+    proc = ctx.start_velmora(exe)
+    wait_for_picture(ctx.wine, ref, 60, f"{THEME_A} ({shell_mode} shell)", ctx.work / "screen.png")
+    ctx.no_error_box(proc)
+    ctx.exit_velmora(proc)
+
+
+def test_second_attempt(ctx):
+    test_draws_theme(ctx, "second")
+
+
+def test_24h2(ctx):
+    exe = ctx.program()
+    ctx.start_shell("24h2")
+    proc = ctx.start_velmora(exe)
+    end = time.monotonic() + 60
+    while True:
+        shot = ctx.wine.screenshot()
+        if brightness(shot) > 10:
+            break
+        if time.monotonic() >= end:
+            shot.save(ctx.work / "screen.png")
+            raise Failure("nothing was drawn into the WorkerW child of Progman (the screen stays black)")
+        time.sleep(0.5)
+    log(f"the screen shows a picture (mean brightness {brightness(shot):.1f})")
+    ctx.no_error_box(proc)
+    ctx.exit_velmora(proc)
+
+
+def test_single_instance(ctx):
+    exe = ctx.program()
+    ctx.start_shell("normal")
+    first = ctx.start_velmora(exe)
+    second = ctx.wine.run(exe, timeout=60)
+    check(second.code == 1, f"the second velmora.exe ended with {second.code}, not 1")
+    check(first.poll() is None, "the first velmora.exe ended when the second one started")
+    check(ctx.wine.count(VMA) == 1, f"there are {ctx.wine.count(VMA)} VMA windows, not 1")
+    ctx.exit_velmora(first)
+
+
+def test_commands(ctx):
+    exe = ctx.program()
+    program = exe.parent
+    ref_a = reference(ctx.tool, program, THEME_A, ctx.work / "reference_a")
+    ref_b = reference(ctx.tool, program, THEME_B, ctx.work / "reference_b")
+    check(compare(ref_a, ref_b)[0] > 20, "the two test themes look too much alike to tell apart")
+    ctx.start_shell("normal")
+    proc = ctx.start_velmora(exe)
+    wine = ctx.wine
+    wait_for_picture(wine, ref_a, 60, "start-up theme", ctx.work / "screen_start.png")
+
+    # Paused, a chosen theme is loaded but not drawn: the screen keeps the previous frame.
+    wine.post(VMA, TRAY_CALLBACK, 0, WM_LBUTTONDOWN)
+    wine.post(VMA, WM_COMMAND, THEME_FIRST_ID + 1, 0)
+    time.sleep(2.0)
+    shot = wine.screenshot()
+    check(matches(compare(shot, ref_a)), "the screen changed while paused")
+    check(proc.poll() is None, "velmora.exe ended after the pause and theme command")
+    log("paused: the screen keeps the previous theme")
+
+    wine.post(VMA, TRAY_CALLBACK, 0, WM_LBUTTONDOWN)
+    wait_for_picture(wine, ref_b, 30, "after resuming, the chosen theme", ctx.work / "screen_resumed.png")
+
+    wine.post(VMA, WM_COMMAND, CMD_RELOAD, 0)
+    time.sleep(1.0)
+    wait_for_picture(wine, ref_b, 30, "after Reload, the same theme", ctx.work / "screen_reloaded.png")
+    check(proc.poll() is None, "velmora.exe ended after Reload")
+
+    wine.post(VMA, WM_COMMAND, THEME_FIRST_ID, 0)
+    wait_for_picture(wine, ref_a, 30, "the first theme chosen again", ctx.work / "screen_first.png")
+    ctx.exit_velmora(proc)
+
+
+def test_no_progman(ctx):
+    exe = ctx.program()
+    proc = ctx.wine.start(exe, name="velmora")
+    check(ctx.wine.box_shown("ERROR!", "No Progman found.", 30000),
+          "no message box \"No Progman found.\" appeared")
+    log("the message box \"No Progman found.\" is shown")
+    check(proc.poll() is None, "velmora.exe ended while its message box was open")
+    result = ctx.wine.probe("close-box", "ERROR!")
+    check(result.code == 0, "could not close the message box")
+    check(_box_gone(ctx.wine), "the message box did not close")
+    # The program goes on: its window answers commands, and Exit ends it with 0.
+    time.sleep(1.0)
+    check(proc.poll() is None, f"velmora.exe ended ({proc.poll()}) after its message box was closed")
+    check(ctx.wine.count(VMA) == 1, "velmora.exe has no VMA window after the message box")
+    check(not ctx.wine.box_shown("ERROR!", "No WorkerW found.", 0), "a second message box appeared")
+    ctx.exit_velmora(proc)
+
+
+def _box_gone(wine):
+    end = time.monotonic() + 10
+    while time.monotonic() < end:
+        if wine.probe("wait-box", "ERROR!", "No Progman found.", 0).code != 0:
+            return True
+        time.sleep(0.3)
+    return False
+
+
+TESTS = {
+    "draws_theme": test_draws_theme,
+    "second_attempt": test_second_attempt,
+    "win11_24h2": test_24h2,
+    "single_instance": test_single_instance,
+    "commands": test_commands,
+    "no_progman": test_no_progman,
+}
+
+
+# ---------------------------------------------------------------------------------------------
+
+def find_exe(build, name):
+    hits = sorted(p for p in build.rglob(name) if "CMakeFiles" not in p.parts)
+    check(hits, f"{name} is not in {build}: build the Windows preset first (cmake --build --preset windows)")
+    return hits[0]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--windows-build", required=True, type=Path)
+    parser.add_argument("--tool", required=True, type=Path)
+    parser.add_argument("--work", required=True, type=Path)
+    parser.add_argument("--time-limit", type=int, default=150, help="seconds for the whole test")
+    parser.add_argument("test", choices=sorted(TESTS))
+    args = parser.parse_args()
+
+    if shutil.which("wine") is None or shutil.which("wineserver") is None:
+        print("SKIPPED: Wine is not installed (bash scripts/setup.sh installs it)")
+        return SKIP
+    for tool in ("Xvfb", "xwd", "convert", "identify", "wineboot"):
+        if shutil.which(tool) is None:
+            print(f"FAILED: {tool} is missing (bash scripts/setup.sh installs it)")
+            return 1
+
+    def out_of_time(signum, frame):
+        raise OutOfTime()
+
+    signal.signal(signal.SIGALRM, out_of_time)
+    signal.signal(signal.SIGTERM, out_of_time)
+    signal.alarm(args.time_limit)
+
+    started = time.monotonic()
+    work = (args.work / args.test).resolve()
+    shutil.rmtree(work, ignore_errors=True)
+    work.mkdir(parents=True)
+    prefix = args.work.resolve() / "wineprefix"
+    xvfb = None
+    wine = None
+    outcome = 1
+    try:
+        exes = {name: find_exe(args.windows_build, name + ".exe")
+                for name in ("velmora", "standin_shell", "window_probe")}
+        check(args.tool.exists(), f"{args.tool} does not exist")
+        xvfb, display = start_xvfb(work)
+        wine = Wine(prefix, display, exes, work)
+        log(f"X display {display}, Wine prefix {prefix}")
+        ensure_prefix(prefix, wine.env)
+        run_quietly(["wineserver", "-k"], wine.env, 20)  # nothing left from an interrupted run
+        TESTS[args.test](Context(wine, exes, args.tool.resolve(), work))
+        outcome = 0
+        log(f"PASSED {args.test} in {time.monotonic() - started:.1f} s")
+    except Failure as failure:
+        outcome = 1
+        log(f"FAILED {args.test}: {failure}")
+    except OutOfTime:
+        outcome = 1
+        log(f"FAILED {args.test}: out of time after {time.monotonic() - started:.0f} s")
+    finally:
+        signal.alarm(0)
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)
+        if wine is not None:
+            if outcome != 0:
+                try:
+                    print("windows at the end:\n" + wine.windows(), flush=True)
+                except Exception:
+                    pass
+            wine.stop()
+        if xvfb is not None:
+            stop_process(xvfb)
+    return outcome
+
+
+if __name__ == "__main__":
+    sys.exit(main())
