@@ -1,0 +1,150 @@
+// Per-frame cost of animating and drawing a scene far heavier than any real theme, and the cost
+// of loading a large theme.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "app/app_state.h"
+#include "desktop/desktop_host.h"
+#include "ports/platform.h"
+#include "resources/global_settings.h"
+#include "resources/theme_source.h"
+#include "scene/animation.h"
+#include "scene/drawing.h"
+#include "scene/layout.h"
+#include "scene/load_theme.h"
+#include "scene/random.h"
+#include "theme/theme_model.h"
+
+namespace velmora {
+namespace {
+
+class SizedBitmap : public Bitmap {
+public:
+    SizedBitmap(std::int32_t w, std::int32_t h) : w_(w), h_(h) {}
+    std::int32_t pixelWidth() const override { return w_; }
+    std::int32_t pixelHeight() const override { return h_; }
+
+private:
+    std::int32_t w_, h_;
+};
+
+// A device that decodes every picture to a 16 x 16 bitmap without reading it and draws nothing.
+class NullDevice : public GraphicsDevice {
+public:
+    bool createImagingFactory() override { return true; }
+    bool createDrawingFactory() override { return true; }
+    bool createWindowTarget(WindowHandle, std::uint32_t, std::uint32_t) override { return true; }
+    bool createFrameTarget() override { return true; }
+    std::unique_ptr<Bitmap> loadPictureFile(const std::u16string&) override { return std::make_unique<SizedBitmap>(16, 16); }
+    std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t*, std::size_t) override {
+        return std::make_unique<SizedBitmap>(16, 16);
+    }
+    void beginDraw() override {}
+    void setTransform(const Matrix3x2& m) override { benchmark::DoNotOptimize(m); }
+    void clear(const ColorF&) override {}
+    void drawBitmap(const Bitmap& b, const RectF& r, float o, Interpolation) override {
+        benchmark::DoNotOptimize(&b);
+        benchmark::DoNotOptimize(r);
+        benchmark::DoNotOptimize(o);
+    }
+    bool endDraw() override { return true; }
+    bool fetchFrameBitmap() override { return true; }
+    void presentFrameBitmap() override {}
+};
+
+NullDevice nullDevice;
+
+void installDesktop() {
+    installPlatform(Platform{nullptr, nullptr, &nullDevice});
+    desktopHost.frameTarget = true;
+    desktopHost.desktopWidth = 1920;
+    desktopHost.desktopHeight = 1080;
+    globalSettings.pixelScale = 4;
+    globalSettings.viewTop = 0;
+    globalSettings.viewHeight = 1080;
+    globalSettings.pingPong = 0.0005f;
+}
+
+// theme.txt of a scene with every layer array full: 128 x 32 particles front and back, 128 x 16
+// sprites front and back (the back ones bound walkers), 128 x 8 characters of the three walks.
+std::string heavyThemeText() {
+    std::ostringstream text;
+    text << "params width:640\nfloor name:floor\nceiling name:ceiling\nbackground name:bg\nscreen name:screen\n";
+    for (int l = 0; l < 128; ++l) {
+        text << "add_particle name:p" << l << " variations:2 frames:4 instances:32 xanimation:0.01 yanimation:0.02 layer:"
+             << (l % 2 == 0 ? "back" : "front") << "\n";
+        text << "add_particle name:q" << l << " variations:2 frames:4 instances:32 xanimation:-0.01 layer:"
+             << (l % 2 == 0 ? "front" : "back") << "\n";
+        text << "add_sprite name:s" << l << " variations:2 frames:2 instances:16 xseparationmin:1 xseparationmax:3"
+             << " xanimation:-0.02 layer:back\n";
+        text << "add_sprite name:t" << l << " frames:2 instances:16 xoffset:1 xanimation:0.03 layer:front\n";
+        static const char* const types[] = {"floor", "sine", "between"};
+        text << "add_character name:c" << l << " frames:4 instances:8 type:" << types[l % 3] << " between:s" << l << "\n";
+    }
+    return text.str();
+}
+
+class HeavyTheme {
+public:
+    HeavyTheme() {
+        std::random_device random;
+        root_ = std::filesystem::temp_directory_path() / ("velmora_bench_" + std::to_string(random()));
+        std::filesystem::create_directories(root_ / "themes" / "Heavy");
+        std::ofstream(root_ / "themes" / "Heavy" / "theme.txt", std::ios::binary) << heavyThemeText();
+        const std::string folder = root_.string();
+        appState.programFolder = std::u16string(folder.begin(), folder.end()) + kPathSeparator;
+        appState.currentTheme = u"Heavy";
+    }
+    ~HeavyTheme() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+
+private:
+    std::filesystem::path root_;
+};
+
+void BM_LoadHeavyTheme(benchmark::State& state) {
+    installDesktop();
+    HeavyTheme heavy;
+    for (auto _ : state) {
+        loadTheme();
+        benchmark::DoNotOptimize(theme.characterCount);
+    }
+    state.counters["layers"] = theme.backParticleCount + theme.frontParticleCount + theme.backSpriteCount +
+                               theme.frontSpriteCount + theme.characterCount;
+}
+BENCHMARK(BM_LoadHeavyTheme)->Unit(benchmark::kMillisecond);
+
+void BM_UpdateHeavyScene(benchmark::State& state) {
+    installDesktop();
+    HeavyTheme heavy;
+    seedRandom(1);
+    loadTheme();
+    for (auto _ : state) updateScene(16);
+}
+BENCHMARK(BM_UpdateHeavyScene)->Unit(benchmark::kMicrosecond);
+
+void BM_DrawHeavyScene(benchmark::State& state) {
+    installDesktop();
+    HeavyTheme heavy;
+    seedRandom(1);
+    loadTheme();
+    for (int i = 0; i < 100; ++i) updateScene(16);  // let the characters enter
+    std::int64_t draws = 0;
+    setDrawImageObserver([&](const ImageFrame&, float, float, float, float, float, float) { ++draws; });
+    drawScene();
+    setDrawImageObserver(nullptr);
+    state.counters["drawsPerFrame"] = static_cast<double>(draws);
+    for (auto _ : state) drawScene();
+}
+BENCHMARK(BM_DrawHeavyScene)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace velmora
