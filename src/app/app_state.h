@@ -27,15 +27,15 @@ struct AppState {
     ThemeList themeList;
     std::int32_t themeCount = 0;
     std::u16string currentTheme;
-    NotifyIconRecord trayIcon;
+    NotifyIconRecord trayIcon;  // all zero until filled just before it is added
     bool playing = true;
-    std::int32_t frameRate = 0;
+    std::int32_t frameRate = 0;  // from config.txt before any timer starts
     WindowHandle timerWindow = 0;
     std::uintptr_t timerId = 0;
     std::int32_t timerInterval = 0;
     std::uint32_t lastTick = 0;
     float panOffset = 0;
-    float panDirection = 1;
+    float panDirection = 1;  // every theme start sets it to -1 before the first frame
     std::array<char16_t, kShellTargetUnits> shellTarget = {};
 };
 

@@ -170,22 +170,5 @@ TEST_F(StartupTest, WithoutANamedThemeNoTimerRunsAndNothingIsLoaded) {
     EXPECT_EQ(device.count(DeviceCall::LoadPictureFile), 0u);
 }
 
-TEST_F(StartupTest, ExitCloseAndDestroyEndTheLoopWithZero) {
-    for (const std::uint32_t message : {kWmClose, kWmDestroy}) {
-        FakeWindowSystem ending;
-        ending.buildDesktop(DesktopLayout::Classic);
-        FakeShell endingShell;
-        endingShell.programPathValue = shell.programPathValue;
-        installPlatform(Platform{&ending, &endingShell, &device});
-        ending.queueMessage(message);
-        ending.queueMessage(kWmCommand, 903);  // never reached
-
-        EXPECT_EQ(runVelmora(kTestInstance), 0);
-        EXPECT_EQ(ending.postedQuitCodes, std::vector<int>{0});
-        EXPECT_TRUE(ending.timerCalls.empty());
-        EXPECT_EQ(endingShell.notifyCalls.back().action, NotifyIconAction::Delete);
-    }
-}
-
 }  // namespace
 }  // namespace velmora::testing
