@@ -28,6 +28,9 @@ constexpr std::uint64_t kOverflowEntryCount = 0xffff;
 // How much of a member is read per step; the buffer grows only as inflate delivers, so a member
 // that states a large size but holds little never costs its stated size.
 constexpr std::size_t kReadChunk = 256 * 1024;
+// Room taken at once for a member's stated size: every real picture fits, and a member that
+// only claims more grows past it only as its data really inflates.
+constexpr std::size_t kTrustedReserve = 16 * 1024 * 1024;
 
 unsigned char upperAscii(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
@@ -265,6 +268,7 @@ std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, co
         const MemberInfo info = findMember(*reader, member, &state);
         if (info.index >= 0) {
             const auto size = static_cast<std::size_t>(info.size);
+            bytes.reserve(std::min(size, kTrustedReserve));
             ReadResult part;
             do {
                 const std::size_t done = bytes.size();

@@ -220,7 +220,9 @@ protected:
 TEST_F(DamagedArchiveTest, TruncatedCopiesNeverCrashOrHang) {
     for (const char* name : {"stored.zip", "deflated.zip"}) {
         const Bytes zip = readFileBytes(temp / name);
-        for (std::size_t length = 0; length < zip.size(); length += 7) {
+        // Every length across the directory and the end record, sparser through the data.
+        const std::size_t directory = zipLayout(zip).centralDirectory;
+        for (std::size_t length = 0; length < zip.size(); length += length + 1 >= directory ? 1 : 37) {
             expectWholeOrAbsent(Bytes(zip.begin(), zip.begin() + static_cast<std::ptrdiff_t>(length)),
                                 std::string(name) + " cut to " + std::to_string(length));
         }
@@ -232,7 +234,7 @@ TEST_F(DamagedArchiveTest, FlippedBytesInTheCentralDirectoryNeverCrashOrHang) {
         const Bytes zip = readFileBytes(temp / name);
         const ZipLayout layout = zipLayout(zip);
         for (std::size_t at = layout.centralDirectory; at < zip.size(); ++at) {
-            for (std::uint8_t mask : {0x01, 0x80, 0xFF}) {
+            for (std::uint8_t mask : {0x01, 0xFF}) {
                 Bytes damaged = zip;
                 damaged[at] ^= mask;
                 expectWholeOrAbsent(damaged, std::string(name) + " byte " + std::to_string(at));
