@@ -1,7 +1,9 @@
 // check: everything a theme's author needs to know about config.txt and the installed themes,
 // with file and line. It loads each theme the way the player does (settings, theme.txt,
 // pictures) and then explains every picture that did not load.
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -88,28 +90,10 @@ public:
         appState.currentTheme = name;
         loadedTheme = name;
         readGlobalSettings();
-        std::vector<ParseDiagnostic> diagnostics;
-        int stoppedAt = 0;
-        try {
-            parseTheme(&diagnostics);
-        } catch (const NumberError& error) {
-            stoppedAt = error.line > 0 ? error.line : -1;
-        }
-        bool stopNoted = false;
-        for (const ParseDiagnostic& d : diagnostics) {
-            std::string message = d.message;
-            const bool error = d.severity == ParseDiagnostic::Severity::Error;
-            if (error && d.line == stoppedAt && !stopNoted) {
-                message += " (the player reads no further lines)";
-                stopNoted = true;
-            }
-            out.push_back({error, textFile, d.line, message});
-        }
-        if (stoppedAt != 0 && !stopNoted) {
-            out.push_back({true, textFile, stoppedAt > 0 ? stoppedAt : 0, "a bad number stops the reading here"});
-        }
+        const std::u16string text = readText(source, u"theme.txt");
+        parseLeavingOutBadNumbers(text, textFile, out);
         PictureLines pictureLines;
-        lintThemeText(readText(source, u"theme.txt"), textFile, stoppedAt > 0 ? stoppedAt : 0, out, &pictureLines);
+        lintThemeText(text, textFile, out, &pictureLines);
 
         loadThemeImages();
         for (const NamedPicture& picture : namedPictures(theme)) {
@@ -120,10 +104,50 @@ public:
             out.push_back({true, textFile, line != pictureLines.end() ? line->second : 0,
                            picture.role + ": picture " + toUtf8(picture.member) + " " + why});
         }
+        if (theme.params.width == -1.0f) {
+            out.push_back({true, textFile, 0, "the scene has no width: give it a params width or a floor picture that loads"});
+        }
         return result;
     }
 
 private:
+    // The player stops reading theme.txt at the first bad number. To tell the author about every
+    // bad number and about the lines after it, the text is parsed again with each bad line left
+    // out (blanked, so that line numbers stay), until it parses through; the Theme then holds
+    // everything else, whose pictures are checked next.
+    static void parseLeavingOutBadNumbers(const std::u16string& text, const std::string& file, std::vector<Problem>& out) {
+        std::vector<std::u16string> lines;
+        splitAt(text, u'\n', lines);
+        std::vector<ParseDiagnostic> diagnostics;
+        for (std::size_t attempt = 0; attempt <= lines.size(); ++attempt) {
+            diagnostics.clear();
+            std::u16string joined;
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                if (i > 0) joined.push_back(u'\n');
+                joined += lines[i];
+            }
+            try {
+                parseThemeText(joined, &diagnostics);
+                break;
+            } catch (const NumberError& error) {
+                std::string message = error.what();
+                for (const ParseDiagnostic& d : diagnostics) {
+                    if (d.line == error.line && d.severity == ParseDiagnostic::Severity::Error) message = d.message;
+                }
+                if (attempt == 0) message += " (the player reads no further lines of theme.txt)";
+                out.push_back({true, file, error.line, message});
+                if (error.line <= 0 || static_cast<std::size_t>(error.line) > lines.size() || lines[error.line - 1].empty()) {
+                    out.push_back({false, file, 0, "the rest of theme.txt could not be checked"});
+                    return;
+                }
+                lines[static_cast<std::size_t>(error.line - 1)].clear();
+            }
+        }
+        for (const ParseDiagnostic& d : diagnostics) {
+            out.push_back({d.severity == ParseDiagnostic::Severity::Error, file, d.line, d.message});
+        }
+    }
+
     std::string explainPicture(const ThemeSource& source, const std::u16string& member) {
         std::vector<std::uint8_t> bytes;
         if (source.isArchive) {
@@ -206,6 +230,11 @@ int runCheck(const std::vector<std::string>& words) {
     for (const std::u16string& name : names) {
         const int errorsBefore = errors, warningsBefore = warnings;
         ThemeCheck check = checker.checkTheme(name);
+        // In line order, the remarks on a file as a whole after those on its lines.
+        std::stable_sort(check.problems.begin(), check.problems.end(), [](const Problem& a, const Problem& b) {
+            const auto key = [](const Problem& p) { return p.line > 0 ? p.line : std::numeric_limits<int>::max(); };
+            return a.file < b.file || (a.file == b.file && key(a) < key(b));
+        });
         report(check.problems);
         writeOut(toUtf8(name) + ": " +
                  (errors == errorsBefore && warnings == warningsBefore ? std::string("ok")

@@ -64,7 +64,7 @@ struct LineValues {
     }
 };
 
-std::string inQuotes(std::u16string_view text) { return "'" + toUtf8(text) + "'"; }
+std::string inQuotes(std::u16string_view text) { return "\"" + toUtf8(text) + "\""; }
 
 void add(std::vector<Problem>& out, bool error, const std::string& file, int line, std::string message) {
     out.push_back(Problem{error, file, line, std::move(message)});
@@ -91,11 +91,10 @@ void checkRange(std::vector<Problem>& out, const std::string& file, int line, co
 
 }  // namespace
 
-void lintThemeText(std::u16string_view text, const std::string& file, int parseStoppedAt, std::vector<Problem>& out,
-                   PictureLines* pictureLines) {
+void lintThemeText(std::u16string_view text, const std::string& file, std::vector<Problem>& out, PictureLines* pictureLines) {
     std::set<std::u16string> spriteNames;
     std::vector<std::pair<int, std::u16string>> betweenUses;
-    bool hasWidth = false, hasFloor = false, anything = false;
+    bool anything = false;
 
     for (const SectionLine& line : sectionLines(text)) {
         if (line.words.empty()) continue;
@@ -110,36 +109,11 @@ void lintThemeText(std::u16string_view text, const std::string& file, int parseS
             if (keys.count(pair.key) == 0) continue;
             v.values[pair.key] = pair.value;
         }
-        // Numbers on lines the parser never reached: the player stops at the first bad one, and
-        // the author should hear about the rest at once.
-        if (parseStoppedAt > 0 && line.number > parseStoppedAt) {
-            for (const auto& [key, value] : v.values) {
-                const ValueType type = keys.at(key);
-                try {
-                    if (type == ValueType::Integer) readInt(value, line.number);
-                    if (type == ValueType::Float) readFloat(value, line.number);
-                } catch (const NumberError& error) {
-                    add(out, true, file, line.number, toUtf8(key) + ":" + toUtf8(value) + ": " + error.what());
-                }
-            }
-        }
-
         const std::u16string& kw = keyword->first;
         const std::u16string name = v.text(u"name");
-        if (kw == u"params") {
-            hasWidth = true;
-            auto width = v.integer(u"width", -1);
-            if (width && *width <= 0) {
-                add(out, false, file, line.number,
-                    "params: width " + std::to_string(*width) + " gives the scene no width" +
-                        (*width == -1 ? " (the floor picture's width is taken instead)" : ""));
-                if (*width == -1) hasWidth = false;
-            }
-            continue;
-        }
+        if (kw == u"params") continue;
         if (kw == u"floor" || kw == u"ceiling" || kw == u"background" || kw == u"screen") {
             if (pictureLines != nullptr) (*pictureLines)[toUtf8(kw)] = line.number;
-            if (kw == u"floor") hasFloor = !name.empty();
             if (name.empty()) add(out, false, file, line.number, toUtf8(kw) + " has no name, so the scene has no " + toUtf8(kw));
             continue;
         }
@@ -147,7 +121,7 @@ void lintThemeText(std::u16string_view text, const std::string& file, int parseS
         const bool character = kw == u"add_character";
         const std::string kind = kw == u"add_sprite" ? "sprite layer" : character ? "character layer" : "particle layer";
         const std::string layer = kind + " " + inQuotes(name);
-        if (pictureLines != nullptr) pictureLines->emplace(kind + " " + toUtf8(name), line.number);
+        if (pictureLines != nullptr) pictureLines->emplace(layer, line.number);
         if (name.empty()) add(out, false, file, line.number, kind + " without a name: its pictures are looked for as _1_1.png and so on");
         if (v.has(u"filter")) {
             const std::u16string filter = v.text(u"filter");
@@ -192,11 +166,7 @@ void lintThemeText(std::u16string_view text, const std::string& file, int parseS
                 "between " + inQuotes(target) + " names no sprite layer, so the character never moves or shows");
         }
     }
-    if (!anything) {
-        add(out, false, file, 0, "theme.txt declares nothing: the theme is empty");
-    } else if (!hasWidth && !hasFloor) {
-        add(out, true, file, 0, "the scene has no width: give it a params width or a floor picture");
-    }
+    if (!anything) add(out, false, file, 0, "theme.txt declares nothing: the theme is empty");
 }
 
 void lintConfigText(std::u16string_view text, const std::string& file, const std::vector<std::u16string>& installed,

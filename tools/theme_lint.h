@@ -1,8 +1,7 @@
 #pragma once
 // What check tells a theme's author beyond what the parser itself notices: values that parse but
 // mean nothing useful (a character type the player does not know, a "between" naming no sprite
-// layer, separations the wrong way round), bad numbers on lines after the one where the player
-// stops reading, and every problem of config.txt.
+// layer, separations the wrong way round), and every problem of config.txt.
 #include <map>
 #include <string>
 #include <string_view>
@@ -18,13 +17,12 @@ struct Problem {
 };
 
 // Where each picture-owning line of a theme.txt is: "floor", "ceiling", "background", "screen"
-// (their last line, which wins) and "sprite layer NAME", "character layer NAME",
-// "particle layer NAME" (the first line of that name).
+// (their last line, which wins) and "sprite layer \"NAME\"", "character layer \"NAME\"",
+// "particle layer \"NAME\"" (the first line of that name).
 using PictureLines = std::map<std::string, int>;
 
-// Checks theme.txt. Bad numbers are reported only on lines after parseStoppedAt (the line at
-// which the parser stopped with a bad number, which it reports itself; 0 when it read all).
-void lintThemeText(std::u16string_view text, const std::string& file, int parseStoppedAt, std::vector<Problem>& out,
+// Checks the meaning of theme.txt's values; numbers and unknown keys are the parser's to report.
+void lintThemeText(std::u16string_view text, const std::string& file, std::vector<Problem>& out,
                    PictureLines* pictureLines = nullptr);
 
 // Checks config.txt; installed are the theme entry names of the themes folder.

@@ -23,7 +23,7 @@ void addTable(std::vector<NamedPicture>& out, const std::array<Layer, LayerCapac
               const char* kind) {
     for (std::int32_t l = 0; l < count && l < LayerCapacity; ++l) {
         const Layer& layer = layers[static_cast<std::size_t>(l)];
-        const std::string role = std::string(kind) + " " + toUtf8(layer.name);
+        const std::string role = std::string(kind) + " \"" + toUtf8(layer.name) + "\"";
         for (std::size_t v = 0; v < layer.images.size() && static_cast<std::int64_t>(v) < layer.variations; ++v) {
             const auto& row = layer.images[v];
             for (std::size_t f = 0; f < row.size() && static_cast<std::int64_t>(f) < layer.frames; ++f) {
@@ -45,7 +45,7 @@ std::vector<NamedPicture> namedPictures(const Theme& theme) {
     addTable(out, theme.backSprites, theme.backSpriteCount, "sprite layer");
     for (std::int32_t l = 0; l < theme.characterCount && l < LayerCapacity; ++l) {
         const CharacterLayer& layer = theme.characters[static_cast<std::size_t>(l)];
-        const std::string role = "character layer " + toUtf8(layer.name);
+        const std::string role = "character layer \"" + toUtf8(layer.name) + "\"";
         for (std::size_t f = 0; f < layer.images.size() && static_cast<std::int64_t>(f) < layer.frames; ++f) {
             out.push_back({layer.name + u"_" + decimal(f + 1) + u"." + layer.ext, role, &layer.images[f]});
         }

@@ -9,7 +9,7 @@ namespace velmora::tool {
 
 struct NamedPicture {
     std::u16string member;      // "floor.png", "bird_1_2.png", "cat_3.png"
-    std::string role;           // what it is, for messages: "floor", "sprite layer bird", ...
+    std::string role;           // what it is, for messages: "floor", "sprite layer \"bird\"", ...
     const ImageFrame* frame;    // where the loaded picture is kept in the Theme
 };
 
