@@ -126,21 +126,6 @@ TEST_F(Animation, ParticlesFadeAndMoveElsewhereWhenFadedOut) {
     EXPECT_EQ(layer.alpha[0], 0.05f);
 }
 
-TEST_F(Animation, ParticlesInAZeroHeightAreaReappearAtItsTop) {
-    globalSettings.viewHeight = 0.7f;
-    globalSettings.viewTop = 30;
-    ParticleLayer layer;
-    shapeParticles(layer, 1, {{2, 2}});
-    layer.alpha = {0.01f};
-    layer.alphaStep = {0.05f};
-    layer.fadingOut = {1};
-    seedRandom(1);
-    updateParticles(layer, 16, 0, 0, 320, 1280);
-    EXPECT_EQ(layer.posX[0], 361.0f);
-    EXPECT_EQ(layer.posY[0], 30.0f);
-    EXPECT_EQ(nextRandom(), 6334);  // both draws made
-}
-
 TEST(Tween, StepsRiseAndFallAndClamp) {
     Tween idle;
     idle.value = 0.3f;
@@ -247,15 +232,6 @@ TEST_F(Walkers, AWalkerOutsideTurnsOnlyWhileHeadingOutward) {
     EXPECT_EQ(walker.direction[0], -1);
 }
 
-TEST_F(Walkers, AWalkerWiderThanTheSceneTurnsTwice) {
-    shapeCharacters(walker, 1, {400, 20});  // 1600 pixels on a 1280 scene
-    walker.posX = {300};
-    walker.direction = {-1};
-    walkFloor(walker, 16, 320, 1280, 920);
-    EXPECT_EQ(walker.direction[0], -1);
-    EXPECT_EQ(walker.turn[0].mode, 0);
-}
-
 TEST_F(Walkers, SineWalkerRidesAWaveAroundTheViewBottom) {
     walker.posX = {0};
     walker.direction = {1};
@@ -310,20 +286,6 @@ TEST_F(BetweenWalkers, CoveringAnObstacleOrTouchingItsEdgeIsNoHit) {
     EXPECT_EQ(walker.posX[0], 90.0f);
     EXPECT_EQ(walker.direction[0], 1);
     EXPECT_EQ(walker.entered[0], 0);
-    walker.posX = {140};  // left edge exactly on the right edge
-    walker.direction = {-1};
-    walkBetween(walker, 0, 0, 2000, obstacle);
-    EXPECT_EQ(walker.direction[0], -1);
-}
-
-TEST_F(BetweenWalkers, SceneEdgesTurnAndLetEnterOnlyHeadingOutward) {
-    walker.posX = {-10};
-    walker.direction = {-1};
-    walkBetween(walker, 0, 0, 2000, obstacle);
-    EXPECT_EQ(walker.direction[0], 1);
-    EXPECT_EQ(walker.entered[0], 1);
-    walkBetween(walker, 0, 0, 2000, obstacle);
-    EXPECT_EQ(walker.direction[0], 1);
 }
 
 TEST_F(Animation, CharacterLayersAreDispatchedByType) {

@@ -172,19 +172,6 @@ TEST_F(Layout, CharactersStartInTheirSlicesFacingByTheThirdDraw) {
     EXPECT_EQ(nextRandom(), 25667);
 }
 
-TEST_F(Layout, TwoCharactersShareTheSceneInSlices) {
-    for (std::uint32_t seed = 0; seed < 200; ++seed) {
-        CharacterLayer layer;
-        shapeCharacters(layer, 2, {8, 5});
-        seedRandom(seed);
-        layoutCharacters(layer, 0, 1000, 920);
-        EXPECT_GE(layer.posX[0], 0.0f);
-        EXPECT_LE(layer.posX[0], 450.0f);
-        EXPECT_GE(layer.posX[1], 500.0f);
-        EXPECT_LE(layer.posX[1], 900.0f);
-    }
-}
-
 TEST_F(Layout, ParticlesScatterOverTheSceneAndTheDrawingArea) {
     globalSettings.viewTop = 10;
     ParticleLayer layer;
