@@ -127,6 +127,8 @@ def sky():
             d = math.hypot(x - mx, y - my)
             if d <= r and math.hypot(x - (mx - 5), y - (my - 3)) > r - 1:
                 c.set(x, y, hexc("fff2c8"))
+            elif d <= r:  # the shadowed part, faintly lit
+                c.blend(x, y, (235, 225, 255, 34))
             elif r < d < 30:
                 c.blend(x, y, (255, 230, 200, int(38 * (1 - (d - r) / (30 - r)) ** 2)))
     return c
@@ -474,7 +476,7 @@ background name:sky
 add_sprite name:cloud variations:2 instances:7 yposition:top ydirection:-1 yseparationmin:1 yseparationmax:5 xseparationmin:1 xseparationmax:3 xanimation:0.004 xscroll:8
 add_sprite name:mountain variations:2 instances:16 xoffset:1 yposition:bottom xscroll:14
 add_sprite name:tree variations:3 instances:44 xoffset:1 yposition:floor yseparationmin:1 yseparationmax:1 xscroll:32
-add_sprite name:lantern frames:2 duration:400 instances:5 yposition:floor xseparationmin:10 xseparationmax:16 xscroll:50
+add_sprite name:lantern frames:2 duration:400 instances:8 yposition:floor xseparationmin:4 xseparationmax:7 xscroll:50
 
 add_sprite name:reeds layer:front variations:3 instances:72 xoffset:1 yposition:bottom xscroll:66
 
@@ -483,7 +485,7 @@ add_particle name:firefly layer:front variations:2 frames:4 instances:30 duratio
 
 add_character name:traveler type:floor frames:4 duration:160 speed:0.012 instances:1
 add_character name:fox type:floor frames:4 duration:90 speed:0.035 instances:2
-add_character name:hedgehog type:between between:lantern frames:4 duration:120 speed:0.01 instances:3
+add_character name:hedgehog type:between between:lantern frames:4 duration:120 speed:0.02 instances:3
 add_character name:wisp type:sine frames:3 duration:150 speed:0.02 instances:2 xscroll:56
 """
 

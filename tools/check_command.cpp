@@ -176,7 +176,10 @@ private:
 
 void print(const Problem& p) {
     std::string text = p.file;
-    if (p.line > 0) text += ":" + std::to_string(p.line);
+    if (p.line > 0) {
+        text += ':';
+        text += std::to_string(p.line);
+    }
     text += p.error ? ": error: " : ": warning: ";
     text += p.message + "\n";
     writeOut(text);

@@ -64,7 +64,12 @@ struct LineValues {
     }
 };
 
-std::string inQuotes(std::u16string_view text) { return "\"" + toUtf8(text) + "\""; }
+std::string inQuotes(std::u16string_view text) {
+    std::string quoted = "\"";
+    quoted += toUtf8(text);
+    quoted += '"';
+    return quoted;
+}
 
 void add(std::vector<Problem>& out, bool error, const std::string& file, int line, std::string message) {
     out.push_back(Problem{error, file, line, std::move(message)});
