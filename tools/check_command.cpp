@@ -91,9 +91,10 @@ public:
         loadedTheme = name;
         readGlobalSettings();
         const std::u16string text = readText(source, u"theme.txt");
-        parseLeavingOutBadNumbers(text, textFile, out);
+        const bool parsed = parseLeavingOutBadNumbers(text, textFile, out);
         PictureLines pictureLines;
         lintThemeText(text, textFile, out, &pictureLines);
+        if (!parsed) return result;
 
         loadThemeImages();
         for (const NamedPicture& picture : namedPictures(theme)) {
@@ -115,11 +116,19 @@ private:
     // bad number and about the lines after it, the text is parsed again with each bad line left
     // out (blanked, so that line numbers stay), until it parses through; the Theme then holds
     // everything else, whose pictures are checked next.
-    static void parseLeavingOutBadNumbers(const std::u16string& text, const std::string& file, std::vector<Problem>& out) {
+    // False when it gave up, leaving only part of theme.txt in the Theme.
+    static bool parseLeavingOutBadNumbers(const std::u16string& text, const std::string& file, std::vector<Problem>& out) {
         std::vector<std::u16string> lines;
         splitAt(text, u'\n', lines);
         std::vector<ParseDiagnostic> diagnostics;
-        for (std::size_t attempt = 0; attempt <= lines.size(); ++attempt) {
+        // Each bad number costs one more parse; past this many the rest are not hunted down.
+        constexpr std::size_t kMaxBadNumbers = 50;
+        for (std::size_t attempt = 0;; ++attempt) {
+            if (attempt == kMaxBadNumbers) {
+                out.push_back({false, file, 0, "more than " + std::to_string(kMaxBadNumbers) +
+                                                   " bad numbers: the rest of theme.txt was not checked"});
+                return false;
+            }
             diagnostics.clear();
             std::u16string joined;
             for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -138,7 +147,7 @@ private:
                 out.push_back({true, file, error.line, message});
                 if (error.line <= 0 || static_cast<std::size_t>(error.line) > lines.size() || lines[error.line - 1].empty()) {
                     out.push_back({false, file, 0, "the rest of theme.txt could not be checked"});
-                    return;
+                    return false;
                 }
                 lines[static_cast<std::size_t>(error.line - 1)].clear();
             }
@@ -146,6 +155,7 @@ private:
         for (const ParseDiagnostic& d : diagnostics) {
             out.push_back({d.severity == ParseDiagnostic::Severity::Error, file, d.line, d.message});
         }
+        return true;
     }
 
     std::string explainPicture(const ThemeSource& source, const std::u16string& member) {
