@@ -28,7 +28,14 @@ private:
     std::vector<ParseDiagnostic>* sink_;
 };
 
-std::string inQuotes(std::u16string_view text) { return "\"" + encodeUtf8(text) + "\""; }
+std::string inQuotes(std::u16string_view text) {
+    // Appended rather than written as "\"" + ... : GCC 12 at -O3 warns falsely (-Wrestrict) about
+    // operator+(const char*, string&&).
+    std::string quoted(1, '"');
+    quoted += encodeUtf8(text);
+    quoted += '"';
+    return quoted;
+}
 
 // Reads the pairs of one line into the pending values of its keyword. Each of the calls below
 // names one key of the keyword; a pair that none of them takes is an unknown key.
