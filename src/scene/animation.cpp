@@ -7,6 +7,7 @@
 #include "scene/layer_pictures.h"
 #include "scene/random.h"
 #include "scene/scene_geometry.h"
+#include "scene/sine.h"
 
 namespace velmora {
 
@@ -180,7 +181,7 @@ void walkSine(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, fl
     const float w0 = static_cast<float>(layerPicture(layer.images, 0).width) * scale;
     for (std::size_t i = 0; i < n; ++i) {
         move(layer, i, e, scale);
-        layer.posY[i] = std::sin(0.01f * layer.posX[i]) * (lift * 1.5f) + viewBottom;
+        layer.posY[i] = sineF(0.01f * layer.posX[i]) * (lift * 1.5f) + viewBottom;
         turnAtEdges(layer, i, sceneLeft, sceneWidth, w0, false);
         if (layer.entered[i] == 0) enter(layer, i);
         stepTweens(layer, i, elapsedMs);
