@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <objbase.h>
 #else
 #include <unistd.h>
 #endif
@@ -219,6 +220,11 @@ ToolPlatform::ToolPlatform() { installPlatform(Platform{&windows_, &shell, nullp
 ToolPlatform::~ToolPlatform() { installPlatform(Platform{}); }
 
 bool ToolPlatform::createDevice(std::uint32_t targetWidth, std::uint32_t targetHeight) {
+#ifdef _WIN32
+    // The imaging and drawing factories are COM objects, as in the player, which initialises
+    // COM at start-up the same way.
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+#endif
     device_ = createOffscreenGraphicsDevice();
     if (!device_) {
         std::fputs("velmora-tool: this build has no off-screen drawing device, so pictures cannot be decoded or drawn\n", stderr);
