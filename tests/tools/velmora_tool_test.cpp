@@ -50,6 +50,13 @@ TEST_F(TinyThemeTest, TraceLoadLineHasEveryValueInOrder) {
               "{\"load\": {\"pixelScale\": 2, \"viewTop\": 0, \"viewHeight\": 100, \"pingPong\": 0.001, \"baseOffset\": 0, "
               "\"width\": 100, \"ycollider\": 10, \"sceneWidth\": 200, \"sceneLeft\": -20, \"groundY\": 100, \"floorY\": 80, "
               "\"frameRate\": 60, \"counts\": [0, 1, 1, 0, 1]}, \"error\": null}\n");
+
+    // A desktop that does not start at the origin moves the scene and the drawing area with it.
+    const ToolRun moved = run({"trace", "--root", rootArg(), "--theme", "Tiny", "--seed", "7", "--desktop", "-30,5,160,100",
+                               "--ticks", "1000"});
+    ASSERT_EQ(moved.exitCode, 0) << moved.err;
+    EXPECT_NE(moved.out.find("\"viewTop\": 5, \"viewHeight\": 100,"), std::string::npos) << moved.out;
+    EXPECT_NE(moved.out.find("\"sceneLeft\": -50, \"groundY\": 105, \"floorY\": 85,"), std::string::npos) << moved.out;
 }
 
 TEST_F(TinyThemeTest, TraceFramesListEveryDrawWithMemberNamesAndShortestFloats) {
