@@ -12,8 +12,9 @@ namespace {
 HWND toHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 WindowHandle fromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(window); }
 
-// Every message of the program's window goes to the portable procedure, unchanged.
-LRESULT CALLBACK forwardingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Every message of the program's window goes to the portable procedure, unchanged. An exception
+// must not unwind through the system's frames of the message dispatch: it ends the program here.
+LRESULT CALLBACK forwardingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     return velmora::windowProcedure(fromHwnd(window), message, wParam, lParam);
 }
 
