@@ -47,7 +47,7 @@ function(velmora_define_packaging)
         OUTPUT ${zip}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/themes
         COMMAND ${CMAKE_COMMAND} -E rm -f ${zip}
-        COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip --mtime=2020-07-01T00:00:00Z ${members}
+        COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip "--mtime=2020-07-01 00:00:00 UTC" ${members}
         WORKING_DIRECTORY ${dir}
         DEPENDS ${member_paths}
         COMMENT "Packing the theme ${name}.zip"
@@ -77,7 +77,7 @@ function(velmora_define_packaging)
     OUTPUT ${zip}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_SOURCE_DIR}/dist
     COMMAND ${CMAKE_COMMAND} -E rm -f ${zip}
-    COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip --mtime=2020-07-01T00:00:00Z velmora
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip "--mtime=2020-07-01 00:00:00 UTC" velmora
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DEPENDS ${stamp} ${config}
     COMMENT "Packing ${zip}"
