@@ -1,4 +1,4 @@
-# Archive reading: minizip over zlib, linked into velmora_core, with the file functions minizip
+# Archive reading: minizip over zlib, linked into the resources layer, with the file functions minizip
 # opens archives with chosen per platform.
 #
 # Linux: Debian's system minizip (pkg-config "minizip") and zlib.
@@ -26,20 +26,20 @@ if(WIN32)
   target_compile_options(velmora_minizip PRIVATE -w)
   target_link_libraries(velmora_minizip PUBLIC ${VELMORA_MINGW_ZLIB})
 
-  target_sources(velmora_core PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_win32.cpp)
-  target_link_libraries(velmora_core PUBLIC velmora_minizip)
+  target_sources(velmora_resources PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_win32.cpp)
+  target_link_libraries(velmora_resources PUBLIC velmora_minizip)
 
   # Reads one member of an archive through the whole Windows path (wide path, Win32 file
   # functions, inflate) and prints its size and status: proof that the archive code links and
   # runs under Wine.
   add_executable(velmora-archive-probe ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_probe_main.cpp)
-  target_link_libraries(velmora-archive-probe PRIVATE velmora_core)
+  target_link_libraries(velmora-archive-probe PRIVATE velmora_resources)
   target_link_options(velmora-archive-probe PRIVATE -municode)
   velmora_apply_flags(velmora-archive-probe)
 else()
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(VELMORA_MINIZIP REQUIRED IMPORTED_TARGET minizip)
   find_package(ZLIB REQUIRED)
-  target_sources(velmora_core PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_posix.cpp)
-  target_link_libraries(velmora_core PUBLIC PkgConfig::VELMORA_MINIZIP ZLIB::ZLIB)
+  target_sources(velmora_resources PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_posix.cpp)
+  target_link_libraries(velmora_resources PUBLIC PkgConfig::VELMORA_MINIZIP ZLIB::ZLIB)
 endif()

@@ -3,25 +3,21 @@
 // pictures) and then explains every picture that did not load.
 #include <algorithm>
 #include <cstdio>
-#include <limits>
 #include <cstring>
 #include <filesystem>
-#include <optional>
+#include <limits>
 #include <string>
 #include <system_error>
 
-#include "app/app_state.h"
+#include "app/menu.h"
 #include "commands.h"
-#include "desktop/desktop_host.h"
+#include "ground/records.h"
 #include "resources/archive_reader.h"
 #include "resources/config.h"
-#include "resources/image_loading.h"
+#include "resources/theme_pictures.h"
 #include "resources/theme_source.h"
-#include "theme/parse_theme.h"
-#include "theme/text_format.h"
-#include "theme/theme_model.h"
+#include "scene/load_theme.h"
 #include "theme_lint.h"
-#include "theme_pictures.h"
 #include "tool_support.h"
 
 namespace velmora::tool {
@@ -49,8 +45,13 @@ std::string headerProblem(const std::uint8_t* bytes, std::size_t size) {
 
 struct ThemeCheck {
     std::string shownName;  // "themes/NAME"
-    std::vector<Problem> problems;
+    Diagnostics problems;
 };
+
+void add(Diagnostics& out, bool error, std::string file, int line, std::string message) {
+    out.push_back(Diagnostic{line, error ? Diagnostic::Severity::Error : Diagnostic::Severity::Warning, std::move(message),
+                             std::move(file)});
+}
 
 class Checker {
 public:
@@ -65,99 +66,59 @@ public:
 
         std::error_code ec;
         if (!std::filesystem::exists(nativePath(source.path), ec)) {
-            out.push_back({true, result.shownName, 0, "there is no theme folder or archive of this name"});
+            add(out, true, result.shownName, 0, "there is no theme folder or archive of this name");
             return result;
         }
         if (source.isArchive) {
             ArchiveStatus status = ArchiveStatus::Ok;
             readArchiveText(source.path, u"theme.txt", &status);
             if (status == ArchiveStatus::NotFound) {
-                out.push_back({true, result.shownName, 0, "the archive has no theme.txt at its root"});
+                add(out, true, result.shownName, 0, "the archive has no theme.txt at its root");
                 return result;
             }
             if (status != ArchiveStatus::Ok) {
-                out.push_back({true, textFile, 0, std::string("cannot be read from the archive: ") + archiveStatusText(status)});
+                add(out, true, textFile, 0, std::string("cannot be read from the archive: ") + archiveStatusText(status));
                 if (status == ArchiveStatus::CannotOpen || status == ArchiveStatus::NotZip) return result;
             }
         } else if (!std::filesystem::is_directory(nativePath(source.path), ec)) {
-            out.push_back({true, result.shownName, 0, "is neither a folder nor a .zip archive (archive names end in lower-case .zip)"});
+            // The menu lists it (a file without a dot counts as a folder, an archive may end in
+            // .ZIP), but the player reads nothing from it.
+            add(out, true, result.shownName, 0,
+                isThemeArchiveName(name) ? "is neither a folder nor a .zip archive (archive names end in lower-case .zip)"
+                            : "is neither a folder nor a .zip archive: the menu lists it, but the theme is empty");
             return result;
         } else if (!std::filesystem::exists(nativePath(memberPath(source, u"theme.txt")), ec)) {
-            out.push_back({true, textFile, 0, "is missing"});
+            add(out, true, textFile, 0, "is missing");
             return result;
         }
 
+        // The load of the player, except that a line with a bad number is left out rather than
+        // ending theme.txt, so that the author hears of everything at once.
         appState.currentTheme = name;
-        loadedTheme = name;
-        readGlobalSettings();
-        const std::u16string text = readText(source, u"theme.txt");
-        const bool parsed = parseLeavingOutBadNumbers(text, textFile, out);
+        Diagnostics parse;
+        loadTheme(name, LoadOptions{&parse, true});
+        for (Diagnostic& d : parse) {
+            d.file = textFile;
+            out.push_back(std::move(d));
+        }
         PictureLines pictureLines;
-        lintThemeText(text, textFile, out, &pictureLines);
-        if (!parsed) return result;
+        lintThemeText(readThemeText(name), textFile, out, &pictureLines);
 
-        loadThemeImages();
-        for (const NamedPicture& picture : namedPictures(theme)) {
+        for (const ThemePicture& picture : themePictures(theme)) {
             if (picture.frame->bitmap) continue;
             std::string why = explainPicture(source, picture.member);
             if (why.empty()) continue;
             auto line = pictureLines.find(picture.role);
-            out.push_back({true, textFile, line != pictureLines.end() ? line->second : 0,
-                           picture.role + ": picture " + toUtf8(picture.member) + " " + why});
+            add(out, true, textFile, line != pictureLines.end() ? line->second : 0,
+                picture.role + ": picture " + toUtf8(picture.member) + " " + why);
         }
         if (theme.params.width == -1.0f) {
-            out.push_back({true, textFile, 0, "the scene has no width: give it a params width or a floor picture that loads"});
+            add(out, true, textFile, 0, "the scene has no width: give it a params width or a floor picture that loads");
         }
         return result;
     }
 
 private:
-    // The player stops reading theme.txt at the first bad number. To tell the author about every
-    // bad number and about the lines after it, the text is parsed again with each bad line left
-    // out (blanked, so that line numbers stay), until it parses through; the Theme then holds
-    // everything else, whose pictures are checked next.
-    // False when it gave up, leaving only part of theme.txt in the Theme.
-    static bool parseLeavingOutBadNumbers(const std::u16string& text, const std::string& file, std::vector<Problem>& out) {
-        std::vector<std::u16string> lines;
-        splitAt(text, u'\n', lines);
-        std::vector<ParseDiagnostic> diagnostics;
-        // Each bad number costs one more parse; past this many the rest are not hunted down.
-        constexpr std::size_t kMaxBadNumbers = 50;
-        for (std::size_t attempt = 0;; ++attempt) {
-            if (attempt == kMaxBadNumbers) {
-                out.push_back({false, file, 0, "more than " + std::to_string(kMaxBadNumbers) +
-                                                   " bad numbers: the rest of theme.txt was not checked"});
-                return false;
-            }
-            diagnostics.clear();
-            std::u16string joined;
-            for (std::size_t i = 0; i < lines.size(); ++i) {
-                if (i > 0) joined.push_back(u'\n');
-                joined += lines[i];
-            }
-            try {
-                parseThemeText(joined, &diagnostics);
-                break;
-            } catch (const NumberError& error) {
-                std::string message = error.what();
-                for (const ParseDiagnostic& d : diagnostics) {
-                    if (d.line == error.line && d.severity == ParseDiagnostic::Severity::Error) message = d.message;
-                }
-                if (attempt == 0) message += " (the player reads no further lines of theme.txt)";
-                out.push_back({true, file, error.line, message});
-                if (error.line <= 0 || static_cast<std::size_t>(error.line) > lines.size() || lines[error.line - 1].empty()) {
-                    out.push_back({false, file, 0, "the rest of theme.txt could not be checked"});
-                    return false;
-                }
-                lines[static_cast<std::size_t>(error.line - 1)].clear();
-            }
-        }
-        for (const ParseDiagnostic& d : diagnostics) {
-            out.push_back({d.severity == ParseDiagnostic::Severity::Error, file, d.line, d.message});
-        }
-        return true;
-    }
-
     std::string explainPicture(const ThemeSource& source, const std::u16string& member) {
         std::vector<std::uint8_t> bytes;
         if (source.isArchive) {
@@ -184,13 +145,13 @@ private:
     bool canDecode_;
 };
 
-void print(const Problem& p) {
+void print(const Diagnostic& p) {
     std::string text = p.file;
     if (p.line > 0) {
         text += ':';
         text += std::to_string(p.line);
     }
-    text += p.error ? ": error: " : ": warning: ";
+    text += p.severity == Diagnostic::Severity::Error ? ": error: " : ": warning: ";
     text += p.message + "\n";
     writeOut(text);
 }
@@ -206,7 +167,6 @@ int runCheck(const std::vector<std::string>& words) {
     const Arguments args = parseArguments(words, {"root"}, {}, true);
     const std::string root = args.value("root", ".");
 
-    useBinaryStdout();
     ToolPlatform tool;
     const bool canDecode = tool.createDevice(1, 1);
     if (!canDecode) std::fputs("velmora-tool: pictures are only checked for presence and size\n", stderr);
@@ -214,22 +174,24 @@ int runCheck(const std::vector<std::string>& words) {
     setDesktop(DesktopRect{0, 0, 1920, 1080});
 
     int errors = 0, warnings = 0;
-    auto report = [&](const std::vector<Problem>& problems) {
-        for (const Problem& p : problems) {
+    auto report = [&](const Diagnostics& problems) {
+        for (const Diagnostic& p : problems) {
             print(p);
-            (p.error ? errors : warnings) += 1;
+            (p.severity == Diagnostic::Severity::Error ? errors : warnings) += 1;
         }
     };
 
     std::error_code ec;
-    const std::vector<std::u16string> installed = listThemes(root);
+    const std::vector<std::u16string> installed = listThemes();
     if (!std::filesystem::is_directory(nativePath(fromUtf8(root)) / "themes", ec)) {
-        report({{true, root, 0, "has no folder themes: not a program folder"}});
+        Diagnostics noThemes;
+        add(noThemes, true, root, 0, "has no folder themes: not a program folder");
+        report(noThemes);
     }
 
-    std::vector<Problem> configProblems;
+    Diagnostics configProblems;
     if (!std::filesystem::exists(nativePath(memberPath(programFolderSource(), u"config.txt")), ec)) {
-        configProblems.push_back({false, "config.txt", 0, "is missing: no theme is shown at start, and the defaults apply"});
+        add(configProblems, false, "config.txt", 0, "is missing: no theme is shown at start, and the defaults apply");
     } else {
         lintConfigText(readText(programFolderSource(), u"config.txt"), "config.txt", installed, configProblems);
     }
@@ -244,8 +206,8 @@ int runCheck(const std::vector<std::string>& words) {
         const int errorsBefore = errors, warningsBefore = warnings;
         ThemeCheck check = checker.checkTheme(name);
         // In line order, the remarks on a file as a whole after those on its lines.
-        std::stable_sort(check.problems.begin(), check.problems.end(), [](const Problem& a, const Problem& b) {
-            const auto key = [](const Problem& p) { return p.line > 0 ? p.line : std::numeric_limits<int>::max(); };
+        std::stable_sort(check.problems.begin(), check.problems.end(), [](const Diagnostic& a, const Diagnostic& b) {
+            const auto key = [](const Diagnostic& p) { return p.line > 0 ? p.line : std::numeric_limits<int>::max(); };
             return a.file < b.file || (a.file == b.file && key(a) < key(b));
         });
         report(check.problems);

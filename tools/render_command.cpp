@@ -8,14 +8,12 @@
 #include <string>
 #include <system_error>
 
-#include "app/app_state.h"
 #include "app/frame_timer.h"
 #include "commands.h"
+#include "ground/random.h"
+#include "ground/records.h"
 #include "resources/config.h"
 #include "resources/theme_source.h"
-#include "scene/load_theme.h"
-#include "scene/random.h"
-#include "theme/theme_model.h"
 #include "tool_support.h"
 
 namespace velmora::tool {
@@ -78,7 +76,7 @@ int runRender(const std::vector<std::string>& words) {
 
     tool.shell.tick = 0;
     startTheme(0);
-    if (const auto& error = lastThemeLoadError()) {
+    if (const auto& error = loadState.error) {
         std::fprintf(stderr, "velmora-tool: warning: theme.txt line %d: %s; the lines after it are not read\n", error->line,
                      error->what());
     }

@@ -1,240 +1,194 @@
 #include "theme_lint.h"
 
-#include <optional>
 #include <set>
 
 #include "resources/config.h"
-#include "theme/text_format.h"
+#include "theme/theme_keys.h"
 #include "tool_support.h"
 
 namespace velmora::tool {
 
 namespace {
 
-enum class ValueType { String, Integer, Float, Flag };
+using Severity = Diagnostic::Severity;
 
-using KeyTable = std::map<std::u16string, ValueType>;
-
-const std::map<std::u16string, KeyTable>& themeKeywords() {
-    using V = ValueType;
-    static const std::map<std::u16string, KeyTable> table = {
-        {u"params", {{u"width", V::Integer}}},
-        {u"floor", {{u"name", V::String}, {u"ycollider", V::Float}}},
-        {u"ceiling", {{u"name", V::String}}},
-        {u"background", {{u"name", V::String}}},
-        {u"screen", {{u"name", V::String}}},
-        {u"add_particle",
-         {{u"name", V::String}, {u"ext", V::String}, {u"layer", V::String}, {u"filter", V::String},
-          {u"variations", V::Integer}, {u"frames", V::Integer}, {u"instances", V::Integer}, {u"xscroll", V::Float},
-          {u"xanimation", V::Float}, {u"yanimation", V::Float}, {u"duration", V::Integer}}},
-        {u"add_sprite",
-         {{u"name", V::String}, {u"ext", V::String}, {u"layer", V::String}, {u"filter", V::String},
-          {u"variations", V::Integer}, {u"frames", V::Integer}, {u"instances", V::Integer}, {u"xscroll", V::Float},
-          {u"yposition", V::String}, {u"ydirection", V::Integer}, {u"xseparationmin", V::Integer},
-          {u"xseparationmax", V::Integer}, {u"yseparationmin", V::Integer}, {u"yseparationmax", V::Integer},
-          {u"xanimation", V::Float}, {u"duration", V::Integer}, {u"xoffset", V::Flag}}},
-        {u"add_character",
-         {{u"name", V::String}, {u"ext", V::String}, {u"filter", V::String}, {u"frames", V::Integer},
-          {u"instances", V::Integer}, {u"xscroll", V::Float}, {u"speed", V::Float}, {u"type", V::String},
-          {u"between", V::String}, {u"duration", V::Integer}}},
-    };
-    return table;
+void add(Diagnostics& out, bool error, const std::string& file, int line, std::string message) {
+    out.push_back(Diagnostic{line, error ? Severity::Error : Severity::Warning, std::move(message), file});
 }
 
-// The pending values of one line: the later of two equal keys wins, as in the parser.
-struct LineValues {
-    std::map<std::u16string, std::u16string> values;
-
-    bool has(const std::u16string& key) const { return values.count(key) != 0; }
-    std::u16string text(const std::u16string& key, const std::u16string& fallback = {}) const {
-        auto it = values.find(key);
-        if (it == values.end()) return fallback;
-        std::u16string value = it->second;
-        trimSpace(value);
-        return value;
-    }
-    std::optional<std::int32_t> integer(const std::u16string& key, std::int32_t fallback) const {
-        auto it = values.find(key);
-        if (it == values.end()) return fallback;
-        try {
-            return readInt(it->second);
-        } catch (const NumberError&) {
-            return std::nullopt;
-        }
-    }
+struct LineContext {
+    Diagnostics& out;
+    const std::string& file;
+    int line;
+    std::string layer;
+    void warn(const std::string& message) const { add(out, false, file, line, layer + ": " + message); }
 };
 
-std::string inQuotes(std::u16string_view text) {
-    std::string quoted = "\"";
-    quoted += toUtf8(text);
-    quoted += '"';
-    return quoted;
+void checkCount(const LineContext& c, const char* key, std::int32_t value) {
+    if (value <= 0) c.warn(std::string(key) + " is " + std::to_string(value) + ", so the layer shows nothing");
 }
 
-void add(std::vector<Problem>& out, bool error, const std::string& file, int line, std::string message) {
-    out.push_back(Problem{error, file, line, std::move(message)});
-}
-
-void checkCount(std::vector<Problem>& out, const std::string& file, int line, const LineValues& v, const char16_t* key,
-                std::int32_t fallback, const std::string& layer) {
-    auto value = v.integer(key, fallback);
-    if (value && *value <= 0) {
-        add(out, false, file, line, layer + ": " + toUtf8(key) + " is " + std::to_string(*value) + ", so the layer shows nothing");
+void checkRange(const LineContext& c, const char* minKey, std::int32_t low, const char* maxKey, std::int32_t high) {
+    if (high < low) {
+        c.warn(std::string(maxKey) + " (" + std::to_string(high) + ") is below " + minKey + " (" + std::to_string(low) + ")");
     }
 }
 
-void checkRange(std::vector<Problem>& out, const std::string& file, int line, const LineValues& v, const char16_t* minKey,
-                const char16_t* maxKey, const std::string& layer) {
-    auto low = v.integer(minKey, 1);
-    auto high = v.integer(maxKey, 1);
-    if (low && high && *high < *low) {
-        add(out, false, file, line,
-            layer + ": " + toUtf8(maxKey) + " (" + std::to_string(*high) + ") is below " + toUtf8(minKey) + " (" +
-                std::to_string(*low) + ")");
+// What every layer line shares: its name, its filter and, for sprites and particles, its depth.
+template <typename Pending>
+LineContext layerContext(Diagnostics& out, const std::string& file, int line, const char* kind, const Pending& p,
+                         PictureLines* pictureLines) {
+    const LineContext c{out, file, line, std::string(kind) + " " + inQuotes(p.name)};
+    if (pictureLines != nullptr) pictureLines->emplace(c.layer, line);
+    if (p.name.empty()) add(out, false, file, line, std::string(kind) + " without a name: its pictures are looked for as _1_1.png and so on");
+    if (p.filter != u"linear" && p.filter != u"nearest") {
+        c.warn("filter " + inQuotes(p.filter) + " is neither linear nor nearest; nearest is used");
     }
+    if constexpr (requires { p.layer; }) {
+        if (p.layer != u"front" && p.layer != u"back") c.warn("layer " + inQuotes(p.layer) + " is neither front nor back; back is used");
+    }
+    return c;
 }
 
 }  // namespace
 
-void lintThemeText(std::u16string_view text, const std::string& file, std::vector<Problem>& out, PictureLines* pictureLines) {
+void lintThemeText(std::u16string_view text, const std::string& file, Diagnostics& out, PictureLines* pictureLines) {
     std::set<std::u16string> spriteNames;
     std::vector<std::pair<int, std::u16string>> betweenUses;
     bool anything = false;
 
     for (const SectionLine& line : sectionLines(text)) {
-        if (line.words.empty()) continue;
-        const auto keyword = themeKeywords().find(line.words[0]);
-        if (keyword == themeKeywords().end()) continue;  // the parser reports unknown keywords
+        const ThemeKeyword keyword = themeKeyword(line.words[0]);
+        if (keyword == ThemeKeyword::Unknown) continue;  // the parser reports unknown keywords
         anything = true;
-        const KeyTable& keys = keyword->second;
-        LineValues v;
-        for (std::size_t i = 1; i < line.words.size(); ++i) {
-            if (line.words[i].empty()) continue;
-            const KeyValue pair = splitPair(line.words[i]);
-            if (keys.count(pair.key) == 0) continue;
-            v.values[pair.key] = pair.value;
-        }
-        const std::u16string& kw = keyword->first;
-        const std::u16string name = v.text(u"name");
-        if (kw == u"params") continue;
-        if (kw == u"floor" || kw == u"ceiling" || kw == u"background" || kw == u"screen") {
-            if (pictureLines != nullptr) (*pictureLines)[toUtf8(kw)] = line.number;
-            if (name.empty()) add(out, false, file, line.number, toUtf8(kw) + " has no name, so the scene has no " + toUtf8(kw));
-            continue;
-        }
-
-        const bool character = kw == u"add_character";
-        const std::string kind = kw == u"add_sprite" ? "sprite layer" : character ? "character layer" : "particle layer";
-        const std::string layer = kind + " " + inQuotes(name);
-        if (pictureLines != nullptr) pictureLines->emplace(layer, line.number);
-        if (name.empty()) add(out, false, file, line.number, kind + " without a name: its pictures are looked for as _1_1.png and so on");
-        if (v.has(u"filter")) {
-            const std::u16string filter = v.text(u"filter");
-            if (filter != u"linear" && filter != u"nearest") {
-                add(out, false, file, line.number, layer + ": filter " + inQuotes(filter) + " is neither linear nor nearest; nearest is used");
+        const std::string kw = toUtf8(line.words[0]);
+        // Bad numbers are the parser's to report; the values of such a line are not judged here.
+        bool badNumber = false;
+        switch (keyword) {
+            case ThemeKeyword::Params:
+                break;
+            case ThemeKeyword::Floor:
+            case ThemeKeyword::Ceiling:
+            case ThemeKeyword::Background:
+            case ThemeKeyword::Screen: {
+                const std::u16string name = keyword == ThemeKeyword::Floor ? readLine<FloorLine>(line, nullptr, &badNumber).name
+                                                                           : readLine<NameLine>(line, nullptr, &badNumber).name;
+                if (pictureLines != nullptr) (*pictureLines)[kw] = line.number;
+                if (name.empty()) add(out, false, file, line.number, kw + " has no name, so the scene has no " + kw);
+                break;
             }
-        }
-        if (v.has(u"layer")) {
-            const std::u16string where = v.text(u"layer");
-            if (where != u"front" && where != u"back") {
-                add(out, false, file, line.number, layer + ": layer " + inQuotes(where) + " is neither front nor back; back is used");
+            case ThemeKeyword::Particle: {
+                bool bad = false;
+                const ParticleLine p = readLine<ParticleLine>(line, nullptr, &bad);
+                const LineContext c = layerContext(out, file, line.number, "particle layer", p, pictureLines);
+                if (!bad) {
+                    checkCount(c, "instances", p.instances);
+                    checkCount(c, "frames", p.frames);
+                    checkCount(c, "variations", p.variations);
+                }
+                break;
             }
-        }
-        checkCount(out, file, line.number, v, u"instances", kw == u"add_particle" ? 4 : 1, layer);
-        checkCount(out, file, line.number, v, u"frames", 1, layer);
-        if (!character) checkCount(out, file, line.number, v, u"variations", 1, layer);
-        if (kw == u"add_sprite") {
-            spriteNames.insert(name);
-            checkRange(out, file, line.number, v, u"xseparationmin", u"xseparationmax", layer);
-            checkRange(out, file, line.number, v, u"yseparationmin", u"yseparationmax", layer);
-            const std::u16string anchor = v.text(u"yposition", u"floor");
-            if (anchor != u"floor" && anchor != u"top" && anchor != u"bottom") {
-                add(out, false, file, line.number,
-                    layer + ": yposition " + inQuotes(anchor) + " is not floor, top or bottom; the row is anchored at the top edge");
+            case ThemeKeyword::Sprite: {
+                bool bad = false;
+                const SpriteLine p = readLine<SpriteLine>(line, nullptr, &bad);
+                const LineContext c = layerContext(out, file, line.number, "sprite layer", p, pictureLines);
+                spriteNames.insert(p.name);
+                if (!bad) {
+                    checkCount(c, "instances", p.instances);
+                    checkCount(c, "frames", p.frames);
+                    checkCount(c, "variations", p.variations);
+                    checkRange(c, "xseparationmin", p.xseparationmin, "xseparationmax", p.xseparationmax);
+                    checkRange(c, "yseparationmin", p.yseparationmin, "yseparationmax", p.yseparationmax);
+                }
+                if (p.yposition != u"floor" && p.yposition != u"top" && p.yposition != u"bottom") {
+                    c.warn("yposition " + inQuotes(p.yposition) + " is not floor, top or bottom; the row is anchored at the top edge");
+                }
+                break;
             }
-        }
-        if (character) {
-            const std::u16string type = v.text(u"type");
-            if (type != u"floor" && type != u"sine" && type != u"between") {
-                add(out, false, file, line.number,
-                    layer + ": type " + (type.empty() ? std::string("is missing") : inQuotes(type) + " is not floor, sine or between") +
-                        ", so the character never moves or shows");
-            } else if (type == u"between") {
-                betweenUses.emplace_back(line.number, v.text(u"between"));
+            case ThemeKeyword::Character: {
+                bool bad = false;
+                const CharacterLine p = readLine<CharacterLine>(line, nullptr, &bad);
+                const LineContext c = layerContext(out, file, line.number, "character layer", p, pictureLines);
+                if (!bad) {
+                    checkCount(c, "instances", p.instances);
+                    checkCount(c, "frames", p.frames);
+                }
+                if (p.type != u"floor" && p.type != u"sine" && p.type != u"between") {
+                    c.warn("type " + (p.type.empty() ? std::string("is missing") : inQuotes(p.type) + " is not floor, sine or between") +
+                           ", so the character never moves or shows");
+                } else if (p.type == u"between") {
+                    betweenUses.emplace_back(line.number, p.between);
+                }
+                break;
             }
+            case ThemeKeyword::Unknown:
+                break;
         }
     }
 
     for (const auto& [lineNumber, target] : betweenUses) {
         if (spriteNames.count(target) == 0) {
-            add(out, false, file, lineNumber,
-                "between " + inQuotes(target) + " names no sprite layer, so the character never moves or shows");
+            add(out, false, file, lineNumber, "between " + inQuotes(target) + " names no sprite layer, so the character never moves or shows");
         }
     }
     if (!anything) add(out, false, file, 0, "theme.txt declares nothing: the theme is empty");
 }
 
 void lintConfigText(std::u16string_view text, const std::string& file, const std::vector<std::u16string>& installed,
-                    std::vector<Problem>& out) {
+                    Diagnostics& out) {
     std::set<std::u16string> displayNames;
     for (const std::u16string& name : installed) displayNames.insert(themeDisplayName(name));
-    bool themeChosen = false;
+    ConfigSection config;
 
     for (const SectionLine& line : sectionLines(text)) {
-        if (line.words.empty()) continue;
         const std::u16string& section = line.words[0];
-        const bool config = section == u"config";
-        if (!config && section != u"global" && displayNames.count(themeDisplayName(section)) == 0) {
+        const bool isConfig = section == u"config";
+        if (!isConfig && section != u"global" && displayNames.count(themeDisplayName(section)) == 0) {
             add(out, false, file, line.number,
                 "section " + inQuotes(section) + " is not config or global and names no installed theme; the line is ignored");
         }
         for (std::size_t i = 1; i < line.words.size(); ++i) {
             if (line.words[i].empty()) continue;
             const KeyValue pair = splitPair(line.words[i]);
-            const std::string where = toUtf8(pair.key) + ":" + toUtf8(pair.value);
             if (!pair.hasValue) {
                 add(out, false, file, line.number, inQuotes(line.words[i]) + " has no value (write key:value); it is ignored");
                 continue;
             }
-            try {
-                if (config && pair.key == u"default_theme") {
-                    std::u16string value = pair.value;
-                    trimSpace(value);
-                    if (!themeChosen && !value.empty()) {
-                        themeChosen = true;
-                        bool found = false;
-                        for (const std::u16string& name : installed) found = found || name == value;
-                        if (!found) {
-                            add(out, true, file, line.number,
-                                "default_theme " + inQuotes(value) + " is not in the themes folder, so nothing is shown at start");
-                        }
-                    }
-                } else if (config && pair.key == u"fps") {
-                    const std::int32_t fps = readInt(pair.value, line.number);
-                    if (fps <= 0) add(out, false, file, line.number, "fps " + std::to_string(fps) + " is not positive; 60 is used");
-                } else if (config) {
+            // The readers' own rules, on a scratch copy: a key they do not take is unknown, and a
+            // bad number is reported by them.
+            Diagnostics numbers;
+            if (isConfig) {
+                const bool chosenBefore = !config.defaultTheme.empty();
+                ConfigSection read = config;
+                read.frameRate = 60;
+                if (!applyConfigKey(read, pair, line.number, &numbers)) {
                     add(out, false, file, line.number, "unknown key " + inQuotes(pair.key) + " in the config section; it is ignored");
-                } else if (pair.key == u"scale" || pair.key == u"limit_height" || pair.key == u"ping_pong") {
-                    const float value = readFloat(pair.value, line.number);
-                    if (pair.key == u"scale" && !(value > 0)) {
-                        add(out, false, file, line.number, "scale " + formatFloat(value) + " is not positive: the scene cannot be seen");
+                } else if (pair.key == u"default_theme" && !chosenBefore && !read.defaultTheme.empty()) {
+                    bool found = false;
+                    for (const std::u16string& name : installed) found = found || name == read.defaultTheme;
+                    if (!found) {
+                        add(out, true, file, line.number,
+                            "default_theme " + inQuotes(read.defaultTheme) + " is not in the themes folder, so nothing is shown at start");
                     }
-                } else if (pair.key == u"relative_scale") {
-                    if (pair.value != u"auto") {
-                        const float value = readFloat(pair.value, line.number);
-                        if (!(value > 0) && value != -1.0f) {
-                            add(out, false, file, line.number,
-                                "relative_scale " + formatFloat(value) + " is not positive: the scene cannot be seen");
-                        }
-                    }
-                } else if (pair.key == u"base_offset") {
-                    readInt(pair.value, line.number);
-                } else {
+                } else if (pair.key == u"fps" && numbers.empty() && read.frameRate <= 0) {
+                    add(out, false, file, line.number, "fps " + std::to_string(read.frameRate) + " is not positive; 60 is used");
+                }
+                config.defaultTheme = read.defaultTheme;
+            } else {
+                DisplaySettings read;
+                if (!applyDisplayKey(read, pair, line.number, &numbers)) {
                     add(out, false, file, line.number,
                         "unknown key " + inQuotes(pair.key) + " in the " + inQuotes(section) + " section; it is ignored");
+                } else if (numbers.empty() && pair.key == u"scale" && !(read.scale > 0)) {
+                    add(out, false, file, line.number, "scale " + formatFloat(read.scale) + " is not positive: the scene cannot be seen");
+                } else if (numbers.empty() && pair.key == u"relative_scale" && !(read.relativeScale > 0) && read.relativeScale != -1.0f) {
+                    add(out, false, file, line.number,
+                        "relative_scale " + formatFloat(read.relativeScale) + " is not positive: the scene cannot be seen");
                 }
-            } catch (const NumberError& error) {
-                add(out, true, file, line.number, where + ": " + error.what() + "; the key is ignored");
+            }
+            for (Diagnostic& d : numbers) {
+                d.file = file;
+                out.push_back(std::move(d));
             }
         }
     }

@@ -1,23 +1,14 @@
 #include "tool_support.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <objbase.h>
-#else
-#include <unistd.h>
-#endif
-
-#include "app/app_state.h"
-#include "desktop/desktop_host.h"
-#include "resources/text_decoding.h"
+#include "app/menu.h"
+#include "ground/records.h"
+#include "ground/text_decoding.h"
 #include "resources/theme_source.h"
 
 namespace velmora::tool {
@@ -158,29 +149,7 @@ std::u16string fromUtf8(std::string_view text) {
 
 std::string toUtf8(std::u16string_view text) { return encodeUtf8(text); }
 
-void useBinaryStdout() {
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
-}
-
-bool stderrIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(fileno(stderr)) != 0;
-#endif
-}
-
 void writeOut(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
-std::FILE* openForReading(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"rb");
-#else
-    return std::fopen(path.c_str(), "rb");
-#endif
-}
 
 std::string formatFloat(float value) {
     if (std::isnan(value)) return "NaN";
@@ -215,16 +184,13 @@ std::string jsonString(std::string_view utf8) {
     return out;
 }
 
-ToolPlatform::ToolPlatform() { installPlatform(Platform{&windows_, &shell, nullptr}); }
+std::vector<std::u16string> ToolShell::findFiles(const std::u16string& pattern) { return system_->findFiles(pattern); }
+
+ToolPlatform::ToolPlatform() { installPlatform(Platform{nullptr, &shell, nullptr}); }
 
 ToolPlatform::~ToolPlatform() { installPlatform(Platform{}); }
 
 bool ToolPlatform::createDevice(std::uint32_t targetWidth, std::uint32_t targetHeight) {
-#ifdef _WIN32
-    // The imaging and drawing factories are COM objects, as in the player, which initialises
-    // COM at start-up the same way.
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-#endif
     device_ = createOffscreenGraphicsDevice();
     if (!device_) {
         std::fputs("velmora-tool: this build has no off-screen drawing device, so pictures cannot be decoded or drawn\n", stderr);
@@ -239,9 +205,11 @@ bool ToolPlatform::createDevice(std::uint32_t targetWidth, std::uint32_t targetH
     desktopHost.wicFactory = true;
     desktopHost.d2dFactory = true;
     desktopHost.frameTarget = true;
-    installPlatform(Platform{&windows_, &shell, device_.get()});
+    installPlatform(Platform{nullptr, &shell, device_.get()});
     return true;
 }
+
+void ToolPlatform::useDevice(GraphicsDevice& device) { installPlatform(Platform{nullptr, &shell, &device}); }
 
 void setProgramFolder(const std::string& root) {
     std::u16string folder = fromUtf8(root.empty() ? std::string_view(".") : std::string_view(root));
@@ -256,25 +224,6 @@ void setDesktop(const DesktopRect& rect) {
     desktopHost.desktopHeight = static_cast<float>(rect.height);
 }
 
-std::vector<std::u16string> listThemes(const std::string& root) {
-    namespace fs = std::filesystem;
-    std::vector<std::u16string> folders, archives;
-    std::error_code ec;
-    for (fs::directory_iterator it(nativePath(fromUtf8(root)) / "themes", ec); !ec && it != fs::directory_iterator();
-         it.increment(ec)) {
-        const fs::directory_entry& entry = *it;
-        std::u16string name = entry.path().filename().u16string();
-        std::error_code kindError;
-        if (entry.is_directory(kindError)) {
-            if (name.find(u'.') == std::u16string::npos) folders.push_back(name);
-        } else if (name.size() > 4 && name.compare(name.size() - 4, 4, u".zip") == 0) {
-            archives.push_back(name);
-        }
-    }
-    std::sort(folders.begin(), folders.end());
-    std::sort(archives.begin(), archives.end());
-    folders.insert(folders.end(), archives.begin(), archives.end());
-    return folders;
-}
+std::vector<std::u16string> listThemes() { return findTrayMenuModel(appState.programFolder).themeList; }
 
 }  // namespace velmora::tool

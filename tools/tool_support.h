@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/host.h"
+#include "platform/null/null_platform.h"
 #include "ports/platform.h"
 
 namespace velmora::tool {
@@ -58,57 +60,24 @@ std::vector<std::uint32_t> parseTicks(const std::string& text);
 std::u16string fromUtf8(std::string_view text);
 std::string toUtf8(std::u16string_view text);
 
-// Standard output without newline translation, so that every platform writes the same bytes.
-void useBinaryStdout();
-bool stderrIsTerminal();
+// Standard output, byte for byte.
 void writeOut(std::string_view text);
-
-// fopen for reading in binary mode, with a path that may hold any characters.
-std::FILE* openForReading(const std::filesystem::path& path);
 
 // The shortest text that reads back as the same float; NaN, Infinity and -Infinity otherwise.
 std::string formatFloat(float value);
 // A JSON string literal of UTF-8 text.
 std::string jsonString(std::string_view utf8);
 
-// The shell and window system the core sees inside the tool: a tick counter the command sets,
-// timers that never fire, no windows, no icons.
-class ToolShell final : public Shell {
+// The shell the core sees inside the tool: a tick counter the command sets, the system's
+// directory search (so that themes are listed as the player lists them), and nothing else.
+class ToolShell final : public NullShell {
 public:
     std::uint32_t tick = 0;
-
-    void enableHeapTerminationOnCorruption() override {}
-    void initializeCom() override {}
-    std::u16string programPath() override { return {}; }
     std::uint32_t tickCount() override { return tick; }
-    IconHandle loadIcon(InstanceHandle, int, int) override { return 0; }
-    void destroyIcon(IconHandle) override {}
-    void notifyIcon(NotifyIconAction, const NotifyIconRecord&) override {}
-    MenuHandle createPopupMenu() override { return 0; }
-    void appendMenuItem(MenuHandle, std::uint32_t, std::u16string_view) override {}
-    void appendMenuSeparator(MenuHandle, std::uint32_t) override {}
-    void trackPopupMenu(MenuHandle, int, int, WindowHandle) override {}
-    std::vector<std::u16string> findFiles(const std::u16string&) override { return {}; }
-    void shellOpen(const std::u16string&) override {}
-};
+    std::vector<std::u16string> findFiles(const std::u16string& pattern) override;
 
-class ToolWindowSystem final : public WindowSystem {
-public:
-    WindowHandle findWindow(std::u16string_view) override { return 0; }
-    WindowHandle findWindowEx(WindowHandle, WindowHandle, std::u16string_view) override { return 0; }
-    std::intptr_t sendMessage(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
-    void enumWindows(const std::function<bool(WindowHandle)>&) override {}
-    RectI getWindowRect(WindowHandle) override { return {}; }
-    bool setForegroundWindow(WindowHandle) override { return false; }
-    void messageBox(std::u16string_view, std::u16string_view) override {}
-    bool registerWindowClass(const WindowClassInfo&) override { return false; }
-    WindowHandle createWindow(std::u16string_view, std::u16string_view, InstanceHandle) override { return 0; }
-    std::intptr_t defWindowProc(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
-    int runMessageLoop() override { return 0; }
-    void postQuitMessage(int) override {}
-    void setTimer(WindowHandle, std::uintptr_t, std::uint32_t) override {}
-    void killTimer(WindowHandle, std::uintptr_t) override {}
-    PointI getCursorPos() override { return {}; }
+private:
+    std::unique_ptr<Shell> system_ = createSystemShell();
 };
 
 // The stand-in platform with an off-screen drawing device, installed for the core.
@@ -123,10 +92,11 @@ public:
     // in desktopHost. False (with a message on stderr) when the platform has no such device.
     bool createDevice(std::uint32_t targetWidth, std::uint32_t targetHeight);
     OffscreenGraphicsDevice* device() const { return device_.get(); }
+    // Puts another device in front of the off-screen one (a decorator that records).
+    void useDevice(GraphicsDevice& device);
     ToolShell shell;
 
 private:
-    ToolWindowSystem windows_;
     std::unique_ptr<OffscreenGraphicsDevice> device_;
 };
 
@@ -135,8 +105,7 @@ void setProgramFolder(const std::string& root);
 // The desktop rectangle in desktopHost.
 void setDesktop(const DesktopRect& rect);
 
-// The installed themes of root/themes as the player lists them: folder names without a dot,
-// then *.zip archives, each group in name order. Empty when there is no such folder.
-std::vector<std::u16string> listThemes(const std::string& root);
+// The installed themes of the program folder, exactly as the player's menu lists them.
+std::vector<std::u16string> listThemes();
 
 }  // namespace velmora::tool

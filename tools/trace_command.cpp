@@ -4,22 +4,66 @@
 #include <optional>
 #include <string>
 
-#include "app/app_state.h"
 #include "app/frame_timer.h"
 #include "commands.h"
+#include "ground/random.h"
+#include "ground/records.h"
 #include "resources/config.h"
-#include "resources/global_settings.h"
-#include "scene/drawing.h"
-#include "scene/load_theme.h"
-#include "scene/random.h"
+#include "resources/theme_pictures.h"
 #include "scene/scene_geometry.h"
-#include "theme/theme_model.h"
-#include "theme_pictures.h"
 #include "tool_support.h"
 
 namespace velmora::tool {
 
 namespace {
+
+// Stands in front of the drawing device and writes down every picture drawn, in the trace's
+// form, before handing the call on.
+class RecordingDevice final : public GraphicsDevice {
+public:
+    RecordingDevice(GraphicsDevice& inner, const std::map<const Bitmap*, std::string>& names) : inner_(inner), names_(names) {}
+
+    // The draws of the frame since the last call, as the trace's JSON array body.
+    std::string takeDraws() {
+        std::string draws;
+        draws.swap(draws_);
+        return draws;
+    }
+
+    void drawPicture(const Bitmap& bitmap, const PicturePlacement& p) override {
+        auto it = names_.find(&bitmap);
+        draws_ += draws_.empty() ? "[" : ", [";
+        draws_ += it != names_.end() ? it->second : std::string("null");
+        for (float value : {p.opacity, p.x, p.y, p.w, p.h, p.mirror}) draws_ += ", " + formatFloat(value);
+        draws_ += ", " + std::to_string(static_cast<int>(p.mode)) + "]";
+        inner_.drawPicture(bitmap, p);
+    }
+
+    bool createImagingFactory() override { return inner_.createImagingFactory(); }
+    bool createDrawingFactory() override { return inner_.createDrawingFactory(); }
+    bool createWindowTarget(WindowHandle window, std::uint32_t w, std::uint32_t h) override {
+        return inner_.createWindowTarget(window, w, h);
+    }
+    bool createFrameTarget() override { return inner_.createFrameTarget(); }
+    std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) override { return inner_.loadPictureFile(path); }
+    std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) override {
+        return inner_.loadPictureBytes(data, size);
+    }
+    void beginDraw() override { inner_.beginDraw(); }
+    void setTransform(const Matrix3x2& transform) override { inner_.setTransform(transform); }
+    void clear(const ColorF& color) override { inner_.clear(color); }
+    void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) override {
+        inner_.drawBitmap(bitmap, dest, opacity, mode);
+    }
+    bool endDraw() override { return inner_.endDraw(); }
+    bool fetchFrameBitmap() override { return inner_.fetchFrameBitmap(); }
+    void presentFrameBitmap() override { inner_.presentFrameBitmap(); }
+
+private:
+    GraphicsDevice& inner_;
+    const std::map<const Bitmap*, std::string>& names_;
+    std::string draws_;
+};
 
 std::string loadLine() {
     const SceneGeometry g = sceneGeometry();
@@ -40,9 +84,8 @@ std::string loadLine() {
     line += ", \"counts\": [" + std::to_string(theme.backParticleCount) + ", " + std::to_string(theme.frontParticleCount) + ", " +
             std::to_string(theme.backSpriteCount) + ", " + std::to_string(theme.frontSpriteCount) + ", " +
             std::to_string(theme.characterCount) + "]}";
-    const std::optional<NumberError>& error = lastThemeLoadError();
     line += ", \"error\": ";
-    line += error ? jsonString(error->what()) : std::string("null");
+    line += loadState.error ? jsonString(loadState.error->what()) : std::string("null");
     line += "}\n";
     return line;
 }
@@ -57,7 +100,6 @@ int runTrace(const std::vector<std::string>& words) {
     const DesktopRect desktop = parseDesktop(args.required("desktop"));
     const std::vector<std::uint32_t> ticks = parseTicks(args.required("ticks"));
 
-    useBinaryStdout();
     ToolPlatform tool;
     // Only the pictures' sizes matter here, so a one-pixel target will do.
     if (!tool.createDevice(1, 1)) return 1;
@@ -71,29 +113,19 @@ int runTrace(const std::vector<std::string>& words) {
     startTheme(0);
 
     std::map<const Bitmap*, std::string> names;
-    for (const NamedPicture& picture : namedPictures(theme)) {
+    for (const ThemePicture& picture : themePictures(theme)) {
         if (picture.frame->bitmap) names.emplace(picture.frame->bitmap.get(), jsonString(toUtf8(picture.member)));
     }
     writeOut(loadLine());
 
-    std::string line;
-    bool first = true;
-    setDrawImageObserver([&](const ImageFrame& picture, float opacity, float x, float y, float w, float h, float mirror) {
-        auto it = names.find(picture.bitmap.get());
-        line += first ? "[" : ", [";
-        first = false;
-        line += it != names.end() ? it->second : std::string("null");
-        for (float value : {opacity, x, y, w, h, mirror}) line += ", " + formatFloat(value);
-        line += ", " + std::to_string(picture.filter) + "]";
-    });
+    RecordingDevice recorder(*tool.device(), names);
+    tool.useDevice(recorder);
     for (std::size_t i = 1; i < ticks.size(); ++i) {
         tool.shell.tick = ticks[i];
-        line.clear();
-        first = true;
         renderFrame();
-        writeOut("{\"frame\": " + std::to_string(i) + ", \"pan\": " + formatFloat(appState.panOffset) + ", \"draws\": [" + line + "]}\n");
+        writeOut("{\"frame\": " + std::to_string(i) + ", \"pan\": " + formatFloat(appState.panOffset) + ", \"draws\": [" +
+                 recorder.takeDraws() + "]}\n");
     }
-    setDrawImageObserver({});
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

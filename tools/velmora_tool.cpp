@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "platform/host.h"
 #include "tool_support.h"
 
 namespace {
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    velmora::prepareConsoleProgram();
     try {
         if (command == "check") return velmora::tool::runCheck(words);
         if (command == "render") return velmora::tool::runRender(words);

@@ -1,14 +1,11 @@
 #include "app/frame_timer.h"
 
-#include "app/app_state.h"
-#include "desktop/desktop_host.h"
+#include "ground/records.h"
 #include "desktop/frame.h"
 #include "ports/platform.h"
-#include "resources/global_settings.h"
 #include "scene/animation.h"
 #include "scene/drawing.h"
 #include "scene/load_theme.h"
-#include "theme/theme_model.h"
 
 namespace velmora {
 
@@ -19,10 +16,7 @@ constexpr std::uint32_t kFirstThemeCommand = 601;
 // runs at the default rate instead.
 constexpr std::int32_t kDefaultFrameRate = 60;
 
-std::uint32_t tickCount() {
-    Shell* shell = platform().shell;
-    return shell != nullptr ? shell->tickCount() : 0;
-}
+std::uint32_t tickCount() { return platform().shell->tickCount(); }
 
 }  // namespace
 
@@ -36,8 +30,8 @@ void startTheme(WindowHandle window, std::optional<std::uint32_t> selection) {
         index = command - kFirstThemeCommand;
         if (index >= appState.themeList.size()) return;
     }
-    WindowSystem* windows = platform().windows;
-    if (windows != nullptr) windows->killTimer(appState.timerWindow, appState.timerId);
+    WindowSystem& windows = *platform().windows;
+    windows.killTimer(appState.timerWindow, appState.timerId);
     if (selection) appState.currentTheme = appState.themeList[index];
     loadTheme();
     appState.lastTick = tickCount();
@@ -47,7 +41,7 @@ void startTheme(WindowHandle window, std::optional<std::uint32_t> selection) {
     appState.timerWindow = window;
     const std::int32_t rate = appState.frameRate > 0 ? appState.frameRate : kDefaultFrameRate;
     appState.timerInterval = 1000 / rate;
-    if (windows != nullptr) windows->setTimer(window, kFrameTimerId, static_cast<std::uint32_t>(appState.timerInterval));
+    windows.setTimer(window, kFrameTimerId, static_cast<std::uint32_t>(appState.timerInterval));
 }
 
 void stepPan(std::uint32_t now) {
@@ -78,7 +72,7 @@ void renderFrame() {
     // Unsigned difference: right across the wrap of the tick counter.
     updateScene(static_cast<std::int32_t>(now - appState.lastTick));
     appState.lastTick = now;
-    if (platform().graphics == nullptr || !desktopHost.frameTarget) return;
+    if (!desktopHost.frameTarget) return;
     beginFrame();
     drawScene();
     presentFrame();

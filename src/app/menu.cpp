@@ -81,15 +81,20 @@ TrayMenuModel buildTrayMenuModel(const std::vector<std::u16string>& folderSearch
     return model;
 }
 
+TrayMenuModel findTrayMenuModel(const std::u16string& programFolder) {
+    Shell& shell = *platform().shell;
+    const std::vector<std::u16string> folders = shell.findFiles(themeFolderPattern(programFolder));
+    const std::vector<std::u16string> archives = shell.findFiles(themeArchivePattern(programFolder));
+    return buildTrayMenuModel(folders, archives);
+}
+
 void buildTrayMenu() {
     Shell& shell = *platform().shell;
     appState.trayMenu = shell.createPopupMenu();
     appState.themeList.clear();
     appState.themeCount = 0;
 
-    const std::vector<std::u16string> folders = shell.findFiles(themeFolderPattern(appState.programFolder));
-    const std::vector<std::u16string> archives = shell.findFiles(themeArchivePattern(appState.programFolder));
-    TrayMenuModel model = buildTrayMenuModel(folders, archives);
+    TrayMenuModel model = findTrayMenuModel(appState.programFolder);
 
     for (const MenuItem& item : model.items) {
         if (item.separator) {

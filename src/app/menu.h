@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/app_state.h"
+#include "ground/records.h"
 
 namespace velmora {
 
@@ -54,6 +54,10 @@ bool isThemeArchiveName(std::u16string_view name);
 // some file systems answer "*." more generously.
 TrayMenuModel buildTrayMenuModel(const std::vector<std::u16string>& folderSearch,
                                  const std::vector<std::u16string>& archiveSearch);
+
+// Runs both searches below programFolder through the shell: the menu of the themes installed
+// there. velmora-tool lists the themes with it, so that it sees exactly what the menu shows.
+TrayMenuModel findTrayMenuModel(const std::u16string& programFolder);
 
 // Runs both searches below programFolder, creates the popup menu into trayMenu, and fills
 // themeList and themeCount.

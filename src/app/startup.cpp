@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/app_state.h"
+#include "ground/records.h"
 #include "app/menu.h"
 #include "app/shell_texts.h"
 #include "app/window_procedure.h"
@@ -79,7 +79,7 @@ int runVelmora(InstanceHandle instance) {
     appState.playIcon = shell.loadIcon(instance, kPlayIconResource, 16);
     appState.pauseIcon = shell.loadIcon(instance, kPauseIconResource, 16);
 
-    if (!windows.registerWindowClass(WindowClassInfo{std::u16string(kWindowClassName), instance, appState.appIcon, appState.playIcon})) {
+    if (!windows.registerWindowClass(WindowClassInfo{std::u16string(kWindowClassName), &windowProcedure, instance, appState.appIcon, appState.playIcon})) {
         destroyIcons();
         return 1;
     }

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/app_state.h"
+#include "ground/records.h"
 #include "app/frame_timer.h"
 #include "app/menu.h"
 #include "app/shell_texts.h"
@@ -14,7 +14,7 @@
 #include "ports/platform.h"
 #include "resources/config.h"
 #include "resources/theme_source.h"
-#include "scene/random.h"
+#include "ground/random.h"
 
 namespace velmora {
 
@@ -22,15 +22,11 @@ namespace {
 
 constexpr std::uint32_t kTrayIconFlagIcon = 2;
 
-// True while a frame is drawn or a theme is (re)started. A platform call that runs a message
-// loop of its own may dispatch a timer tick in the middle of either; that tick is dropped
-// rather than drawing a half-loaded theme or nesting a frame in a frame.
-bool sceneBusy = false;
-
+// Marks a frame being drawn or a theme being (re)started, for as long as it lives.
 class SceneBusy {
 public:
-    SceneBusy() { sceneBusy = true; }
-    ~SceneBusy() { sceneBusy = false; }
+    SceneBusy() { appState.sceneBusy = true; }
+    ~SceneBusy() { appState.sceneBusy = false; }
     SceneBusy(const SceneBusy&) = delete;
     SceneBusy& operator=(const SceneBusy&) = delete;
 };
@@ -114,7 +110,7 @@ void openTrayMenu(WindowHandle window) {
 }
 
 void onTimer() {
-    if (!appState.playing || sceneBusy) return;
+    if (!appState.playing || appState.sceneBusy) return;
     SceneBusy busy;
     renderFrame();
 }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "desktop/desktop_host.h"
+#include "ground/records.h"
 #include "ports/platform.h"
 
 namespace velmora {
@@ -74,12 +74,10 @@ bool findDesktopWindow() {
 bool attachDesktop() {
     if (!findDesktopWindow()) return false;
 
-    GraphicsDevice* device = platform().graphics;
-    if (device == nullptr) return false;
-
-    if (!device->createImagingFactory()) return false;
+    GraphicsDevice& device = *platform().graphics;
+    if (!device.createImagingFactory()) return false;
     desktopHost.wicFactory = true;
-    if (!device->createDrawingFactory()) return false;
+    if (!device.createDrawingFactory()) return false;
     desktopHost.d2dFactory = true;
 
     const RectI rect = platform().windows->getWindowRect(desktopHost.workerW);
@@ -91,9 +89,9 @@ bool attachDesktop() {
     const std::uint32_t pixelWidth = truncateToUnsigned(desktopHost.desktopWidth);
     const std::uint32_t pixelHeight = truncateToUnsigned(desktopHost.desktopHeight);
 
-    if (!device->createWindowTarget(desktopHost.workerW, pixelWidth, pixelHeight)) return false;
+    if (!device.createWindowTarget(desktopHost.workerW, pixelWidth, pixelHeight)) return false;
     desktopHost.windowTarget = true;
-    if (!device->createFrameTarget()) return false;
+    if (!device.createFrameTarget()) return false;
     desktopHost.frameTarget = true;
     return true;
 }

@@ -38,6 +38,20 @@ struct ColorF {
 // Same values as D2D1_BITMAP_INTERPOLATION_MODE.
 enum class Interpolation : std::int32_t { NearestNeighbor = 0, Linear = 1 };
 
+// Where and how one picture of the scene is drawn: into the rectangle (x, y, w, h), at an
+// opacity, with a filter, mirrored about the rectangle's vertical centre line by the factor
+// mirror (0 leaves it, 0.5 narrows it to nothing, 1 flips it).
+struct PicturePlacement {
+    float x = 0, y = 0, w = 0, h = 0;
+    float opacity = 1;
+    float mirror = 0;
+    Interpolation mode = Interpolation::NearestNeighbor;
+};
+
+// The transform that mirrors the rectangle (x, w) about its vertical centre line by the factor
+// mirror.
+Matrix3x2 mirrorTransform(float x, float w, float mirror);
+
 // A decoded picture living on the device: premultiplied 32-bit BGRA pixels. Destroying it
 // releases it; an ImageFrame owns exactly one.
 class Bitmap {
@@ -72,6 +86,9 @@ public:
     virtual void clear(const ColorF& color) = 0;
     // Draws the whole bitmap into dest (left, top, right, bottom) under the current transform.
     virtual void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) = 0;
+    // Draws one picture of the scene. Unless a device knows better: one drawBitmap into the
+    // placement's rectangle, with the mirror transform around it only for a mirrored picture.
+    virtual void drawPicture(const Bitmap& bitmap, const PicturePlacement& placement);
     // Ends drawing; false when the device reports a failure.
     virtual bool endDraw() = 0;
 
@@ -96,8 +113,5 @@ public:
     // Writes the last finished frame as a PNG file; false when it cannot.
     virtual bool writeFramePng(const std::u16string& path) = 0;
 };
-
-// Provided by the platform layer the program is linked with.
-std::unique_ptr<OffscreenGraphicsDevice> createOffscreenGraphicsDevice();
 
 }  // namespace velmora

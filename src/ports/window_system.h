@@ -22,8 +22,12 @@ inline constexpr std::uint32_t kWmTimer = 0x0113;
 inline constexpr std::uint32_t kWmLButtonDown = 0x0201;
 inline constexpr std::uint32_t kWmRButtonDown = 0x0204;
 
+// A window procedure: every message of a window of the class arrives here.
+using WindowProcedure = std::intptr_t (*)(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+
 struct WindowClassInfo {
     std::u16string className;
+    WindowProcedure procedure = nullptr;
     InstanceHandle instance = 0;
     IconHandle icon = 0;
     IconHandle smallIcon = 0;
@@ -48,7 +52,7 @@ public:
     // MessageBoxW with no owner and MB_OK; returns when the user has closed it.
     virtual void messageBox(std::u16string_view text, std::u16string_view caption) = 0;
 
-    // The program's own window. The class's window procedure is the core's windowProcedure.
+    // The program's own window, whose messages go to the class's procedure.
     virtual bool registerWindowClass(const WindowClassInfo& info) = 0;
     // CreateWindowExW with no extended style, WS_POPUPWINDOW, CW_USEDEFAULT position and size,
     // no parent or menu, never shown. WM_CREATE reaches windowProcedure before this returns.

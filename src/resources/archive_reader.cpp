@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "resources/archive_file.h"
-#include "resources/text_decoding.h"
+#include "ground/text_decoding.h"
 #include "unzip.h"
 
 namespace velmora {

@@ -1,37 +1,63 @@
 #include "resources/config.h"
 
-#include "app/app_state.h"
-#include "desktop/desktop_host.h"
-#include "resources/global_settings.h"
+#include "ground/records.h"
+#include "ground/text_decoding.h"
 #include "resources/theme_source.h"
-#include "theme/text_format.h"
 
 namespace velmora {
 
-std::u16string loadedTheme;
-
 namespace {
 
-constexpr std::int32_t kDefaultFrameRate = 60;
 // The single-precision constant nearest 1/1440: "auto" scales 1.0 at 1440 pixels of height.
 constexpr float kAutoScalePerPixel = 0.00069444446f;
 
-std::u16string readConfigText() {
-    return readText(programFolderSource(), u"config.txt");
-}
-
-// Reads one key's number; a bad number leaves target as it was, so the key is ignored, and is
-// recorded for the tools that report problems.
+// Reads one key's number; a bad number leaves target as it was, so the key is ignored.
 template <typename T, typename Read>
-void readNumber(T& target, const KeyValue& pair, int line, Read read, std::vector<ConfigDiagnostic>* problems) {
+void readNumber(T& target, const KeyValue& pair, int line, Read read, Diagnostics* diagnostics) {
     try {
         target = read(pair.value, line);
     } catch (const NumberError& error) {
-        if (problems != nullptr) problems->push_back(ConfigDiagnostic{error.line, pair.key, pair.value, error.what()});
+        report(diagnostics, error.line, Diagnostic::Severity::Error,
+               encodeUtf8(pair.key) + ":" + encodeUtf8(pair.value) + ": " + error.what() + "; the key is ignored");
     }
 }
 
 }  // namespace
+
+bool applyConfigKey(ConfigSection& section, const KeyValue& pair, int line, Diagnostics* diagnostics) {
+    if (pair.key == u"default_theme") {
+        if (section.defaultTheme.empty()) {
+            section.defaultTheme = pair.value;
+            trimSpace(section.defaultTheme);
+        }
+    } else if (pair.key == u"fps") {
+        readNumber(section.frameRate, pair, line, readInt, diagnostics);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool applyDisplayKey(DisplaySettings& settings, const KeyValue& pair, int line, Diagnostics* diagnostics) {
+    if (pair.key == u"scale") {
+        readNumber(settings.scale, pair, line, readFloat, diagnostics);
+    } else if (pair.key == u"relative_scale") {
+        if (pair.value == u"auto") {
+            settings.relativeScale = -1.0f;
+        } else {
+            readNumber(settings.relativeScale, pair, line, readFloat, diagnostics);
+        }
+    } else if (pair.key == u"limit_height") {
+        readNumber(settings.limitHeight, pair, line, readFloat, diagnostics);
+    } else if (pair.key == u"ping_pong") {
+        readNumber(settings.pingPong, pair, line, readFloat, diagnostics);
+    } else if (pair.key == u"base_offset") {
+        readNumber(settings.baseOffset, pair, line, readInt, diagnostics);
+    } else {
+        return false;
+    }
+    return true;
+}
 
 std::u16string themeDisplayName(std::u16string_view name) {
     std::u16string result(name);
@@ -46,75 +72,62 @@ std::u16string themeDisplayName(std::u16string_view name) {
     return result;
 }
 
-void readConfigSection(std::vector<ConfigDiagnostic>* problems) {
-    appState.frameRate = kDefaultFrameRate;
-    const std::u16string text = readConfigText();
-    if (text.empty()) return;
+ConfigSection readConfigSectionText(std::u16string_view text, Diagnostics* diagnostics) {
+    ConfigSection section;
     for (const SectionLine& line : sectionLines(text)) {
         if (line.words[0] != u"config") continue;
         for (std::size_t i = 1; i < line.words.size(); ++i) {
             const KeyValue pair = splitPair(line.words[i]);
-            if (!pair.hasValue) continue;
-            if (pair.key == u"default_theme") {
-                if (appState.currentTheme.empty()) {
-                    std::u16string value = pair.value;
-                    trimSpace(value);
-                    appState.currentTheme = value;
-                }
-            } else if (pair.key == u"fps") {
-                readNumber(appState.frameRate, pair, line.number, readInt, problems);
-            }
+            // A key without a colon has no value to read.
+            if (pair.hasValue) applyConfigKey(section, pair, line.number, diagnostics);
         }
     }
     // The frame timer divides 1000 by the rate.
-    if (appState.frameRate <= 0) appState.frameRate = kDefaultFrameRate;
+    if (section.frameRate <= 0) section.frameRate = ConfigSection{}.frameRate;
+    return section;
 }
 
-void readGlobalSettings(std::vector<ConfigDiagnostic>* problems) {
-    float scale = 4.0f;
-    float relativeScale = 1.0f;
-    float limit = -1.0f;
-    float pingPong = 0.0f;
-    std::int32_t baseOffset = 0;
-
+DisplaySettings readDisplaySettingsText(std::u16string_view text, std::u16string_view themeName, Diagnostics* diagnostics) {
+    DisplaySettings settings;
     // Lines are trimmed one by one and blank ones skipped, so the text needs no trimming of its
     // own, and the line numbers stay those of the file.
-    const std::u16string text = readConfigText();
-    const std::u16string themeName = themeDisplayName(loadedTheme);
+    const std::u16string shownName = themeDisplayName(themeName);
     for (const SectionLine& line : sectionLines(text)) {
         const std::u16string& section = line.words[0];
-        if (section != u"global" && themeDisplayName(section) != themeName) continue;
+        if (section != u"global" && themeDisplayName(section) != shownName) continue;
         for (std::size_t i = 1; i < line.words.size(); ++i) {
             const KeyValue pair = splitPair(line.words[i]);
-            if (!pair.hasValue) continue;
-            if (pair.key == u"scale") {
-                readNumber(scale, pair, line.number, readFloat, problems);
-            } else if (pair.key == u"relative_scale") {
-                if (pair.value == u"auto") {
-                    relativeScale = -1.0f;
-                } else {
-                    readNumber(relativeScale, pair, line.number, readFloat, problems);
-                }
-            } else if (pair.key == u"limit_height") {
-                readNumber(limit, pair, line.number, readFloat, problems);
-            } else if (pair.key == u"ping_pong") {
-                readNumber(pingPong, pair, line.number, readFloat, problems);
-            } else if (pair.key == u"base_offset") {
-                readNumber(baseOffset, pair, line.number, readInt, problems);
-            }
+            if (pair.hasValue) applyDisplayKey(settings, pair, line.number, diagnostics);
         }
     }
+    return settings;
+}
 
-    GlobalSettings& settings = globalSettings;
-    settings.viewTop = desktopHost.desktopTop;
-    settings.viewHeight = desktopHost.desktopHeight;
-    if (limit != -1.0f && limit < desktopHost.desktopHeight) settings.viewHeight = limit;
-    settings.limitHeight = limit;
-    settings.relativeScale = relativeScale;
-    if (relativeScale == -1.0f) settings.relativeScale = settings.viewHeight * kAutoScalePerPixel;
-    settings.pixelScale = settings.relativeScale * scale;
-    settings.pingPong = pingPong;
-    settings.baseOffset = baseOffset;
+GlobalSettings deriveGlobalSettings(const DisplaySettings& display, float desktopTop, float desktopHeight) {
+    GlobalSettings settings;
+    settings.viewTop = desktopTop;
+    settings.viewHeight = desktopHeight;
+    if (display.limitHeight != -1.0f && display.limitHeight < desktopHeight) settings.viewHeight = display.limitHeight;
+    settings.limitHeight = display.limitHeight;
+    settings.relativeScale = display.relativeScale;
+    if (display.relativeScale == -1.0f) settings.relativeScale = settings.viewHeight * kAutoScalePerPixel;
+    settings.pixelScale = settings.relativeScale * display.scale;
+    settings.pingPong = display.pingPong;
+    settings.baseOffset = display.baseOffset;
+    return settings;
+}
+
+std::u16string readConfigText() { return readText(programFolderSource(), u"config.txt"); }
+
+void readConfigSection(Diagnostics* diagnostics) {
+    const ConfigSection section = readConfigSectionText(readConfigText(), diagnostics);
+    appState.frameRate = section.frameRate;
+    if (appState.currentTheme.empty()) appState.currentTheme = section.defaultTheme;
+}
+
+void readGlobalSettings(Diagnostics* diagnostics) {
+    const DisplaySettings display = readDisplaySettingsText(readConfigText(), loadState.loadedTheme, diagnostics);
+    globalSettings = deriveGlobalSettings(display, desktopHost.desktopTop, desktopHost.desktopHeight);
 }
 
 }  // namespace velmora

@@ -1,31 +1,58 @@
 #pragma once
 // config.txt: the "config" section (start theme, frame rate) and the display settings of the
 // "global" and per-theme sections.
+//
+// Each key is written down once, in applyConfigKey or applyDisplayKey: the program's two readers
+// and velmora-tool's check all go through them, so a key, its type and its default live in one
+// place.
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "ground/diagnostics.h"
+#include "ground/records.h"
+#include "ground/text_format.h"
 
 namespace velmora {
 
-// The theme being loaded (a copy of currentTheme taken at the start of loadTheme); selects the
-// theme's own section of config.txt.
-extern std::u16string loadedTheme;
-
-// A key of config.txt whose value was not a number; the key was ignored and the setting kept
-// the value it had before it.
-struct ConfigDiagnostic {
-    int line = 0;          // 1-based line of config.txt
-    std::u16string key;
-    std::u16string value;
-    std::string message;   // "invalid stoi argument", "stof argument out of range", ...
+// What the "config" section says.
+struct ConfigSection {
+    std::u16string defaultTheme;  // the first default_theme that is not empty once trimmed
+    std::int32_t frameRate = 60;  // the last fps; 60 when absent, and when 0 or below
 };
 
-// frameRate from "fps" (60 when absent, and 60 when 0 or below); currentTheme from
-// "default_theme" while it is empty. Bad numbers are appended to problems when given.
-void readConfigSection(std::vector<ConfigDiagnostic>* problems = nullptr);
-// Recomputes globalSettings from config.txt and the desktop rectangle. Bad numbers are
-// appended to problems when given.
-void readGlobalSettings(std::vector<ConfigDiagnostic>* problems = nullptr);
+// The display settings of the "global" and theme sections as written, before they are fitted to
+// the desktop.
+struct DisplaySettings {
+    float scale = 4.0f;
+    float relativeScale = 1.0f;  // -1 for "auto" (and for the number -1, which means the same)
+    float limitHeight = -1.0f;   // -1: no limit
+    float pingPong = 0.0f;
+    std::int32_t baseOffset = 0;
+};
+
+// Applies one key:value pair of a line of the section; false when the section has no such key.
+// A value that is not a number leaves the setting as it was and is reported as an error.
+bool applyConfigKey(ConfigSection& section, const KeyValue& pair, int line, Diagnostics* diagnostics);
+bool applyDisplayKey(DisplaySettings& settings, const KeyValue& pair, int line, Diagnostics* diagnostics);
+
+// The workers: what config.txt's text says, for the theme of that name.
+ConfigSection readConfigSectionText(std::u16string_view text, Diagnostics* diagnostics = nullptr);
+DisplaySettings readDisplaySettingsText(std::u16string_view text, std::u16string_view themeName,
+                                        Diagnostics* diagnostics = nullptr);
+// The settings a theme load uses: the display settings fitted to a desktop of that top edge and
+// height.
+GlobalSettings deriveGlobalSettings(const DisplaySettings& display, float desktopTop, float desktopHeight);
+
+// config.txt of the program folder; empty when it cannot be read.
+std::u16string readConfigText();
+
+// frameRate from "fps"; currentTheme from "default_theme" while it is empty.
+void readConfigSection(Diagnostics* diagnostics = nullptr);
+// Recomputes globalSettings from config.txt (the global section and the one of loadedTheme) and
+// the desktop rectangle.
+void readGlobalSettings(Diagnostics* diagnostics = nullptr);
+
 // The theme name without a leading "VMA_" and a trailing ".zip", underscores shown as spaces.
 std::u16string themeDisplayName(std::u16string_view name);
 

@@ -1,19 +1,21 @@
 #pragma once
 // Decoding every picture a parsed theme names into bitmaps on the drawing device.
-#include <array>
+#include <cstdint>
 #include <string>
 
+#include "ground/theme_model.h"
+#include "ports/graphics_device.h"
 #include "resources/theme_source.h"
-#include "theme/theme_model.h"
 
 namespace velmora {
 
-// The four scene pictures and every layer frame of the current theme; a missing or undecodable
-// picture becomes an empty ImageFrame. Sets params.width from the floor when the theme gave none.
+// The four scene pictures and every layer frame of the current theme, on the frame target when
+// there is one (every picture is empty without it). Sets params.width from the floor when the
+// theme gave none.
 void loadThemeImages();
-ImageFrame loadImageFrame(const ThemeSource& source, const std::u16string& member, std::int32_t filter);
-void loadLayerFrames(std::array<ParticleLayer, LayerCapacity>& layers, std::int32_t count, const ThemeSource& source);
-void loadLayerFrames(std::array<SpriteLayer, LayerCapacity>& layers, std::int32_t count, const ThemeSource& source);
-void loadLayerFrames(std::array<CharacterLayer, LayerCapacity>& layers, std::int32_t count, const ThemeSource& source);
+// The worker: the pictures of target from source, decoded by device; a null device decodes
+// nothing. A missing or undecodable picture becomes an empty ImageFrame.
+void loadThemeImages(Theme& target, const ThemeSource& source, GraphicsDevice* device);
+ImageFrame loadImageFrame(GraphicsDevice& device, const ThemeSource& source, const std::u16string& member, std::int32_t filter);
 
 }  // namespace velmora

@@ -5,9 +5,9 @@
 #include <type_traits>
 #include <utility>
 
-#include "app/app_state.h"
+#include "ground/records.h"
 #include "resources/archive_reader.h"
-#include "resources/text_decoding.h"
+#include "ground/text_decoding.h"
 
 namespace velmora {
 
@@ -69,6 +69,11 @@ std::u16string readText(const ThemeSource& source, const std::u16string& member)
     std::vector<std::uint8_t> bytes;
     if (!readFolderFile(memberPath(source, member), bytes)) return {};
     return decodeTextFile(bytes.data(), bytes.size());
+}
+
+std::u16string readThemeText(const std::u16string& themeName) {
+    if (themeName.empty()) return {};
+    return readText(themeSourceFor(themeName), u"theme.txt");
 }
 
 std::vector<std::uint8_t> readBytes(const ThemeSource& source, const std::u16string& member) {

@@ -33,6 +33,8 @@ std::u16string memberPath(const ThemeSource& source, const std::u16string& membe
 // The whole member as text; empty when it cannot be read. Folder files are decoded as
 // decodeTextFile describes (byte-order marks, CR LF, NUL); archive members by readArchiveText.
 std::u16string readText(const ThemeSource& source, const std::u16string& member);
+// theme.txt of the theme of that entry name; empty for an empty name (no theme).
+std::u16string readThemeText(const std::u16string& themeName);
 // The whole uncompressed member of an archive source; empty when absent or unreadable, and for
 // a folder source (its pictures are opened through memberPath).
 std::vector<std::uint8_t> readBytes(const ThemeSource& source, const std::u16string& member);

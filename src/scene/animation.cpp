@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "resources/global_settings.h"
-#include "scene/float_conversion.h"
+#include "ground/records.h"
+#include "ground/float_conversion.h"
 #include "scene/layer_pictures.h"
-#include "scene/random.h"
+#include "ground/random.h"
 #include "scene/scene_geometry.h"
 #include "scene/sine.h"
 

@@ -3,7 +3,7 @@
 // characters walk and turn, and every layer steps its frames. Nothing is allocated here.
 #include <cstdint>
 
-#include "theme/theme_model.h"
+#include "ground/theme_model.h"
 
 namespace velmora {
 

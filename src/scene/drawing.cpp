@@ -1,18 +1,12 @@
 #include "scene/drawing.h"
 
-#include <utility>
-
-#include "app/app_state.h"
-#include "desktop/desktop_host.h"
+#include "ground/records.h"
 #include "ports/platform.h"
-#include "resources/global_settings.h"
 #include "scene/layer_pictures.h"
 
 namespace velmora {
 
 namespace {
-
-DrawImageObserver drawImageObserver;
 
 // Sprites and characters wholly beside the desktop window are not drawn; an edge exactly on the
 // window's edge still is.
@@ -22,35 +16,10 @@ bool outsideDesktop(float x, float w) {
 
 }  // namespace
 
-void setDrawImageObserver(DrawImageObserver observer) { drawImageObserver = std::move(observer); }
-
-Matrix3x2 mirrorTransform(float x, float w, float mirror) {
-    const float k = (0.5f - mirror) * 2.0f;
-    const float c = w * 0.5f + x;
-    Matrix3x2 m;
-    m.m11 = k;
-    m.m12 = 0;
-    m.m21 = 0;
-    m.m22 = 1.0f;
-    m.dx = c - k * c;
-    m.dy = 0;
-    return m;
-}
-
 void drawImage(const ImageFrame& picture, float opacity, float x, float y, float w, float h, float mirror) {
-    if (!picture.bitmap) return;
-    if (drawImageObserver) drawImageObserver(picture, opacity, x, y, w, h, mirror);
-    GraphicsDevice* device = platform().graphics;
-    if (device == nullptr || !desktopHost.frameTarget) return;
-    const RectF dest{x, y, x + w, y + h};
-    const auto mode = static_cast<Interpolation>(picture.filter);
-    if (mirror == 0) {
-        device->drawBitmap(*picture.bitmap, dest, opacity, mode);
-        return;
-    }
-    device->setTransform(mirrorTransform(x, w, mirror));
-    device->drawBitmap(*picture.bitmap, dest, opacity, mode);
-    device->setTransform(Matrix3x2::identity());
+    if (!picture.bitmap || !desktopHost.frameTarget) return;
+    platform().graphics->drawPicture(*picture.bitmap,
+                                     PicturePlacement{x, y, w, h, opacity, mirror, static_cast<Interpolation>(picture.filter)});
 }
 
 void drawParticles(const std::array<ParticleLayer, LayerCapacity>& layers, std::int32_t count, float panOffset) {

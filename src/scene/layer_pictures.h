@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "theme/theme_model.h"
+#include "ground/theme_model.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Starting state of every instance of a freshly loaded theme: positions, variations, opacity
 // seeds and facing, drawn from the shared random sequence in a fixed order.
-#include "theme/theme_model.h"
+#include "ground/theme_model.h"
 
 namespace velmora {
 

@@ -1,32 +1,31 @@
 #include "scene/load_theme.h"
 
-#include "app/app_state.h"
+#include "ground/records.h"
+#include "ports/platform.h"
 #include "resources/config.h"
 #include "resources/image_loading.h"
+#include "resources/theme_source.h"
 #include "scene/layout.h"
 #include "theme/parse_theme.h"
 
 namespace velmora {
 
-namespace {
-std::optional<NumberError> lastError;
-}
-
-std::optional<NumberError> loadTheme() {
-    loadedTheme = appState.currentTheme;
+std::optional<NumberError> loadTheme(const std::u16string& themeName, const LoadOptions& options) {
+    loadState.loadedTheme = themeName;
     readGlobalSettings();
-    lastError.reset();
+    loadState.error.reset();
+    const ThemeSource source = themeSourceFor(themeName);
     try {
-        parseTheme();
+        parseThemeText(readThemeText(themeName), theme, ParseOptions{options.themeDiagnostics, options.skipBadNumbers});
     } catch (const NumberError& error) {
         // The lines before the bad one stay committed; the scene is still built from them.
-        lastError = error;
+        loadState.error = error;
     }
-    loadThemeImages();
+    loadThemeImages(theme, source, desktopHost.frameTarget ? platform().graphics : nullptr);
     layoutScene();
-    return lastError;
+    return loadState.error;
 }
 
-const std::optional<NumberError>& lastThemeLoadError() { return lastError; }
+std::optional<NumberError> loadTheme() { return loadTheme(appState.currentTheme, LoadOptions{}); }
 
 }  // namespace velmora

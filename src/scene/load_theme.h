@@ -1,17 +1,25 @@
 #pragma once
 #include <optional>
+#include <string>
 
-#include "theme/text_format.h"
+#include "ground/diagnostics.h"
+#include "ground/text_format.h"
 
 namespace velmora {
 
+struct LoadOptions {
+    // Receives what the parse of theme.txt has to tell its author (see ParseOptions).
+    Diagnostics* themeDiagnostics = nullptr;
+    // Leave out a line with a bad number and go on, instead of stopping there.
+    bool skipBadNumbers = false;
+};
+
 // Loads the theme named by currentTheme: display settings, theme.txt, pictures, layout. A bad
 // number in theme.txt does not stop the load: what was parsed before the bad line gets its
-// pictures and is laid out. The error is returned (and kept for lastThemeLoadError) for the
-// caller to report or ignore; nullopt when theme.txt read cleanly.
+// pictures and is laid out. The error is returned (and kept in loadState) for the caller to
+// report or ignore; nullopt when theme.txt read cleanly.
 std::optional<NumberError> loadTheme();
-
-// The error of the most recent loadTheme, or nullopt.
-const std::optional<NumberError>& lastThemeLoadError();
+// The worker, for the theme of that entry name (which becomes loadedTheme).
+std::optional<NumberError> loadTheme(const std::u16string& themeName, const LoadOptions& options);
 
 }  // namespace velmora

@@ -1,8 +1,7 @@
 #include "scene/scene_geometry.h"
 
-#include "desktop/desktop_host.h"
-#include "resources/global_settings.h"
-#include "theme/theme_model.h"
+#include "ground/records.h"
+#include "ground/theme_model.h"
 
 namespace velmora {
 

@@ -1,9 +1,10 @@
 #pragma once
 // theme.txt into the Theme model.
 #include <cstdint>
-#include <string>
 #include <string_view>
-#include <vector>
+
+#include "ground/diagnostics.h"
+#include "ground/theme_model.h"
 
 namespace velmora {
 
@@ -15,22 +16,20 @@ inline constexpr std::int32_t kMaxLayerVariations = 256;
 inline constexpr std::int32_t kMaxLayerFrames = 1024;
 inline constexpr std::int32_t kMaxLayerImages = 4096;  // variations x frames
 
-// Something worth telling the author of a theme.txt; the parse itself reports nothing.
-struct ParseDiagnostic {
-    enum class Severity { Warning, Error };
-    int line = 0;  // 1-based line of theme.txt
-    Severity severity = Severity::Warning;
-    std::string message;  // UTF-8
+struct ParseOptions {
+    // Receives unknown keywords and keys, pairs without a colon, clamped values, lines beyond the
+    // limits or the layer capacity, and bad numbers. May be null.
+    Diagnostics* diagnostics = nullptr;
+    // A bad number normally stops the parse (NumberError is thrown, the lines before it staying
+    // committed). With this set, the line holding it is left out and the parse goes on: what the
+    // author's check wants, to report everything at once.
+    bool skipBadNumbers = false;
 };
 
-// Resets the Theme and fills it from theme.txt of currentTheme. A bad number throws
-// NumberError: the lines before it stay committed, its own line and the later ones are not read.
-void parseTheme();
-// The same, also recording in diagnostics (when not null) unknown keywords and keys, pairs
-// without a colon, clamped values, lines beyond the limits or the layer capacity, and the bad
-// number (recorded as an error just before it is thrown).
-void parseTheme(std::vector<ParseDiagnostic>* diagnostics);
-// What parseTheme does with the text of theme.txt: reset the Theme, then fill it from text.
-void parseThemeText(std::u16string_view text, std::vector<ParseDiagnostic>* diagnostics = nullptr);
+// Resets the Theme and fills it from theme.txt of currentTheme. A bad number throws NumberError:
+// the lines before it stay committed, its own line and the later ones are not read.
+void parseTheme(Diagnostics* diagnostics = nullptr);
+// The worker: resets target and fills it from the text of a theme.txt.
+void parseThemeText(std::u16string_view text, Theme& target, const ParseOptions& options = {});
 
 }  // namespace velmora

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "app/app_state.h"
+#include "ground/records.h"
 #include "app/frame_timer.h"
 #include "app/startup.h"
 #include "app/menu.h"

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 
-#include "app/app_state.h"
+#include "ground/records.h"
 #include "app/frame_timer.h"
 #include "app/menu.h"
 #include "app/startup.h"
 #include "app/window_procedure.h"
-#include "desktop/desktop_host.h"
 #include "ports/platform.h"
 #include "support/process_state.h"
 #include "resources/theme_source.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "desktop/desktop_attach.h"
-#include "desktop/desktop_host.h"
+#include "ground/records.h"
 #include "ports/platform.h"
 #include "support/fake_window_system.h"
 #include "support/process_state.h"

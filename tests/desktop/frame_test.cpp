@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "desktop/desktop_host.h"
+#include "ground/records.h"
 #include "desktop/frame.h"
 #include "ports/platform.h"
 #include "support/process_state.h"

@@ -1,4 +1,5 @@
 #include "cairo_graphics_device.h"
+#include "platform/host.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>

@@ -4,10 +4,8 @@
 #include <bit>
 #include <cstring>
 
-#include "app/app_state.h"
-#include "desktop/desktop_host.h"
+#include "ground/records.h"
 #include "resources/config.h"
-#include "resources/global_settings.h"
 #include "resources/theme_source.h"
 #include "support/process_state.h"
 #include "zip_files.h"
@@ -21,12 +19,12 @@ class ConfigTest : public ::testing::Test {
 protected:
     void SetUp() override {
         resetProcessState();
-        loadedTheme.clear();
+        loadState.loadedTheme.clear();
         appState.programFolder = u16(temp.path()) + kPathSeparator;
         desktopHost.desktopTop = 40;
         desktopHost.desktopHeight = 1080;
     }
-    void TearDown() override { loadedTheme.clear(); }
+    void TearDown() override { loadState.loadedTheme.clear(); }
 
     void writeConfig(const std::string& text) { writeFileText(temp / "config.txt", text); }
 
@@ -64,7 +62,7 @@ TEST_F(ConfigTest, DefaultsWhenTheFileIsMissingOrHoldsOnlyComments) {
 }
 
 TEST_F(ConfigTest, ThemeSectionsMatchByDisplayNameAndTheLastAssignmentWins) {
-    loadedTheme = u"VMA_Forest.zip";
+    loadState.loadedTheme = u"VMA_Forest.zip";
     writeConfig("Forest scale:5\nglobal scale:3\n");
     readGlobalSettings();
     EXPECT_EQ(globalSettings.pixelScale, 3.0f);
@@ -75,7 +73,7 @@ TEST_F(ConfigTest, ThemeSectionsMatchByDisplayNameAndTheLastAssignmentWins) {
     EXPECT_EQ(globalSettings.pingPong, 0.5f);
     EXPECT_EQ(globalSettings.baseOffset, 12);
 
-    loadedTheme = u"VMA_Night_City";
+    loadState.loadedTheme = u"VMA_Night_City";
     writeConfig("Night_City scale:2\nGlobal scale:9\nglobal\tscale:9\nglobal scale\n");
     readGlobalSettings();
     EXPECT_EQ(globalSettings.pixelScale, 2.0f);
@@ -115,12 +113,12 @@ TEST_F(ConfigTest, HeightLimitCapsTheDrawingAreaOnlyWhenSmaller) {
 }
 
 TEST_F(ConfigTest, BadNumbersAreIgnoredKeyByKeyAndRecordedWithTheirLine) {
-    loadedTheme = u"Forest";
+    loadState.loadedTheme = u"Forest";
     writeConfig("# display\n"
                 "global relative_scale:2 relative_scale:AUTO scale:3\n"
                 "\n"
                 "Forest base_offset:7 base_offset:99999999999 ping_pong:fast limit_height:500\n");
-    std::vector<ConfigDiagnostic> problems;
+    Diagnostics problems;
     readGlobalSettings(&problems);
     EXPECT_EQ(globalSettings.relativeScale, 2.0f);
     EXPECT_EQ(globalSettings.pixelScale, 6.0f);
@@ -129,12 +127,10 @@ TEST_F(ConfigTest, BadNumbersAreIgnoredKeyByKeyAndRecordedWithTheirLine) {
     EXPECT_EQ(globalSettings.viewHeight, 500.0f);
     ASSERT_EQ(problems.size(), 3u);
     EXPECT_EQ(problems[0].line, 2);
-    EXPECT_EQ(problems[0].key, u"relative_scale");
-    EXPECT_EQ(problems[0].value, u"AUTO");
-    EXPECT_EQ(problems[0].message, "invalid stof argument");
+    EXPECT_EQ(problems[0].message, "relative_scale:AUTO: invalid stof argument; the key is ignored");
     EXPECT_EQ(problems[1].line, 4);
-    EXPECT_EQ(problems[1].message, "stoi argument out of range");
-    EXPECT_EQ(problems[2].key, u"ping_pong");
+    EXPECT_EQ(problems[1].message, "base_offset:99999999999: stoi argument out of range; the key is ignored");
+    EXPECT_EQ(problems[2].message.rfind("ping_pong:fast:", 0), 0u);
 
     writeConfig("config fps:30\nconfig fps:abc\n");
     problems.clear();
@@ -142,7 +138,7 @@ TEST_F(ConfigTest, BadNumbersAreIgnoredKeyByKeyAndRecordedWithTheirLine) {
     EXPECT_EQ(appState.frameRate, 30);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].line, 2);
-    EXPECT_EQ(problems[0].message, "invalid stoi argument");
+    EXPECT_EQ(problems[0].message, "fps:abc: invalid stoi argument; the key is ignored");
 }
 
 TEST_F(ConfigTest, FrameRateStartsAt60OnEveryReadAndTheLastFpsWins) {

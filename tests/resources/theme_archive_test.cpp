@@ -3,13 +3,13 @@
 
 #include <sstream>
 
-#include "app/app_state.h"
-#include "resources/text_decoding.h"
+#include "ground/records.h"
+#include "ground/text_decoding.h"
 #include "resources/theme_source.h"
-#include "scene/random.h"
+#include "ground/random.h"
 #include "support/process_state.h"
 #include "theme/parse_theme.h"
-#include "theme/theme_model.h"
+#include "ground/theme_model.h"
 #include "zip_files.h"
 
 namespace velmora::testing {

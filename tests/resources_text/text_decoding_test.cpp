@@ -1,4 +1,4 @@
-#include "resources/text_decoding.h"
+#include "ground/text_decoding.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/app_state.h"
-#include "resources/text_decoding.h"
+#include "ground/records.h"
+#include "ground/text_decoding.h"
 #include "support/process_state.h"
 #include "temp_folder.h"
 

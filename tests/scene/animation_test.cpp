@@ -3,10 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include "desktop/desktop_host.h"
-#include "resources/global_settings.h"
+#include "ground/records.h"
 #include "scene/animation.h"
-#include "scene/random.h"
+#include "ground/random.h"
 #include "scene_layers.h"
 #include "support/process_state.h"
 

@@ -2,10 +2,8 @@
 
 #include <vector>
 
-#include "app/app_state.h"
-#include "desktop/desktop_host.h"
+#include "ground/records.h"
 #include "ports/platform.h"
-#include "resources/global_settings.h"
 #include "scene/drawing.h"
 #include "scene_layers.h"
 #include "support/process_state.h"
@@ -33,7 +31,6 @@ protected:
         globalSettings.viewHeight = 1080;
         theme.params.width = 320;
     }
-    void TearDown() override { setDrawImageObserver(nullptr); }
 
     std::vector<RecordedCall> draws() const { return device.callsOf(DeviceCall::DrawBitmap); }
 
@@ -186,8 +183,6 @@ TEST_F(Drawing, CharactersFadeInSlideDownAndMirrorAboutTheirCentre) {
 }
 
 TEST_F(Drawing, PicturesWithoutBitmapDrawNothingAndTheRestGoesOn) {
-    std::vector<float> observed;
-    setDrawImageObserver([&](const ImageFrame&, float, float x, float, float, float, float) { observed.push_back(x); });
     theme.floorName = u"floor";  // named, but its picture failed to load
     theme.screenName = u"screen";
     theme.screenImage = fakePicture(4, 4, 1);
@@ -201,19 +196,12 @@ TEST_F(Drawing, PicturesWithoutBitmapDrawNothingAndTheRestGoesOn) {
     drawScene();
     ASSERT_EQ(draws().size(), 2u);
     EXPECT_EQ(draws()[0].dest.left, 600.0f);
-    EXPECT_EQ(observed, (std::vector<float>{600, 0}));
+    ASSERT_EQ(device.pictures().size(), 2u);
+    EXPECT_EQ(device.pictures()[0].placement.x, 600.0f);
+    EXPECT_EQ(device.pictures()[1].placement.x, 0.0f);
 }
 
-TEST_F(Drawing, ObserverSeesEveryDrawEvenWithoutADevice) {
-    installPlatform(Platform{});
-    struct Seen {
-        const ImageFrame* picture;
-        float opacity, x, y, w, h, mirror;
-    };
-    std::vector<Seen> seen;
-    setDrawImageObserver([&](const ImageFrame& p, float o, float x, float y, float w, float h, float m) {
-        seen.push_back({&p, o, x, y, w, h, m});
-    });
+TEST_F(Drawing, EachPictureReachesTheDeviceWithItsPlacement) {
     shapeCharacters(theme.characters[0], 1, {10, 20});
     theme.characters[0].entered = {1};
     theme.characters[0].posX = {300};
@@ -222,14 +210,15 @@ TEST_F(Drawing, ObserverSeesEveryDrawEvenWithoutADevice) {
     theme.characters[0].turn[0].value = 0.75f;
     theme.characterCount = 1;
     drawScene();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].picture, &theme.characters[0].images[0]);
-    EXPECT_EQ(seen[0].x, 300.0f);
-    EXPECT_EQ(seen[0].y, 700.0f);
-    EXPECT_EQ(seen[0].w, 40.0f);
-    EXPECT_EQ(seen[0].h, 80.0f);
-    EXPECT_EQ(seen[0].mirror, 0.75f);
-    EXPECT_TRUE(device.calls().empty());
+    ASSERT_EQ(device.pictures().size(), 1u);
+    const PicturePlacement& seen = device.pictures()[0].placement;
+    EXPECT_EQ(device.pictures()[0].bitmap, theme.characters[0].images[0].bitmap.get());
+    EXPECT_EQ(seen.x, 300.0f);
+    EXPECT_EQ(seen.y, 700.0f);
+    EXPECT_EQ(seen.w, 40.0f);
+    EXPECT_EQ(seen.h, 80.0f);
+    EXPECT_EQ(seen.mirror, 0.75f);
+    EXPECT_EQ(seen.opacity, 1.0f);
 }
 
 }  // namespace

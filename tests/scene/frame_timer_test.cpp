@@ -2,11 +2,9 @@
 
 #include <vector>
 
-#include "app/app_state.h"
+#include "ground/records.h"
 #include "app/frame_timer.h"
-#include "desktop/desktop_host.h"
 #include "ports/platform.h"
-#include "resources/global_settings.h"
 #include "scene_layers.h"
 #include "support/fake_shell.h"
 #include "support/fake_window_system.h"

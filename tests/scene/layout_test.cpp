@@ -4,11 +4,10 @@
 #include <cmath>
 #include <limits>
 
-#include "desktop/desktop_host.h"
-#include "resources/global_settings.h"
-#include "scene/float_conversion.h"
+#include "ground/records.h"
+#include "ground/float_conversion.h"
 #include "scene/layout.h"
-#include "scene/random.h"
+#include "ground/random.h"
 #include "scene/scene_geometry.h"
 #include "scene_layers.h"
 #include "support/process_state.h"

@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "ground/records.h"
 #include "app/frame_timer.h"
-#include "desktop/desktop_host.h"
 #include "ports/platform.h"
-#include "resources/global_settings.h"
 #include "resources/image_loading.h"
 #include "resources/theme_source.h"
 #include "scene/animation.h"
@@ -149,8 +147,8 @@ TEST_F(ThemeLoading, ABadNumberKeepsWhatCameBeforeItLaidOutAndAnimated) {
     ASSERT_TRUE(error.has_value());
     EXPECT_STREQ(error->what(), "invalid stoi argument");
     EXPECT_EQ(error->line, 3);
-    ASSERT_TRUE(lastThemeLoadError().has_value());
-    EXPECT_EQ(lastThemeLoadError()->line, 3);
+    ASSERT_TRUE(loadState.error.has_value());
+    EXPECT_EQ(loadState.error->line, 3);
 
     EXPECT_EQ(theme.characterCount, 1);
     EXPECT_EQ(theme.backSpriteCount, 0);
@@ -166,14 +164,14 @@ TEST_F(ThemeLoading, ABadNumberKeepsWhatCameBeforeItLaidOutAndAnimated) {
 
     // Started from the timer, the load goes on the same way and the timer restarts.
     startTheme(0x77);
-    EXPECT_EQ(lastThemeLoadError()->line, 3);
+    EXPECT_EQ(loadState.error->line, 3);
     EXPECT_EQ(windows.timerCalls.back().set, true);
 
     // The next clean load clears the error.
     writeTheme("Good", "floor name:floor\n");
     appState.currentTheme = u"Good";
     EXPECT_FALSE(loadTheme().has_value());
-    EXPECT_FALSE(lastThemeLoadError().has_value());
+    EXPECT_FALSE(loadState.error.has_value());
 }
 
 TEST_F(ThemeLoading, WithoutADeviceEveryPictureIsEmptyAndTheSceneStillRuns) {

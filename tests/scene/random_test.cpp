@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "scene/random.h"
+#include "ground/random.h"
 
 namespace velmora {
 namespace {

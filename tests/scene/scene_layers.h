@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "support/recording_graphics_device.h"
-#include "theme/theme_model.h"
+#include "ground/theme_model.h"
 
 namespace velmora::testing {
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/window_procedure.h"
 
 namespace velmora::testing {
 
@@ -90,7 +89,7 @@ void FakeWindowSystem::answerDesktopMessage(const SentMessage& sent) {
 }
 
 void FakeWindowSystem::queueMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    script_.push_back([this, message, wParam, lParam] { windowProcedure(createdWindow, message, wParam, lParam); });
+    script_.push_back([this, message, wParam, lParam] { createdProcedure(createdWindow, message, wParam, lParam); });
 }
 
 void FakeWindowSystem::queueAction(std::function<void()> action) { script_.push_back(std::move(action)); }
@@ -175,11 +174,12 @@ bool FakeWindowSystem::registerWindowClass(const WindowClassInfo& info) {
 
 WindowHandle FakeWindowSystem::createWindow(std::u16string_view className, std::u16string_view /*title*/, InstanceHandle /*instance*/) {
     log("createWindow");
-    const bool registered = std::any_of(registeredClasses.begin(), registeredClasses.end(),
-                                        [&](const WindowClassInfo& info) { return info.className == className; });
-    if (failCreateWindow || !registered) return 0;
+    const auto registered = std::find_if(registeredClasses.begin(), registeredClasses.end(),
+                                         [&](const WindowClassInfo& info) { return info.className == className; });
+    if (failCreateWindow || registered == registeredClasses.end() || registered->procedure == nullptr) return 0;
     createdWindow = addTopLevel(std::u16string(className));
-    if (windowProcedure(createdWindow, kWmCreate, 0, 0) == -1) {
+    createdProcedure = registered->procedure;
+    if (createdProcedure(createdWindow, kWmCreate, 0, 0) == -1) {
         topLevel_.erase(std::find(topLevel_.begin(), topLevel_.end(), createdWindow));
         createdWindow = 0;
     }

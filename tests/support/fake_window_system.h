@@ -94,6 +94,7 @@ public:
     std::vector<WindowClassInfo> registeredClasses;
     int enumerations = 0;
     WindowHandle createdWindow = 0;
+    WindowProcedure createdProcedure = nullptr;  // the procedure of createdWindow's class
     bool loopRan = false;
     // The interval of the running timer of that window and id, if one runs.
     std::optional<std::uint32_t> runningTimer(WindowHandle window, std::uintptr_t id) const;

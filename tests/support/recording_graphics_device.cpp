@@ -188,6 +188,11 @@ void RecordingGraphicsDevice::clear(const ColorF& color) {
     record(c);
 }
 
+void RecordingGraphicsDevice::drawPicture(const Bitmap& bitmap, const PicturePlacement& placement) {
+    if (recording) pictures_.push_back(DrawnPicture{&bitmap, placement});
+    GraphicsDevice::drawPicture(bitmap, placement);
+}
+
 void RecordingGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) {
     if (!recording) return;
     RecordedCall c = callOf(DeviceCall::DrawBitmap);

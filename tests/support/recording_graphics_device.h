@@ -104,6 +104,12 @@ public:
     int liveBitmaps() const { return *liveCount_; }
     // Bitmaps made in total.
     int createdBitmaps() const { return created_; }
+    // Every picture of the scene handed to drawPicture, in order, with its placement.
+    struct DrawnPicture {
+        const Bitmap* bitmap;
+        PicturePlacement placement;
+    };
+    const std::vector<DrawnPicture>& pictures() const { return pictures_; }
     // The transform the device would apply now.
     const Matrix3x2& currentTransform() const { return transform_; }
 
@@ -118,6 +124,8 @@ public:
     void setTransform(const Matrix3x2& transform) override;
     void clear(const ColorF& color) override;
     void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) override;
+    // Records the picture, then draws it as every device does (transform and drawBitmap).
+    void drawPicture(const Bitmap& bitmap, const PicturePlacement& placement) override;
     bool endDraw() override;
     bool fetchFrameBitmap() override;
     void presentFrameBitmap() override;
@@ -131,6 +139,7 @@ private:
     std::unique_ptr<Bitmap> make(const Size& size, std::u16string source);
 
     std::vector<RecordedCall> calls_;
+    std::vector<DrawnPicture> pictures_;
     std::vector<std::u16string> requestedPaths_;
     std::vector<std::size_t> requestedByteSizes_;
     std::map<std::u16string, Size> byPath_;

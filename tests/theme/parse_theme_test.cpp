@@ -8,11 +8,11 @@
 #include <fstream>
 #include <string>
 
-#include "app/app_state.h"
-#include "scene/random.h"
+#include "ground/records.h"
+#include "ground/random.h"
 #include "support/process_state.h"
-#include "theme/text_format.h"
-#include "theme/theme_model.h"
+#include "ground/text_format.h"
+#include "ground/theme_model.h"
 
 namespace velmora {
 namespace {
@@ -32,7 +32,7 @@ protected:
 
 std::string messageOf(const std::u16string& text, int* line = nullptr) {
     try {
-        parseThemeText(text);
+        parseThemeText(text, theme);
     } catch (const NumberError& error) {
         if (line) *line = error.line;
         return error.what();
@@ -41,7 +41,7 @@ std::string messageOf(const std::u16string& text, int* line = nullptr) {
 }
 
 TEST_F(ThemeParse, DefaultsOfEveryKeyword) {
-    parseThemeText(u"add_particle\nadd_sprite\nadd_character\nceiling\n");
+    parseThemeText(u"add_particle\nadd_sprite\nadd_character\nceiling\n", theme);
     EXPECT_EQ(theme.params.width, -1.0f);
     EXPECT_EQ(theme.params.ycollider, 40.0f);  // no floor line
     const ParticleLayer& p = theme.backParticles[0];
@@ -75,7 +75,7 @@ TEST_F(ThemeParse, EveryKeyIsRead) {
         u"yposition:top ydirection:-2 xseparationmin:2 xseparationmax:5 yseparationmin:3 yseparationmax:6 "
         u"xanimation:0.5 duration:80 xoffset:0\n"
         u"add_character name:cat frames:6 instances:2 xscroll:9 speed:0.05 type:between between:tree duration:90 "
-        u"filter:linear ext:bmp\n");
+        u"filter:linear ext:bmp\n", theme);
     EXPECT_EQ(theme.params.width, 800.0f);
     EXPECT_EQ(theme.floorName, u"grass");  // TAB after the colon trimmed
     EXPECT_EQ(theme.params.ycollider, 12.5f);
@@ -136,7 +136,7 @@ TEST_F(ThemeParse, LineAndWordRules) {
         u"floor name:f ycollider:3\n"
         u"floor name:g\n"
         u"x\n"
-        u"add_particle\n");
+        u"add_particle\n", theme);
     EXPECT_EQ(theme.backSpriteCount, 3);
     EXPECT_EQ(theme.backSprites[0].name, u"a");
     EXPECT_EQ(theme.backSprites[1].name, u"d");
@@ -159,7 +159,7 @@ TEST_F(ThemeParse, StartFramesDrawInLineAndInstanceOrder) {
         u"add_sprite instances:20000 frames:9\n"  // beyond the limits: no draws
         u"add_sprite layer:front variations:2 frames:4 instances:2\n"
         u"add_particle instances:0 frames:3\n"
-        u"add_character frames:5 instances:2\n");
+        u"add_character frames:5 instances:2\n", theme);
     EXPECT_EQ(theme.backParticles[0].frame, (std::vector<std::int32_t>{3, 5, 0}));
     EXPECT_EQ(theme.backSpriteCount, 0);
     EXPECT_EQ(theme.frontSprites[0].frame, (std::vector<std::int32_t>{1, 0}));
@@ -171,8 +171,8 @@ TEST_F(ThemeParse, StartFramesDrawInLineAndInstanceOrder) {
 }
 
 TEST_F(ThemeParse, CountsAreClamped) {
-    std::vector<ParseDiagnostic> diagnostics;
-    parseThemeText(u"add_particle variations:0 frames:-5 instances:-3\nadd_character frames:0\n", &diagnostics);
+    Diagnostics diagnostics;
+    parseThemeText(u"add_particle variations:0 frames:-5 instances:-3\nadd_character frames:0\n", theme, {&diagnostics});
     const ParticleLayer& p = theme.backParticles[0];
     EXPECT_EQ(p.variations, 1);
     EXPECT_EQ(p.frames, 1);
@@ -186,11 +186,11 @@ TEST_F(ThemeParse, CountsAreClamped) {
     EXPECT_EQ(diagnostics[0].message, "add_particle: variations 0 read as 1");
     EXPECT_EQ(diagnostics[2].message, "add_particle: instances -3 read as 0");
     EXPECT_EQ(diagnostics[3].line, 2);
-    EXPECT_EQ(diagnostics[3].severity, ParseDiagnostic::Severity::Warning);
+    EXPECT_EQ(diagnostics[3].severity, Diagnostic::Severity::Warning);
 }
 
 TEST_F(ThemeParse, LimitsRejectTheLineAndReadingGoesOn) {
-    std::vector<ParseDiagnostic> diagnostics;
+    Diagnostics diagnostics;
     parseThemeText(
         u"add_particle instances:10000 variations:256 frames:16\n"  // exactly at the limits
         u"add_particle instances:10001\n"
@@ -200,14 +200,14 @@ TEST_F(ThemeParse, LimitsRejectTheLineAndReadingGoesOn) {
         u"add_sprite variations:64 frames:65\n"
         u"add_character frames:4097\n"
         u"add_character instances:3\n",
-        &diagnostics);
+        theme, {&diagnostics});
     EXPECT_EQ(theme.backParticleCount, 1);
     EXPECT_EQ(theme.backParticles[0].frame.size(), 10000u);
     EXPECT_EQ(theme.backSpriteCount, 0);
     ASSERT_EQ(theme.characterCount, 1);
     EXPECT_EQ(theme.characters[0].instances, 3);
     ASSERT_EQ(diagnostics.size(), 6u);
-    for (const ParseDiagnostic& d : diagnostics) EXPECT_EQ(d.severity, ParseDiagnostic::Severity::Error);
+    for (const Diagnostic& d : diagnostics) EXPECT_EQ(d.severity, Diagnostic::Severity::Error);
     EXPECT_EQ(diagnostics[0].line, 2);
     EXPECT_EQ(diagnostics[0].message, "add_particle: instances 10001 above the limit of 10000; line ignored");
     EXPECT_EQ(diagnostics[4].message, "add_sprite: variations x frames 4160 above the limit of 4096; line ignored");
@@ -217,8 +217,8 @@ TEST_F(ThemeParse, AHundredAndTwentyNinthElementIsReadButNotAdded) {
     std::u16string text;
     for (int i = 0; i < 128; ++i) text += u"add_sprite name:s" + std::u16string(1, char16_t(u'0' + i % 10)) + u"\n";
     text += u"add_sprite name:extra instances:5 frames:3\nadd_sprite layer:front\n";
-    std::vector<ParseDiagnostic> diagnostics;
-    parseThemeText(text, &diagnostics);
+    Diagnostics diagnostics;
+    parseThemeText(text, theme, {&diagnostics});
     EXPECT_EQ(theme.backSpriteCount, LayerCapacity);
     EXPECT_EQ(theme.backSprites[127].name, u"s7");
     EXPECT_EQ(theme.frontSpriteCount, 1);
@@ -260,9 +260,9 @@ TEST_F(ThemeParse, BadNumberKeepsEarlierLinesOnly) {
 }
 
 TEST_F(ThemeParse, DiagnosticsForTheAuthor) {
-    std::vector<ParseDiagnostic> diagnostics;
+    Diagnostics diagnostics;
     try {
-        parseThemeText(u"Params width:1\nadd_sprite nmae:a layer\nadd_particle instances:x1\n", &diagnostics);
+        parseThemeText(u"Params width:1\nadd_sprite nmae:a layer\nadd_particle instances:x1\n", theme, {&diagnostics});
         FAIL();
     } catch (const NumberError&) {
     }
@@ -271,7 +271,7 @@ TEST_F(ThemeParse, DiagnosticsForTheAuthor) {
     EXPECT_EQ(diagnostics[1].message, "add_sprite: unknown key \"nmae\" ignored");
     EXPECT_EQ(diagnostics[2].message, "add_sprite: \"layer\" has no colon and value; ignored");
     EXPECT_EQ(diagnostics[3].line, 3);
-    EXPECT_EQ(diagnostics[3].severity, ParseDiagnostic::Severity::Error);
+    EXPECT_EQ(diagnostics[3].severity, Diagnostic::Severity::Error);
     EXPECT_EQ(diagnostics[3].message, "add_particle: \"instances\" value \"x1\": invalid stoi argument");
 }
 
@@ -286,14 +286,14 @@ public:
 };
 
 TEST_F(ThemeParse, ResetReleasesTheOldThemeAndKeepsExtensions) {
-    parseThemeText(u"add_particle variations:3 frames:4 ext:gif layer:front\nadd_character frames:2\nfloor name:f\n");
+    parseThemeText(u"add_particle variations:3 frames:4 ext:gif layer:front\nadd_character frames:2\nfloor name:f\n", theme);
     for (auto& row : theme.frontParticles[0].images)
         for (ImageFrame& frame : row) frame.bitmap = std::make_unique<CountedBitmap>();
     theme.characters[0].images[1].bitmap = std::make_unique<CountedBitmap>();
     EXPECT_EQ(liveBitmaps, 13);
 
     theme.characters[5].appearTime = 7.0f;  // an element never used
-    parseThemeText(u"params width:5\n");
+    parseThemeText(u"params width:5\n", theme);
     EXPECT_EQ(liveBitmaps, 0);
     EXPECT_EQ(theme.frontParticleCount, 0);
     EXPECT_EQ(theme.characterCount, 0);
@@ -331,7 +331,7 @@ protected:
 TEST_F(ThemeFile, ReadsTheCurrentThemesFile) {
     writeTheme("\xEF\xBB\xBF" "background name:b\xC3\xA9\r\nadd_sprite\r\n");
     appState.currentTheme = u"Forest";
-    std::vector<ParseDiagnostic> diagnostics;
+    Diagnostics diagnostics;
     parseTheme(&diagnostics);
     EXPECT_EQ(theme.backgroundName, u"b\u00E9");
     EXPECT_EQ(theme.backSpriteCount, 1);
@@ -343,7 +343,7 @@ TEST_F(ThemeFile, ReadsTheCurrentThemesFile) {
     EXPECT_EQ(theme.backgroundName, u"");
 
     appState.currentTheme.clear();
-    parseThemeText(u"add_sprite\n");
+    parseThemeText(u"add_sprite\n", theme);
     parseTheme();
     EXPECT_EQ(theme.backSpriteCount, 0);
 }

@@ -2,7 +2,7 @@
 #include "resources/archive_file.h"
 
 #include "ioapi.h"
-#include "resources/text_decoding.h"
+#include "ground/text_decoding.h"
 
 namespace velmora {
 

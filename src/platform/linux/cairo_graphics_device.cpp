@@ -1,5 +1,7 @@
 #include "cairo_graphics_device.h"
 
+#include "platform/host.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>

@@ -1,5 +1,7 @@
 #include "direct2d_graphics_device.h"
 
+#include "platform/host.h"
+
 #include <windows.h>
 #include <objbase.h>
 

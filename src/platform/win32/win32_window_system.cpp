@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "app/window_procedure.h"
 #include "wide_text.h"
 
 namespace velmora::win32 {
@@ -12,10 +11,14 @@ namespace {
 HWND toHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 WindowHandle fromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(window); }
 
+// The program registers one window class; its portable procedure.
+WindowProcedure classProcedure = nullptr;
+
 // Every message of the program's window goes to the portable procedure, unchanged. An exception
 // must not unwind through the system's frames of the message dispatch: it ends the program here.
 LRESULT CALLBACK forwardingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    return velmora::windowProcedure(fromHwnd(window), message, wParam, lParam);
+    if (classProcedure == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    return classProcedure(fromHwnd(window), message, wParam, lParam);
 }
 
 BOOL CALLBACK visitTopLevelWindow(HWND window, LPARAM context) {
@@ -56,6 +59,7 @@ void Win32WindowSystem::messageBox(std::u16string_view text, std::u16string_view
 
 bool Win32WindowSystem::registerWindowClass(const WindowClassInfo& info) {
     const std::wstring className = toWide(info.className);
+    classProcedure = info.procedure;
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.style = 0;

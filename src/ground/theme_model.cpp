@@ -1,10 +1,8 @@
-#include "theme/theme_model.h"
+#include "ground/theme_model.h"
 
 #include <utility>
 
 namespace velmora {
-
-Theme theme;
 
 namespace {
 
@@ -28,6 +26,25 @@ void resetSpriteLayers(std::array<SpriteLayer, LayerCapacity>& layers) {
 
 void resetCharacterLayers(std::array<CharacterLayer, LayerCapacity>& layers) {
     for (auto& layer : layers) resetLayer(layer);
+}
+
+void clearTheme(Theme& target) {
+    resetParticleLayers(target.backParticles);
+    resetParticleLayers(target.frontParticles);
+    resetSpriteLayers(target.backSprites);
+    resetSpriteLayers(target.frontSprites);
+    resetCharacterLayers(target.characters);
+    target.params = ThemeParams{};
+    target.floorName.clear();
+    target.ceilingName.clear();
+    target.backgroundName.clear();
+    target.screenName.clear();
+    target.floorImage = ImageFrame{};
+    target.ceilingImage = ImageFrame{};
+    target.backgroundImage = ImageFrame{};
+    target.screenImage = ImageFrame{};
+    target.backParticleCount = target.frontParticleCount = 0;
+    target.backSpriteCount = target.frontSpriteCount = target.characterCount = 0;
 }
 
 }  // namespace velmora

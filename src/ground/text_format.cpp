@@ -1,4 +1,4 @@
-#include "theme/text_format.h"
+#include "ground/text_format.h"
 
 #include <charconv>
 #include <cstdint>

@@ -37,6 +37,10 @@ struct AppState {
     float panOffset = 0;
     float panDirection = 1;  // every theme start sets it to -1 before the first frame
     std::array<char16_t, kShellTargetUnits> shellTarget = {};
+    // True while a frame is drawn or a theme is (re)started. A platform call that runs a message
+    // loop of its own may dispatch a timer tick in the middle of either; that tick is dropped
+    // rather than drawing a half-loaded theme or nesting a frame in a frame.
+    bool sceneBusy = false;
 };
 
 extern AppState appState;

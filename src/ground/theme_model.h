@@ -137,4 +137,7 @@ void resetParticleLayers(std::array<ParticleLayer, LayerCapacity>& layers);
 void resetSpriteLayers(std::array<SpriteLayer, LayerCapacity>& layers);
 void resetCharacterLayers(std::array<CharacterLayer, LayerCapacity>& layers);
 
+// Everything of a theme back to the program-start state: every layer, name, picture and count.
+void clearTheme(Theme& target);
+
 }  // namespace velmora

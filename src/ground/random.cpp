@@ -1,4 +1,4 @@
-#include "scene/random.h"
+#include "ground/random.h"
 
 namespace velmora {
 

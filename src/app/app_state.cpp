@@ -1,7 +1,0 @@
-#include "app/app_state.h"
-
-namespace velmora {
-
-AppState appState;
-
-}  // namespace velmora

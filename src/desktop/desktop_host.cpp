@@ -1,7 +1,0 @@
-#include "desktop/desktop_host.h"
-
-namespace velmora {
-
-DesktopHost desktopHost;
-
-}  // namespace velmora

@@ -1,0 +1,26 @@
+// What the Windows layer offers velmora-tool and the checks run under Wine.
+#include <fcntl.h>
+#include <io.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/host.h"
+#include "win32_shell.h"
+
+namespace velmora {
+
+std::unique_ptr<Shell> createSystemShell() { return std::make_unique<win32::Win32Shell>(); }
+
+void prepareConsoleProgram() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    // The imaging and drawing factories are COM objects; the player initialises COM the same way.
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+}
+
+bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+std::FILE* openForReading(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"rb"); }
+
+}  // namespace velmora

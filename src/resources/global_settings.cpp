@@ -1,7 +1,0 @@
-#include "resources/global_settings.h"
-
-namespace velmora {
-
-GlobalSettings globalSettings;
-
-}  // namespace velmora
