@@ -29,13 +29,6 @@ if(WIN32)
   target_sources(velmora_resources PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_win32.cpp)
   target_link_libraries(velmora_resources PUBLIC velmora_minizip)
 
-  # Reads one member of an archive through the whole Windows path (wide path, Win32 file
-  # functions, inflate) and prints its size and status: proof that the archive code links and
-  # runs under Wine.
-  add_executable(velmora-archive-probe ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_probe_main.cpp)
-  target_link_libraries(velmora-archive-probe PRIVATE velmora_resources)
-  target_link_options(velmora-archive-probe PRIVATE -municode)
-  velmora_apply_flags(velmora-archive-probe)
 else()
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(VELMORA_MINIZIP REQUIRED IMPORTED_TARGET minizip)

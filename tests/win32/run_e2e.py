@@ -641,7 +641,26 @@ def _box_gone(wine):
     return False
 
 
+def test_platform_checks(ctx):
+    """The Windows layer's own checks (decoding, the off-screen device, the shell), and one member
+    read from a theme archive through the whole Windows path (wide path, Win32 files, inflate)."""
+    import zipfile
+    folder = ctx.work / "checks"
+    folder.mkdir()
+    result = ctx.wine.run(ctx.exes["platform_check"], "Z:" + str(folder).replace("/", "\\"), timeout=120)
+    check(result.code == 0 and "all platform checks passed" in result.stdout,
+          f"the platform checks failed:\n{result.stdout}{result.stderr}")
+    archive = folder / "Themé.zip"
+    text = ("floor name:ground\n" * 500).encode()
+    with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("THEME.TXT", text)
+    result = ctx.wine.run(ctx.exes["archive_probe"], "Z:" + str(archive).replace("/", "\\"), "theme.txt")
+    check(result.code == 0 and result.stdout.strip() == f"{len(text)} bytes, ok",
+          f"the archive probe read: {result.stdout.strip()!r} {result.stderr.strip()}")
+
+
 TESTS = {
+    "platform_checks": test_platform_checks,
     "draws_theme": test_draws_theme,
     "second_attempt": test_second_attempt,
     "win11_24h2": test_24h2,
@@ -658,6 +677,8 @@ WINDOWS_PROGRAMS = {
     "velmora": Path("src/platform/win32/velmora.exe"),
     "standin_shell": Path("tests/win32/standin_shell.exe"),
     "window_probe": Path("tests/win32/window_probe.exe"),
+    "platform_check": Path("tests/win32/velmora_platform_check.exe"),
+    "archive_probe": Path("tests/win32/velmora-archive-probe.exe"),
 }
 
 
