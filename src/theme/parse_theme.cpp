@@ -216,10 +216,11 @@ void clampCounts(Pending& pending, const SectionLine& line, const Reporter& repo
     clamp("instances", pending.instances, 0);
 }
 
-// Whether the line may be committed into an array holding count elements.
+// Whether the line may be committed into an array holding count elements, in a theme whose
+// committed layers hold themeInstances instances together.
 template <typename Pending>
-bool fits(const Pending& pending, std::int32_t count, const char* arrayName, const SectionLine& line,
-          const Reporter& report) {
+bool fits(const Pending& pending, std::int32_t count, const char* arrayName, std::int64_t themeInstances,
+          const SectionLine& line, const Reporter& report) {
     const std::string keyword = encodeUtf8(line.words[0]);
     if (count >= LayerCapacity) {
         report.add(line.number, Severity::Error,
@@ -236,7 +237,8 @@ bool fits(const Pending& pending, std::int32_t count, const char* arrayName, con
     return within("instances", pending.instances, kMaxLayerInstances) &&
            within("variations", pending.variations, kMaxLayerVariations) &&
            within("frames", pending.frames, kMaxLayerFrames) &&
-           within("variations x frames", std::int64_t{pending.variations} * pending.frames, kMaxLayerImages);
+           within("variations x frames", std::int64_t{pending.variations} * pending.frames, kMaxLayerImages) &&
+           within("instances of the theme", themeInstances + pending.instances, kMaxThemeInstances);
 }
 
 template <typename Layer>
@@ -336,19 +338,21 @@ void commit(const CharacterLine& p, CharacterLayer& layer) {
     layer.lastStep = 0;
 }
 
+// themeInstances counts the instances of the layers committed so far, over all arrays.
 template <typename Pending, typename Layer>
-void addLayer(const SectionLine& line, const Reporter& report, std::array<Layer, LayerCapacity>& front,
-              std::int32_t& frontCount, const char* frontName, std::array<Layer, LayerCapacity>& back,
-              std::int32_t& backCount, const char* backName) {
+void addLayer(const SectionLine& line, const Reporter& report, std::int64_t& themeInstances,
+              std::array<Layer, LayerCapacity>& front, std::int32_t& frontCount, const char* frontName,
+              std::array<Layer, LayerCapacity>& back, std::int32_t& backCount, const char* backName) {
     Pending pending = readLine<Pending>(line, report);
     clampCounts(pending, line, report);
     bool toFront = false;
     if constexpr (requires { pending.layer; }) toFront = pending.layer == u"front";
     auto& layers = toFront ? front : back;
     std::int32_t& count = toFront ? frontCount : backCount;
-    if (!fits(pending, count, toFront ? frontName : backName, line, report)) return;
+    if (!fits(pending, count, toFront ? frontName : backName, themeInstances, line, report)) return;
     Layer& layer = layers[static_cast<std::size_t>(count)];
     ++count;
+    themeInstances += pending.instances;
     commit(pending, layer);
 }
 
@@ -372,6 +376,7 @@ void resetTheme() {
 }
 
 void fillTheme(std::u16string_view text, const Reporter& report) {
+    std::int64_t themeInstances = 0;
     for (const SectionLine& line : sectionLines(text)) {
         const std::u16string& keyword = line.words[0];
         if (keyword == u"params") {
@@ -387,14 +392,15 @@ void fillTheme(std::u16string_view text, const Reporter& report) {
         } else if (keyword == u"screen") {
             theme.screenName = readLine<NameLine>(line, report).name;
         } else if (keyword == u"add_particle") {
-            addLayer<ParticleLine>(line, report, theme.frontParticles, theme.frontParticleCount, "front particle layers",
-                                   theme.backParticles, theme.backParticleCount, "back particle layers");
+            addLayer<ParticleLine>(line, report, themeInstances, theme.frontParticles, theme.frontParticleCount,
+                                   "front particle layers", theme.backParticles, theme.backParticleCount,
+                                   "back particle layers");
         } else if (keyword == u"add_sprite") {
-            addLayer<SpriteLine>(line, report, theme.frontSprites, theme.frontSpriteCount, "front sprite layers",
-                                 theme.backSprites, theme.backSpriteCount, "back sprite layers");
+            addLayer<SpriteLine>(line, report, themeInstances, theme.frontSprites, theme.frontSpriteCount,
+                                 "front sprite layers", theme.backSprites, theme.backSpriteCount, "back sprite layers");
         } else if (keyword == u"add_character") {
-            addLayer<CharacterLine>(line, report, theme.characters, theme.characterCount, "character layers",
-                                    theme.characters, theme.characterCount, "character layers");
+            addLayer<CharacterLine>(line, report, themeInstances, theme.characters, theme.characterCount,
+                                    "character layers", theme.characters, theme.characterCount, "character layers");
         } else {
             report.add(line.number, Severity::Warning, "unknown keyword " + inQuotes(keyword) + "; line ignored");
         }
