@@ -81,24 +81,30 @@ std::string heavyThemeText() {
     return text.str();
 }
 
-class HeavyTheme {
+// A program folder in the temporary directory holding one theme, current while it lives.
+class TemporaryTheme {
 public:
-    HeavyTheme() {
+    TemporaryTheme(const std::string& name, const std::string& text) {
         std::random_device random;
         root_ = std::filesystem::temp_directory_path() / ("velmora_bench_" + std::to_string(random()));
-        std::filesystem::create_directories(root_ / "themes" / "Heavy");
-        std::ofstream(root_ / "themes" / "Heavy" / "theme.txt", std::ios::binary) << heavyThemeText();
+        std::filesystem::create_directories(root_ / "themes" / name);
+        std::ofstream(root_ / "themes" / name / "theme.txt", std::ios::binary) << text;
         const std::string folder = root_.string();
         appState.programFolder = std::u16string(folder.begin(), folder.end()) + kPathSeparator;
-        appState.currentTheme = u"Heavy";
+        appState.currentTheme = std::u16string(name.begin(), name.end());
     }
-    ~HeavyTheme() {
+    ~TemporaryTheme() {
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);
     }
 
 private:
     std::filesystem::path root_;
+};
+
+class HeavyTheme : public TemporaryTheme {
+public:
+    HeavyTheme() : TemporaryTheme("Heavy", heavyThemeText()) {}
 };
 
 void BM_LoadHeavyTheme(benchmark::State& state) {
@@ -134,6 +140,84 @@ void BM_DrawHeavyScene(benchmark::State& state) {
     for (auto _ : state) drawScene();
 }
 BENCHMARK(BM_DrawHeavyScene)->Unit(benchmark::kMicrosecond);
+
+// The most between-walker work the theme limits allow: 50000 instances, all of them obstacles and
+// walkers. For the plain scan the worst is 40000 walkers against one layer of 10000 obstacles (a
+// walker never meets more than one layer); with the index, every obstacle layer indexed on its
+// own costs too, so the second spread gives each walker layer its own. The obstacles pile up
+// around the scene's left edge (steps of -1 to 1 widths) and drift, so walkers keep hitting them.
+std::string crowdedThemeText(int spread) {
+    std::ostringstream text;
+    text << "params width:640\nfloor name:floor\n";
+    auto obstacles = [&](int n, int instances) {
+        text << "add_sprite name:rocks" << n << " instances:" << instances
+             << " xseparationmin:-1 xseparationmax:1 xanimation:0.01\n";
+    };
+    auto walkers = [&](int n, int instances) {
+        text << "add_character name:walker instances:" << instances << " frames:4 speed:0.05 type:between between:rocks"
+             << n << "\n";
+    };
+    if (spread == 0) {
+        obstacles(0, 10000);
+        for (int l = 0; l < 4; ++l) walkers(0, 10000);
+    } else {
+        const int sizes[] = {10000, 10000, 5000};
+        for (int l = 0; l < 3; ++l) obstacles(l, sizes[l]);
+        for (int l = 0; l < 3; ++l) walkers(l, sizes[l]);
+    }
+    return text.str();
+}
+
+std::int64_t obstacleInstances() {
+    std::int64_t n = 0;
+    for (std::int32_t l = 0; l < theme.backSpriteCount; ++l) n += theme.backSprites[static_cast<std::size_t>(l)].instances;
+    return n;
+}
+
+std::int64_t walkerInstances() {
+    std::int64_t n = 0;
+    for (std::int32_t l = 0; l < theme.characterCount; ++l) n += theme.characters[static_cast<std::size_t>(l)].instances;
+    return n;
+}
+
+// Target: below 50 ms per update.
+void BM_UpdateCrowdedScene(benchmark::State& state) {
+    installDesktop();
+    TemporaryTheme crowded("Crowded", crowdedThemeText(static_cast<int>(state.range(0))));
+    seedRandom(1);
+    loadTheme();
+    if (obstacleInstances() + walkerInstances() != 50000) {
+        state.SkipWithError("the crowded theme did not load whole");
+        return;
+    }
+    for (int i = 0; i < 10; ++i) updateScene(16);  // past the first turns, the index storage grown
+    for (auto _ : state) updateScene(16);
+    state.counters["walkers"] = static_cast<double>(walkerInstances());
+    state.counters["obstacles"] = static_cast<double>(obstacleInstances());
+    // Between-walkers enter at their first turn: the share that has turned at least once.
+    std::int64_t entered = 0;
+    for (std::int32_t l = 0; l < theme.characterCount; ++l) {
+        for (const std::uint8_t e : theme.characters[static_cast<std::size_t>(l)].entered) entered += e;
+    }
+    state.counters["entered"] = static_cast<double>(entered) / static_cast<double>(walkerInstances());
+}
+BENCHMARK(BM_UpdateCrowdedScene)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The sample theme as shipped, with its own config.txt (pictures read as 16 x 16).
+void BM_UpdateSampleScene(benchmark::State& state) {
+    installDesktop();
+    const std::string folder = VELMORA_SOURCE_DIR;
+    appState.programFolder = std::u16string(folder.begin(), folder.end()) + kPathSeparator;
+    appState.currentTheme = u"VMA_Lantern_Valley";
+    seedRandom(1);
+    loadTheme();
+    if (theme.characterCount == 0) {
+        state.SkipWithError("the sample theme did not load");
+        return;
+    }
+    for (auto _ : state) updateScene(16);
+}
+BENCHMARK(BM_UpdateSampleScene)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace velmora

@@ -1,6 +1,9 @@
 #include "scene/animation.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 
 #include "ground/records.h"
 #include "ground/float_conversion.h"
@@ -80,7 +83,102 @@ void stepTweens(CharacterLayer& layer, std::size_t i, std::int32_t elapsedMs) {
     stepTween(layer.turn[i], elapsedMs);
 }
 
+struct ObstacleSpan {
+    float left, right;
+};
+
+// The walker comparisons are made against exactly these two floats, wherever they are computed.
+ObstacleSpan obstacleSpan(const SpriteLayer& obstacles, std::size_t j, float scale) {
+    const float a = obstacles.posX[j];
+    const float b = a + static_cast<float>(layerPicture(obstacles.images, obstacles.variation[j], 0).width) * scale;
+    return {a, b};
+}
+
 }  // namespace
+
+ObstacleHit scanObstacles(const SpriteLayer& obstacles, float x, float w0) {
+    const float scale = globalSettings.pixelScale;
+    const std::size_t n = instanceCount(obstacles);
+    for (std::size_t j = 0; j < n; ++j) {
+        const auto [a, b] = obstacleSpan(obstacles, j, scale);
+        if (x < b && x > a) return {static_cast<std::int32_t>(j), true};
+        if (x + w0 > a && x + w0 < b) return {static_cast<std::int32_t>(j), false};
+    }
+    return {};
+}
+
+void ObstacleIndex::clear() {
+    layers_.clear();
+    edges_.clear();
+    firstHolding_.clear();
+}
+
+std::size_t ObstacleIndex::nextUnmarked(std::size_t region) {
+    while (unmarked_[region] != region) {
+        unmarked_[region] = unmarked_[unmarked_[region]];  // path halving
+        region = unmarked_[region];
+    }
+    return region;
+}
+
+std::size_t ObstacleIndex::add(const SpriteLayer& obstacles) {
+    const float scale = globalSettings.pixelScale;
+    const std::size_t n = instanceCount(obstacles);
+    const std::size_t first = edges_.size();
+    spans_.clear();
+    for (std::size_t j = 0; j < n; ++j) {
+        const auto [a, b] = obstacleSpan(obstacles, j, scale);
+        // No point is strictly between a and b when b <= a or either is not a number: such an
+        // obstacle is never hit, and leaving it out keeps NaN out of the sorted ends.
+        if (!(a < b)) continue;
+        spans_.push_back({a, b, static_cast<std::int32_t>(j)});
+        edges_.push_back(a);
+        edges_.push_back(b);
+    }
+    const auto begin = edges_.begin() + static_cast<std::ptrdiff_t>(first);
+    std::sort(begin, edges_.end());
+    // -0 and +0 compare equal, so either may stand for both.
+    edges_.erase(std::unique(begin, edges_.end()), edges_.end());
+    const std::size_t m = edges_.size() - first;
+
+    const std::size_t regions = firstHolding_.size();
+    firstHolding_.resize(regions + 2 * m + 1, -1);
+    unmarked_.resize(2 * m + 2);  // the last one never gets marked and ends every search
+    for (std::size_t r = 0; r < unmarked_.size(); ++r) unmarked_[r] = r;
+    const float* ends = edges_.data() + first;
+    auto endNumber = [&](float v) { return static_cast<std::size_t>(std::lower_bound(ends, ends + m, v) - ends); };
+    // Obstacles in index order, each marking the regions that no earlier one holds: the regions
+    // strictly inside (a, b) are the gap above end s up to the gap below end t.
+    for (const Span& span : spans_) {
+        const std::size_t last = 2 * endNumber(span.right);
+        for (std::size_t r = nextUnmarked(2 * endNumber(span.left) + 2); r <= last; r = nextUnmarked(r + 1)) {
+            firstHolding_[regions + r] = span.obstacle;
+            unmarked_[r] = r + 1;
+        }
+    }
+    layers_.push_back({&obstacles, first, m, regions});
+    return layers_.size() - 1;
+}
+
+std::int32_t ObstacleIndex::firstHolding(const Indexed& indexed, float p) const {
+    if (std::isnan(p)) return -1;  // every comparison with it is false
+    const float* ends = edges_.data() + indexed.edges;
+    const float* end = ends + indexed.edgeCount;
+    const float* at = std::lower_bound(ends, end, p);
+    const auto k = static_cast<std::size_t>(at - ends);
+    const std::size_t region = at != end && *at == p ? 2 * k + 1 : 2 * k;
+    return firstHolding_[indexed.regions + region];
+}
+
+ObstacleHit ObstacleIndex::find(std::size_t indexed, float x, float w0) const {
+    const Indexed& layer = layers_[indexed];
+    const std::int32_t left = firstHolding(layer, x);
+    const std::int32_t right = firstHolding(layer, x + w0);
+    // The scan stops at the first obstacle holding either edge, and tries the left edge first.
+    if (left >= 0 && (right < 0 || left <= right)) return {left, true};
+    if (right >= 0) return {right, false};
+    return {};
+}
 
 void stepTween(Tween& tween, std::int32_t elapsedMs) {
     if (!(tween.remaining > 0)) return;
@@ -188,50 +286,55 @@ void walkSine(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, fl
     }
 }
 
-void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const SpriteLayer& obstacles) {
+void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const ObstacleIndex& index,
+                 std::size_t indexed) {
     const std::size_t n = instanceCount(layer);
     stepFrameClock(layer, elapsedMs, n);
     if (n == 0) return;
     const float scale = globalSettings.pixelScale;
     const float e = static_cast<float>(elapsedMs);
     const float w0 = static_cast<float>(layerPicture(layer.images, 0).width) * scale;
-    const std::size_t obstacleCount = instanceCount(obstacles);
     for (std::size_t i = 0; i < n; ++i) {
         move(layer, i, e, scale);
         turnAtEdges(layer, i, sceneLeft, sceneWidth, w0, true);
-        const float x = layer.posX[i];
-        for (std::size_t j = 0; j < obstacleCount; ++j) {
-            const float a = obstacles.posX[j];
-            const float b = a + static_cast<float>(layerPicture(obstacles.images, obstacles.variation[j], 0).width) * scale;
-            bool hit = false;
-            if (x < b && x > a) {
-                layer.posX[i] = b;
-                hit = true;
-            } else if (x + w0 > a && x + w0 < b) {
-                layer.posX[i] = a - w0;
-                hit = true;
-            }
-            if (hit) {
-                turnAround(layer, i);
-                if (layer.entered[i] == 0) enter(layer, i);
-                break;
-            }
+        const ObstacleHit hit = index.find(indexed, layer.posX[i], w0);
+        if (hit.obstacle >= 0) {
+            const auto [a, b] = obstacleSpan(index.obstacles(indexed), static_cast<std::size_t>(hit.obstacle), scale);
+            layer.posX[i] = hit.leftEdge ? b : a - w0;
+            turnAround(layer, i);
+            if (layer.entered[i] == 0) enter(layer, i);
         }
         stepTweens(layer, i, elapsedMs);
     }
 }
 
+void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const SpriteLayer& obstacles) {
+    ObstacleIndex index;
+    walkBetween(layer, elapsedMs, sceneLeft, sceneWidth, index, index.add(obstacles));
+}
+
 namespace {
 
-const SpriteLayer* findObstacles(const std::u16string& name) {
+// Obstacle layers are told apart by a slot: backSprites[l] is slot l, frontSprites[l] slot
+// LayerCapacity + l.
+constexpr std::size_t kObstacleSlots = 2 * LayerCapacity;
+
+std::size_t findObstacles(const std::u16string& name) {
     for (std::size_t l = 0; l < usedLayers(theme.backSpriteCount); ++l) {
-        if (theme.backSprites[l].name == name) return &theme.backSprites[l];
+        if (theme.backSprites[l].name == name) return l;
     }
     for (std::size_t l = 0; l < usedLayers(theme.frontSpriteCount); ++l) {
-        if (theme.frontSprites[l].name == name) return &theme.frontSprites[l];
+        if (theme.frontSprites[l].name == name) return LayerCapacity + l;
     }
-    return nullptr;
+    return kObstacleSlots;
 }
+
+const SpriteLayer& obstacleSlot(std::size_t slot) {
+    return slot < LayerCapacity ? theme.backSprites[slot] : theme.frontSprites[slot - LayerCapacity];
+}
+
+// The obstacle index of the update in progress; kept from one update to the next for its storage.
+ObstacleIndex obstacleIndex;
 
 }  // namespace
 
@@ -246,11 +349,19 @@ void updateScene(std::int32_t elapsedMs) {
         SpriteLayer& layer = theme.backSprites[l];
         updateSprites(layer, elapsedMs, e * layer.xanimation, g.sceneLeft, g.sceneWidth);
     }
+    // The sprites have moved for this update and stay put until the next: each obstacle layer is
+    // indexed once, when a character layer first walks against it.
+    obstacleIndex.clear();
+    constexpr std::size_t kNotIndexed = SIZE_MAX;
+    std::array<std::size_t, kObstacleSlots> indexed;
+    indexed.fill(kNotIndexed);
     for (std::size_t l = 0; l < usedLayers(theme.characterCount); ++l) {
         CharacterLayer& layer = theme.characters[l];
         if (layer.type == u"between") {
-            if (const SpriteLayer* obstacles = findObstacles(layer.between)) {
-                walkBetween(layer, elapsedMs, g.sceneLeft, g.sceneWidth, *obstacles);
+            const std::size_t slot = findObstacles(layer.between);
+            if (slot < kObstacleSlots) {
+                if (indexed[slot] == kNotIndexed) indexed[slot] = obstacleIndex.add(obstacleSlot(slot));
+                walkBetween(layer, elapsedMs, g.sceneLeft, g.sceneWidth, obstacleIndex, indexed[slot]);
             }
         } else if (layer.type == u"floor") {
             walkFloor(layer, elapsedMs, g.sceneLeft, g.sceneWidth, g.floorY);

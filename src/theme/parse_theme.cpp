@@ -31,10 +31,11 @@ void clampCounts(Pending& pending, const SectionLine& line, Diagnostics* diagnos
     clamp("instances", pending.instances, 0);
 }
 
-// Whether the line may be committed into an array holding count elements.
+// Whether the line may be committed into an array holding count elements, in a theme whose
+// committed layers hold themeInstances instances together.
 template <typename Pending>
-bool fits(const Pending& pending, std::int32_t count, const char* arrayName, const SectionLine& line,
-          Diagnostics* diagnostics) {
+bool fits(const Pending& pending, std::int32_t count, const char* arrayName, std::int64_t themeInstances,
+          const SectionLine& line, Diagnostics* diagnostics) {
     const std::string keyword = encodeUtf8(line.words[0]);
     if (count >= LayerCapacity) {
         report(diagnostics, line.number, Severity::Error,
@@ -51,7 +52,8 @@ bool fits(const Pending& pending, std::int32_t count, const char* arrayName, con
     return within("instances", pending.instances, kMaxLayerInstances) &&
            within("variations", pending.variations, kMaxLayerVariations) &&
            within("frames", pending.frames, kMaxLayerFrames) &&
-           within("variations x frames", std::int64_t{pending.variations} * pending.frames, kMaxLayerImages);
+           within("variations x frames", std::int64_t{pending.variations} * pending.frames, kMaxLayerImages) &&
+           within("instances of the theme", themeInstances + pending.instances, kMaxThemeInstances);
 }
 
 template <typename Layer>
@@ -151,19 +153,21 @@ void commit(const CharacterLine& p, CharacterLayer& layer) {
     layer.lastStep = 0;
 }
 
+// themeInstances counts the instances of the layers committed so far, over all arrays.
 template <typename Pending, typename Layer>
-void addLayer(const SectionLine& line, Diagnostics* diagnostics, std::array<Layer, LayerCapacity>& front,
-              std::int32_t& frontCount, const char* frontName, std::array<Layer, LayerCapacity>& back,
-              std::int32_t& backCount, const char* backName) {
+void addLayer(const SectionLine& line, Diagnostics* diagnostics, std::int64_t& themeInstances,
+              std::array<Layer, LayerCapacity>& front, std::int32_t& frontCount, const char* frontName,
+              std::array<Layer, LayerCapacity>& back, std::int32_t& backCount, const char* backName) {
     Pending pending = readLine<Pending>(line, diagnostics);
     clampCounts(pending, line, diagnostics);
     bool toFront = false;
     if constexpr (requires { pending.layer; }) toFront = pending.layer == u"front";
     auto& layers = toFront ? front : back;
     std::int32_t& count = toFront ? frontCount : backCount;
-    if (!fits(pending, count, toFront ? frontName : backName, line, diagnostics)) return;
+    if (!fits(pending, count, toFront ? frontName : backName, themeInstances, line, diagnostics)) return;
     Layer& layer = layers[static_cast<std::size_t>(count)];
     ++count;
+    themeInstances += pending.instances;
     commit(pending, layer);
 }
 
@@ -188,7 +192,7 @@ void resetParsedTheme(Theme& target) {
     target.params.ycollider = 40.0f;
 }
 
-void readThemeLine(const SectionLine& line, Theme& target, Diagnostics* diagnostics) {
+void readThemeLine(const SectionLine& line, Theme& target, std::int64_t& themeInstances, Diagnostics* diagnostics) {
     switch (themeKeyword(line.words[0])) {
         case ThemeKeyword::Params:
             target.params.width = static_cast<float>(readLine<ParamsLine>(line, diagnostics).width);
@@ -209,15 +213,15 @@ void readThemeLine(const SectionLine& line, Theme& target, Diagnostics* diagnost
             target.screenName = readLine<NameLine>(line, diagnostics).name;
             break;
         case ThemeKeyword::Particle:
-            addLayer<ParticleLine>(line, diagnostics, target.frontParticles, target.frontParticleCount, "front particle layers",
+            addLayer<ParticleLine>(line, diagnostics, themeInstances, target.frontParticles, target.frontParticleCount, "front particle layers",
                                    target.backParticles, target.backParticleCount, "back particle layers");
             break;
         case ThemeKeyword::Sprite:
-            addLayer<SpriteLine>(line, diagnostics, target.frontSprites, target.frontSpriteCount, "front sprite layers",
+            addLayer<SpriteLine>(line, diagnostics, themeInstances, target.frontSprites, target.frontSpriteCount, "front sprite layers",
                                  target.backSprites, target.backSpriteCount, "back sprite layers");
             break;
         case ThemeKeyword::Character:
-            addLayer<CharacterLine>(line, diagnostics, target.characters, target.characterCount, "character layers",
+            addLayer<CharacterLine>(line, diagnostics, themeInstances, target.characters, target.characterCount, "character layers",
                                     target.characters, target.characterCount, "character layers");
             break;
         case ThemeKeyword::Unknown:
@@ -256,9 +260,10 @@ void parseTheme(Diagnostics* diagnostics) {
 void parseThemeText(std::u16string_view text, Theme& target, const ParseOptions& options) {
     resetParsedTheme(target);
     bool firstBadNumber = true;
+    std::int64_t themeInstances = 0;
     for (const SectionLine& line : sectionLines(text)) {
         try {
-            readThemeLine(line, target, options.diagnostics);
+            readThemeLine(line, target, themeInstances, options.diagnostics);
         } catch (const NumberError&) {
             if (!options.skipBadNumbers) throw;
             // The line is left out as a whole, as if it were not there, and reading goes on.

@@ -15,6 +15,9 @@ inline constexpr std::int32_t kMaxLayerInstances = 10000;
 inline constexpr std::int32_t kMaxLayerVariations = 256;
 inline constexpr std::int32_t kMaxLayerFrames = 1024;
 inline constexpr std::int32_t kMaxLayerImages = 4096;  // variations x frames
+// The instances of all layers of a theme together. The per-layer limits alone would let 640
+// layers of 10000 instances through, and the frame loops visit every instance on every update.
+inline constexpr std::int32_t kMaxThemeInstances = 50000;
 
 struct ParseOptions {
     // Receives unknown keywords and keys, pairs without a colon, clamped values, lines beyond the

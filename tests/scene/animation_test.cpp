@@ -339,5 +339,37 @@ TEST_F(Animation, BetweenPrefersTheBackSpriteLayerOfThatName) {
     EXPECT_EQ(theme.characters[0].direction[0], -1);
 }
 
+TEST_F(Animation, EachBetweenLayerWalksAgainstItsOwnObstacles) {
+    // Two obstacle layers, used in turn by three character layers: each must be looked up in the
+    // right one of the update's indexed layers, in every update.
+    shapeSprites(theme.backSprites[0], 1, {{10, 10}});
+    theme.backSprites[0].name = u"low";
+    theme.backSprites[0].posX = {500};  // 500 .. 540
+    shapeSprites(theme.frontSprites[0], 2, {{20, 10}});
+    theme.frontSprites[0].name = u"high";
+    theme.frontSprites[0].posX = {5000, 900};  // 900 .. 980
+    theme.backSpriteCount = 1;
+    theme.frontSpriteCount = 1;
+    const char16_t* betweens[] = {u"low", u"high", u"low"};
+    for (std::size_t l = 0; l < 3; ++l) {
+        shapeCharacters(theme.characters[l], 1, {10, 20});  // 40 wide
+        theme.characters[l].type = u"between";
+        theme.characters[l].between = betweens[l];
+        theme.characters[l].direction = {-1};
+    }
+    theme.characterCount = 3;
+    for (int update = 0; update < 2; ++update) {
+        theme.characters[0].posX = {530};
+        theme.characters[1].posX = {970};
+        theme.characters[2].posX = {930};  // in "high" only: no hit
+        updateScene(0);
+        EXPECT_EQ(theme.characters[0].posX[0], 540.0f);
+        EXPECT_EQ(theme.characters[1].posX[0], 980.0f);
+        EXPECT_EQ(theme.characters[2].posX[0], 930.0f);
+        theme.characters[0].direction = {-1};
+        theme.characters[1].direction = {-1};
+    }
+}
+
 }  // namespace
 }  // namespace velmora

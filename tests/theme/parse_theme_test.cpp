@@ -213,6 +213,38 @@ TEST_F(ThemeParse, LimitsRejectTheLineAndReadingGoesOn) {
     EXPECT_EQ(diagnostics[4].message, "add_sprite: variations x frames 4160 above the limit of 4096; line ignored");
 }
 
+TEST_F(ThemeParse, TheLineThatWouldPassTheThemeInstanceLimitIsNotAdded) {
+    Diagnostics diagnostics;
+    parseThemeText(
+        u"add_particle instances:10000\n"
+        u"add_particle instances:10000 layer:front\n"
+        u"add_sprite instances:10000\n"
+        u"add_sprite instances:10000 layer:front\n"
+        u"add_character instances:9999\n"
+        u"add_character instances:2\n"  // 50001
+        u"add_character instances:1\n"  // exactly 50000
+        u"add_sprite instances:1\n"
+        u"add_particle instances:0\n",  // still fits
+        theme, {&diagnostics});
+    EXPECT_EQ(theme.backParticleCount, 2);
+    EXPECT_EQ(theme.frontParticleCount, 1);
+    EXPECT_EQ(theme.backSpriteCount, 1);
+    EXPECT_EQ(theme.frontSpriteCount, 1);
+    ASSERT_EQ(theme.characterCount, 2);
+    EXPECT_EQ(theme.characters[1].frame.size(), 1u);
+    const std::int32_t next = nextRandom();
+    EXPECT_EQ(next, drawAfter(1, 50000));  // no draws for the lines not added
+    ASSERT_EQ(diagnostics.size(), 2u);
+    EXPECT_EQ(diagnostics[0].line, 6);
+    EXPECT_EQ(diagnostics[0].severity, Diagnostic::Severity::Error);
+    EXPECT_EQ(diagnostics[0].message, "add_character: instances of the theme 50001 above the limit of 50000; line ignored");
+    EXPECT_EQ(diagnostics[1].line, 8);
+
+    // A new parse starts counting again.
+    parseThemeText(u"add_sprite instances:10000\n", theme);
+    EXPECT_EQ(theme.backSpriteCount, 1);
+}
+
 TEST_F(ThemeParse, AHundredAndTwentyNinthElementIsReadButNotAdded) {
     std::u16string text;
     for (int i = 0; i < 128; ++i) text += u"add_sprite name:s" + std::u16string(1, char16_t(u'0' + i % 10)) + u"\n";
