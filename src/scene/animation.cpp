@@ -252,25 +252,11 @@ void updateParticles(ParticleLayer& layer, std::int32_t elapsedMs, float dx, flo
     }
 }
 
-void walkFloor(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float floorY) {
-    const std::size_t n = instanceCount(layer);
-    stepFrameClock(layer, elapsedMs, n);
-    if (n == 0) return;
-    const float scale = globalSettings.pixelScale;
-    const float e = static_cast<float>(elapsedMs);
-    const ImageFrame& first = layerPicture(layer.images, 0);
-    const float w0 = static_cast<float>(first.width) * scale;
-    const float h0 = static_cast<float>(first.height) * scale;
-    for (std::size_t i = 0; i < n; ++i) {
-        move(layer, i, e, scale);
-        layer.posY[i] = floorY - h0;
-        turnAtEdges(layer, i, sceneLeft, sceneWidth, w0, false);
-        if (layer.entered[i] == 0) enter(layer, i);
-        stepTweens(layer, i, elapsedMs);
-    }
-}
+namespace {
 
-void walkSine(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float viewBottom, float lift) {
+// A walk along a line of the scene: step, place vertically, turn at the edges, enter.
+template <typename PlaceY>
+void walkAlong(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, PlaceY placeY) {
     const std::size_t n = instanceCount(layer);
     stepFrameClock(layer, elapsedMs, n);
     if (n == 0) return;
@@ -279,11 +265,23 @@ void walkSine(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, fl
     const float w0 = static_cast<float>(layerPicture(layer.images, 0).width) * scale;
     for (std::size_t i = 0; i < n; ++i) {
         move(layer, i, e, scale);
-        layer.posY[i] = sineF(0.01f * layer.posX[i]) * (lift * 1.5f) + viewBottom;
+        placeY(i);
         turnAtEdges(layer, i, sceneLeft, sceneWidth, w0, false);
         if (layer.entered[i] == 0) enter(layer, i);
         stepTweens(layer, i, elapsedMs);
     }
+}
+
+}  // namespace
+
+void walkFloor(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float floorY) {
+    const float h0 = static_cast<float>(layerPicture(layer.images, 0).height) * globalSettings.pixelScale;
+    walkAlong(layer, elapsedMs, sceneLeft, sceneWidth, [&](std::size_t i) { layer.posY[i] = floorY - h0; });
+}
+
+void walkSine(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float viewBottom, float lift) {
+    walkAlong(layer, elapsedMs, sceneLeft, sceneWidth,
+              [&](std::size_t i) { layer.posY[i] = sineF(0.01f * layer.posX[i]) * (lift * 1.5f) + viewBottom; });
 }
 
 void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const ObstacleIndex& index,

@@ -61,19 +61,8 @@ void drawStartFrames(Layer& layer) {
     for (std::int32_t i = 0; i < layer.instances; ++i) layer.frame[static_cast<std::size_t>(i)] = nextRandom() % layer.frames;
 }
 
-void commit(const ParticleLine& p, ParticleLayer& layer) {
-    layer.instances = p.instances;
-    layer.variations = p.variations;
-    layer.frames = p.frames;
-    layer.xscroll = p.xscroll;
-    layer.xanimation = p.xanimation;
-    layer.yanimation = p.yanimation;
-    layer.duration = p.duration;
-    layer.name = p.name;
-    layer.ext = p.ext;
-    layer.linear = p.filter == u"linear" ? 1 : 0;
-
-    const auto n = static_cast<std::size_t>(p.instances);
+// The per-instance arrays of each kind of layer, all of `instances` entries.
+void shapeInstances(ParticleLayer& layer, std::size_t n) {
     layer.variation.assign(n, 0);
     layer.frame.assign(n, 0);
     layer.posX.assign(n, 0.0f);
@@ -81,62 +70,16 @@ void commit(const ParticleLine& p, ParticleLayer& layer) {
     layer.alpha.assign(n, 0.0f);
     layer.alphaStep.assign(n, 0.0f);
     layer.fadingOut.assign(n, 0);
-
-    layer.images.clear();
-    layer.images.resize(static_cast<std::size_t>(p.variations));
-    for (auto& row : layer.images) row.resize(static_cast<std::size_t>(p.frames));
-
-    drawStartFrames(layer);
-    layer.clock = 0;
-    layer.lastStep = 0;
 }
 
-void commit(const SpriteLine& p, SpriteLayer& layer) {
-    layer.instances = p.instances;
-    layer.variations = p.variations;
-    layer.frames = p.frames;
-    layer.xscroll = p.xscroll;
-    layer.xanimation = p.xanimation;
-    layer.xoffset = p.xoffset;
-    layer.yposition = p.yposition;
-    layer.ydirection = p.ydirection;
-    layer.xseparationmin = p.xseparationmin;
-    layer.xseparationmax = p.xseparationmax;
-    layer.yseparationmin = p.yseparationmin;
-    layer.yseparationmax = p.yseparationmax;
-    layer.duration = p.duration;
-    layer.name = p.name;
-    layer.ext = p.ext;
-    layer.linear = p.filter == u"linear" ? 1 : 0;
-
-    const auto n = static_cast<std::size_t>(p.instances);
+void shapeInstances(SpriteLayer& layer, std::size_t n) {
     layer.posX.assign(n, 0.0f);
     layer.posY.assign(n, 0.0f);
     layer.variation.assign(n, 0);
     layer.frame.assign(n, 0);
-
-    layer.images.clear();
-    layer.images.resize(static_cast<std::size_t>(p.variations));
-    for (auto& row : layer.images) row.resize(static_cast<std::size_t>(p.frames));
-
-    drawStartFrames(layer);
-    layer.clock = 0;
-    layer.lastStep = 0;
 }
 
-void commit(const CharacterLine& p, CharacterLayer& layer) {
-    layer.instances = p.instances;
-    layer.frames = p.frames;
-    layer.speed = p.speed;
-    layer.xscroll = p.xscroll;
-    layer.name = p.name;
-    layer.type = p.type;
-    layer.between = p.between;
-    layer.duration = p.duration;
-    layer.ext = p.ext;
-    layer.linear = p.filter == u"linear" ? 1 : 0;
-
-    const auto n = static_cast<std::size_t>(p.instances);
+void shapeInstances(CharacterLayer& layer, std::size_t n) {
     layer.posX.assign(n, 0.0f);
     layer.entered.assign(n, 0);
     layer.posY.assign(n, 0.0f);
@@ -144,10 +87,49 @@ void commit(const CharacterLine& p, CharacterLayer& layer) {
     layer.direction.assign(n, 0);
     layer.appear.assign(n, kIdleTween);
     layer.turn.assign(n, kIdleTween);
+}
 
+// The values only one kind of layer has.
+void commitOwn(const ParticleLine& p, ParticleLayer& layer) { layer.yanimation = p.yanimation; }
+
+void commitOwn(const SpriteLine& p, SpriteLayer& layer) {
+    layer.xoffset = p.xoffset;
+    layer.yposition = p.yposition;
+    layer.ydirection = p.ydirection;
+    layer.xseparationmin = p.xseparationmin;
+    layer.xseparationmax = p.xseparationmax;
+    layer.yseparationmin = p.yseparationmin;
+    layer.yseparationmax = p.yseparationmax;
+}
+
+void commitOwn(const CharacterLine& p, CharacterLayer& layer) {
+    layer.speed = p.speed;
+    layer.type = p.type;
+    layer.between = p.between;
+}
+
+// Fills the layer from a line that fits: its values, its per-instance arrays, an empty picture
+// table of its shape (variations rows of frames; characters one row), then its start frames.
+template <typename Pending, typename Layer>
+void commit(const Pending& p, Layer& layer) {
+    layer.instances = p.instances;
+    layer.frames = p.frames;
+    layer.xscroll = p.xscroll;
+    layer.duration = p.duration;
+    layer.name = p.name;
+    layer.ext = p.ext;
+    layer.linear = p.filter == u"linear" ? 1 : 0;
+    commitOwn(p, layer);
+    shapeInstances(layer, static_cast<std::size_t>(p.instances));
     layer.images.clear();
-    layer.images.resize(static_cast<std::size_t>(p.frames));
-
+    if constexpr (requires { layer.variations; }) {
+        layer.variations = p.variations;
+        layer.xanimation = p.xanimation;
+        layer.images.resize(static_cast<std::size_t>(p.variations));
+        for (auto& row : layer.images) row.resize(static_cast<std::size_t>(p.frames));
+    } else {
+        layer.images.resize(static_cast<std::size_t>(p.frames));
+    }
     drawStartFrames(layer);
     layer.clock = 0;
     layer.lastStep = 0;

@@ -81,75 +81,75 @@ struct NameLine {  // ceiling, background, screen
     void read(PairReader& r) { r.text(u"name", name); }
 };
 
-struct ParticleLine {
-    std::u16string name, ext = u"png", layer = u"back", filter = u"nearest";
-    std::int32_t variations = 1, frames = 1, instances = 4;
-    float xscroll = 3.125f, xanimation = 0.0f, yanimation = 0.0f;
+// The keys every add_ line has. Each read call names one key; as a pair matches one key at most,
+// the order of the calls does not matter.
+struct LayerLine {
+    std::u16string name, ext = u"png", filter = u"nearest";
+    std::int32_t variations = 1;  // a key of sprites and particles; characters have one row
+    std::int32_t frames = 1, instances = 1;
+    float xscroll = 50.0f;
     std::int32_t duration = 60;
     void read(PairReader& r) {
         r.text(u"name", name);
         r.text(u"ext", ext);
-        r.text(u"layer", layer);
         r.text(u"filter", filter);
-        r.integer(u"variations", variations);
         r.integer(u"frames", frames);
         r.integer(u"instances", instances);
         r.real(u"xscroll", xscroll);
-        r.real(u"xanimation", xanimation);
-        r.real(u"yanimation", yanimation);
         r.integer(u"duration", duration);
     }
 };
 
-struct SpriteLine {
-    std::u16string name, ext = u"png", layer = u"back", filter = u"nearest";
-    std::int32_t variations = 1, frames = 1, instances = 1;
-    float xscroll = 50.0f;
+// Sprites and particles: rows of variations, a depth, a horizontal drift.
+struct RowLine : LayerLine {
+    std::u16string layer = u"back";
+    float xanimation = 0.0f;
+    void read(PairReader& r) {
+        LayerLine::read(r);
+        r.text(u"layer", layer);
+        r.integer(u"variations", variations);
+        r.real(u"xanimation", xanimation);
+    }
+};
+
+struct ParticleLine : RowLine {
+    float yanimation = 0.0f;
+    ParticleLine() {
+        instances = 4;
+        xscroll = 3.125f;
+    }
+    void read(PairReader& r) {
+        RowLine::read(r);
+        r.real(u"yanimation", yanimation);
+    }
+};
+
+struct SpriteLine : RowLine {
     std::u16string yposition = u"floor";
     std::int32_t ydirection = 1;
     std::int32_t xseparationmin = 1, xseparationmax = 1, yseparationmin = 1, yseparationmax = 1;
-    float xanimation = 0.0f;
-    std::int32_t duration = 60;
     bool xoffset = false;
     void read(PairReader& r) {
-        r.text(u"name", name);
-        r.text(u"ext", ext);
-        r.text(u"layer", layer);
-        r.text(u"filter", filter);
-        r.integer(u"variations", variations);
-        r.integer(u"frames", frames);
-        r.integer(u"instances", instances);
-        r.real(u"xscroll", xscroll);
+        RowLine::read(r);
         r.text(u"yposition", yposition);
         r.integer(u"ydirection", ydirection);
         r.integer(u"xseparationmin", xseparationmin);
         r.integer(u"xseparationmax", xseparationmax);
         r.integer(u"yseparationmin", yseparationmin);
         r.integer(u"yseparationmax", yseparationmax);
-        r.real(u"xanimation", xanimation);
-        r.integer(u"duration", duration);
         r.flag(u"xoffset", xoffset);
     }
 };
 
-struct CharacterLine {
-    std::u16string name, ext = u"png", filter = u"nearest";
-    std::int32_t variations = 1;  // characters have one row of frames; not a key
-    std::int32_t frames = 1, instances = 1;
-    float xscroll = 50.0f, speed = 0.025f;
+struct CharacterLine : LayerLine {
+    float speed = 0.025f;
     std::u16string type, between;
-    std::int32_t duration = 100;
+    CharacterLine() { duration = 100; }
     void read(PairReader& r) {
-        r.text(u"name", name);
-        r.text(u"ext", ext);
-        r.text(u"filter", filter);
-        r.integer(u"frames", frames);
-        r.integer(u"instances", instances);
-        r.real(u"xscroll", xscroll);
+        LayerLine::read(r);
         r.real(u"speed", speed);
         r.text(u"type", type);
         r.text(u"between", between);
-        r.integer(u"duration", duration);
     }
 };
 
