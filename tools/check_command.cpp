@@ -3,7 +3,6 @@
 // pictures) and then explains every picture that did not load.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -14,6 +13,7 @@
 #include "ground/records.h"
 #include "resources/archive_reader.h"
 #include "resources/config.h"
+#include "resources/png_header.h"
 #include "resources/theme_pictures.h"
 #include "resources/theme_source.h"
 #include "scene/load_theme.h"
@@ -24,21 +24,20 @@ namespace velmora::tool {
 
 namespace {
 
-constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-std::uint32_t bigEndian32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
-}
-
-// Why a picture whose bytes are at hand did not load, from its first 24 bytes; empty when the
-// header looks sound (the picture data itself must then be damaged).
+// Why a picture whose bytes are at hand did not load, from its header; empty when the header
+// looks sound (the picture data itself must then be damaged).
 std::string headerProblem(const std::uint8_t* bytes, std::size_t size) {
-    if (size < 24 || std::memcmp(bytes, kPngSignature, 8) != 0) return "is not a PNG file";
-    if (bigEndian32(bytes + 8) != 13 || std::memcmp(bytes + 12, "IHDR", 4) != 0) return "is a damaged PNG file (no image header)";
-    const std::uint32_t width = bigEndian32(bytes + 16), height = bigEndian32(bytes + 20);
+    const PngHeader header = readPngHeader(bytes, size);
+    if (header.status == PngHeaderStatus::NotPng) return "is not a PNG file";
+    if (header.status == PngHeaderStatus::DamagedHeader) return "is a damaged PNG file (no image header)";
+    const std::uint32_t width = header.width, height = header.height;
     if (width > static_cast<std::uint32_t>(kMaxPictureSide) || height > static_cast<std::uint32_t>(kMaxPictureSide)) {
         return "is " + std::to_string(width) + "x" + std::to_string(height) + " pixels; pictures larger than " +
                std::to_string(kMaxPictureSide) + " pixels on a side are refused";
+    }
+    if (std::uint64_t{width} * height > static_cast<std::uint64_t>(kMaxPicturePixels)) {
+        return "is " + std::to_string(width) + "x" + std::to_string(height) + " pixels; pictures of more than " +
+               std::to_string(kMaxPicturePixels / (1024 * 1024)) + " megapixels are refused";
     }
     return {};
 }
@@ -132,7 +131,7 @@ private:
             if (!std::filesystem::is_regular_file(path, ec)) return "is missing";
             std::FILE* file = openForReading(path);
             if (file == nullptr) return "cannot be opened";
-            bytes.resize(24);
+            bytes.resize(kPngHeaderBytes);
             bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
             std::fclose(file);
         }

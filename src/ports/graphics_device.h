@@ -14,6 +14,8 @@ namespace velmora {
 // Pictures larger than this on either side are refused as undecodable: no theme needs them, and
 // decoding one would allocate without bound.
 inline constexpr std::int32_t kMaxPictureSide = 16384;
+// Nor is a picture of more pixels than this in all (16384 x 4096, 256 MiB decoded).
+inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{64} * 1024 * 1024;
 
 struct RectF {
     float left = 0;

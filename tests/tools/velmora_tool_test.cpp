@@ -226,6 +226,37 @@ TEST_F(TinyThemeTest, CheckExplainsArchiveProblems) {
     EXPECT_NE(result.out.find("checked 3 themes: 3 errors"), std::string::npos) << result.out;
 }
 
+TEST_F(TinyThemeTest, CheckExplainsPicturesFromTheirHeaders) {
+    const auto folder = root / "themes" / "Tiny";
+    const std::string png = readFile(folder / "cat_1.png");
+    auto withSize = [&](std::uint32_t width, std::uint32_t height) {
+        std::string forged = png;
+        for (int i = 0; i < 4; ++i) {
+            forged[static_cast<std::size_t>(16 + i)] = static_cast<char>(width >> (24 - 8 * i));
+            forged[static_cast<std::size_t>(20 + i)] = static_cast<char>(height >> (24 - 8 * i));
+        }
+        return forged;
+    };
+    writeFile(folder / "rock_1_1.png", withSize(20000, 4));
+    writeFile(folder / "cat_1.png", withSize(9000, 9000));
+    std::string noHeader = png;
+    noHeader[15] = 'X';
+    writeFile(folder / "cat_2.png", noHeader);
+    writeFile(folder / "dot_1_1.png", png.substr(0, 40));
+
+    const ToolRun result = run({"check", "--root", rootArg(), "Tiny"});
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string file = "themes/Tiny/theme.txt:";
+    for (const std::string& expected : {
+             file + "3: error: sprite layer \"rock\": picture rock_1_1.png is 20000x4 pixels; pictures larger than 16384 pixels on a side are refused",
+             file + "4: error: character layer \"cat\": picture cat_1.png is 9000x9000 pixels; pictures of more than 64 megapixels are refused",
+             file + "4: error: character layer \"cat\": picture cat_2.png is a damaged PNG file (no image header)",
+             file + "5: error: particle layer \"dot\": picture dot_1_1.png cannot be decoded (damaged or unsupported PNG data)",
+         }) {
+        EXPECT_NE(result.out.find(expected), std::string::npos) << "missing: " << expected << "\nin:\n" << result.out;
+    }
+}
+
 TEST_F(TinyThemeTest, RenderWritesNumberedFramesOfTheDesktopSize) {
     const auto out = root / "frames";
     const ToolRun result = run({"render", "--root", rootArg(), "--theme", "Tiny", "--desktop", "32x20", "--fps", "25", "--frames", "3",

@@ -3,10 +3,16 @@
 #include "platform/host.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
+#include <optional>
+
+#include "png_decoder.h"
+#include "resources/png_header.h"
 
 namespace velmora {
 
@@ -19,30 +25,48 @@ constexpr double kCoordinateLimit = 1 << 21;
 // The largest target we make: cairo's own limit on an image surface's side.
 constexpr std::uint32_t kMaxTargetSide = 32767;
 
-constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+// Pictures are decoded into cairo's ARGB32 memory layout as the bytes B, G, R, A.
+static_assert(std::endian::native == std::endian::little, "ARGB32 is stored as B, G, R, A only on little-endian machines");
 
-std::uint32_t readBigEndian32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
-}
+const DecodeLimits kPictureLimits{};
 
-struct MemoryReader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t offset;
+// The whole picture file, or nothing when its header states no picture within the limits or it
+// is larger than the decoder takes: such a file is not read past its header.
+struct FileBytes {
+    std::unique_ptr<std::uint8_t[]> data;
+    std::size_t size = 0;
 };
 
-cairo_status_t readFromMemory(void* closure, unsigned char* out, unsigned int length) {
-    auto* reader = static_cast<MemoryReader*>(closure);
-    if (reader->size - reader->offset < length) return CAIRO_STATUS_READ_ERROR;
-    std::memcpy(out, reader->data + reader->offset, length);
-    reader->offset += length;
-    return CAIRO_STATUS_SUCCESS;
+FileBytes readPictureFile(std::FILE* file) {
+    FileBytes bytes;
+    std::uint8_t header[kPngHeaderBytes];
+    if (std::fread(header, 1, sizeof header, file) != sizeof header) return bytes;
+    if (!withinLimits(readPngHeader(header, sizeof header), kPictureLimits)) return bytes;
+    if (std::fseek(file, 0, SEEK_END) != 0) return bytes;
+    const long end = std::ftell(file);
+    if (end < 0 || static_cast<unsigned long>(end) > kPictureLimits.maxInputBytes || std::fseek(file, 0, SEEK_SET) != 0) return bytes;
+    bytes.data.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(end)]);
+    if (bytes.data != nullptr) bytes.size = std::fread(bytes.data.get(), 1, static_cast<std::size_t>(end), file);
+    return bytes;
 }
 
-cairo_status_t readFromFile(void* closure, unsigned char* out, unsigned int length) {
-    auto* file = static_cast<std::FILE*>(closure);
-    if (std::fread(out, 1, length, file) != length) return CAIRO_STATUS_READ_ERROR;
-    return CAIRO_STATUS_SUCCESS;
+// The decoded pixels become the surface's own: cairo frees them with the surface.
+const cairo_user_data_key_t kPixelsKey{};
+
+void deletePixels(void* pixels) { delete[] static_cast<std::uint8_t*>(pixels); }
+
+std::unique_ptr<Bitmap> toBitmap(std::optional<DecodedPicture> picture) {
+    if (!picture) return nullptr;
+    const int width = static_cast<int>(picture->width);
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(picture->pixels.get(), CAIRO_FORMAT_ARGB32, width,
+                                                                   static_cast<int>(picture->height), width * 4);
+    auto bitmap = std::make_unique<CairoBitmap>(surface);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_set_user_data(surface, &kPixelsKey, picture->pixels.get(), deletePixels) != CAIRO_STATUS_SUCCESS) {
+        return nullptr;
+    }
+    picture->pixels.release();
+    return bitmap;
 }
 
 cairo_status_t writeToFile(void* closure, const unsigned char* data, unsigned int length) {
@@ -54,28 +78,6 @@ cairo_status_t writeToFile(void* closure, const unsigned char* data, unsigned in
 std::FILE* openFile(const std::u16string& path, const char* mode) {
     std::filesystem::path native(path);
     return std::fopen(native.c_str(), mode);
-}
-
-// The picture as premultiplied ARGB32: cairo decodes opaque PNGs to RGB24, whose fourth byte is
-// undefined, and a bitmap of the device always carries a real alpha channel.
-cairo_surface_t* toArgb32(cairo_surface_t* decoded) {
-    if (cairo_image_surface_get_format(decoded) == CAIRO_FORMAT_ARGB32) return decoded;
-    cairo_surface_t* converted = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(decoded),
-                                                            cairo_image_surface_get_height(decoded));
-    if (cairo_surface_status(converted) == CAIRO_STATUS_SUCCESS) {
-        cairo_t* cr = cairo_create(converted);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, decoded, 0, 0);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_flush(converted);
-    }
-    cairo_surface_destroy(decoded);
-    if (cairo_surface_status(converted) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(converted);
-        return nullptr;
-    }
-    return converted;
 }
 
 bool allFinite(const RectF& r) {
@@ -91,15 +93,6 @@ CairoBitmap::~CairoBitmap() { cairo_surface_destroy(surface_); }
 std::int32_t CairoBitmap::pixelWidth() const { return cairo_image_surface_get_width(surface_); }
 
 std::int32_t CairoBitmap::pixelHeight() const { return cairo_image_surface_get_height(surface_); }
-
-bool readPngHeaderSize(const std::uint8_t* header, std::size_t size, std::uint32_t& width, std::uint32_t& height) {
-    if (size < 24) return false;
-    if (std::memcmp(header, kPngSignature, sizeof kPngSignature) != 0) return false;
-    if (readBigEndian32(header + 8) != 13 || std::memcmp(header + 12, "IHDR", 4) != 0) return false;
-    width = readBigEndian32(header + 16);
-    height = readBigEndian32(header + 20);
-    return true;
-}
 
 CairoGraphicsDevice::~CairoGraphicsDevice() {
     if (context_ != nullptr) cairo_destroy(context_);
@@ -132,42 +125,19 @@ bool CairoGraphicsDevice::createOffscreenTarget(std::uint32_t pixelWidth, std::u
     return true;
 }
 
-std::unique_ptr<Bitmap> CairoGraphicsDevice::decode(cairo_read_func_t read, void* closure) {
-    cairo_surface_t* decoded = cairo_image_surface_create_from_png_stream(read, closure);
-    if (cairo_surface_status(decoded) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(decoded);
-        return nullptr;
-    }
-    cairo_surface_t* surface = toArgb32(decoded);
-    if (surface == nullptr) return nullptr;
-    return std::make_unique<CairoBitmap>(surface);
-}
-
 std::unique_ptr<Bitmap> CairoGraphicsDevice::loadPictureFile(const std::u16string& path) {
     if (frame_ == nullptr) return nullptr;
     std::FILE* file = openFile(path, "rb");
     if (file == nullptr) return nullptr;
-    std::uint8_t header[24];
-    std::uint32_t width = 0, height = 0;
-    std::unique_ptr<Bitmap> bitmap;
-    // The size is checked before the decoder sees the file, so a forged header cannot make it
-    // allocate beyond the largest picture we accept.
-    if (std::fread(header, 1, sizeof header, file) == sizeof header && readPngHeaderSize(header, sizeof header, width, height) &&
-        width <= static_cast<std::uint32_t>(kMaxPictureSide) && height <= static_cast<std::uint32_t>(kMaxPictureSide) &&
-        std::fseek(file, 0, SEEK_SET) == 0) {
-        bitmap = decode(readFromFile, file);
-    }
+    const FileBytes bytes = readPictureFile(file);
     std::fclose(file);
-    return bitmap;
+    if (bytes.data == nullptr) return nullptr;
+    return toBitmap(decodePng(bytes.data.get(), bytes.size, kPictureLimits));
 }
 
 std::unique_ptr<Bitmap> CairoGraphicsDevice::loadPictureBytes(const std::uint8_t* data, std::size_t size) {
     if (frame_ == nullptr || data == nullptr) return nullptr;
-    std::uint32_t width = 0, height = 0;
-    if (!readPngHeaderSize(data, size, width, height)) return nullptr;
-    if (width > static_cast<std::uint32_t>(kMaxPictureSide) || height > static_cast<std::uint32_t>(kMaxPictureSide)) return nullptr;
-    MemoryReader reader{data, size, 0};
-    return decode(readFromMemory, &reader);
+    return toBitmap(decodePng(data, size, kPictureLimits));
 }
 
 void CairoGraphicsDevice::beginDraw() {

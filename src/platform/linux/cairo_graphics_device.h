@@ -1,5 +1,5 @@
 #pragma once
-// The drawing device of the Linux build: pictures decoded with cairo's PNG reader, frames
+// The drawing device of the Linux build: pictures decoded with libpng (png_decoder.h), frames
 // composed on a cairo image surface (premultiplied ARGB32, which is BGRA in memory on the
 // little-endian machines we build for). It has no window: the window-target calls do nothing.
 #include <cairo.h>
@@ -28,10 +28,6 @@ public:
 private:
     cairo_surface_t* surface_;
 };
-
-// Width and height from a PNG's signature and IHDR chunk (the first 24 bytes of the file);
-// false when the bytes are not the start of a PNG file.
-bool readPngHeaderSize(const std::uint8_t* header, std::size_t size, std::uint32_t& width, std::uint32_t& height);
 
 class CairoGraphicsDevice final : public OffscreenGraphicsDevice {
 public:
@@ -65,8 +61,6 @@ public:
     cairo_surface_t* fetchedFrame() const { return fetched_; }
 
 private:
-    std::unique_ptr<Bitmap> decode(cairo_read_func_t read, void* closure);
-
     cairo_surface_t* frame_ = nullptr;
     cairo_t* context_ = nullptr;
     cairo_surface_t* fetched_ = nullptr;

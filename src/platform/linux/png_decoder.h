@@ -1,0 +1,48 @@
+#pragma once
+// PNG decoding for the Linux drawing device, through libpng with every limit it offers set, so
+// that a hostile picture costs a bounded amount of memory and time. The pixels come out exactly
+// as cairo's own PNG reader made them (no gamma correction, 16-bit samples cut to their high
+// byte, cairo's premultiplication), in the byte order of cairo's ARGB32 on little-endian machines.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "ports/graphics_device.h"
+#include "resources/png_header.h"
+
+namespace velmora {
+
+struct DecodeLimits {
+    std::uint32_t maxSide = static_cast<std::uint32_t>(kMaxPictureSide);
+    std::uint64_t maxPixels = static_cast<std::uint64_t>(kMaxPicturePixels);
+    // The most one chunk may claim; libpng's heap as a whole stays within this plus 4 MiB for
+    // its row buffers and the inflater.
+    std::size_t maxChunkBytes = std::size_t{4} << 20;
+    // A picture file larger than this is not read at all.
+    std::size_t maxInputBytes = std::size_t{256} << 20;
+};
+
+struct DecodedPicture {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    // Premultiplied B, G, R, A bytes; width * 4 bytes a row, rows top to bottom, no padding.
+    std::unique_ptr<std::uint8_t[]> pixels;
+};
+
+// What one decode took from the heap: libpng's own peak, and the pixels handed out.
+struct DecodeCost {
+    std::size_t libraryPeakBytes = 0;
+    std::size_t pixelBytes = 0;
+};
+
+// True when a header states a size the limits allow (not empty, within both limits).
+bool withinLimits(const PngHeader& header, const DecodeLimits& limits);
+
+// The picture, or nothing when the data is not a PNG, is damaged or ends early, or breaks a
+// limit. Never reads outside [data, data + size). The size is checked before any pixel memory
+// is allocated, and no allocation of libpng's exceeds the chunk limit.
+std::optional<DecodedPicture> decodePng(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits = {},
+                                        DecodeCost* cost = nullptr);
+
+}  // namespace velmora

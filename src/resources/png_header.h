@@ -1,0 +1,27 @@
+#pragma once
+// The size a PNG file states, read from its signature and image header without decoding
+// anything: decoders use it to refuse a picture before allocating for it, and the tools to
+// explain why a picture did not load.
+#include <cstddef>
+#include <cstdint>
+
+namespace velmora {
+
+// Signature, IHDR length and type, width and height: all readPngHeader looks at.
+inline constexpr std::size_t kPngHeaderBytes = 24;
+
+enum class PngHeaderStatus {
+    Ok,
+    NotPng,         // shorter than the header, or no PNG signature
+    DamagedHeader,  // a PNG signature not followed by a well-formed image header chunk
+};
+
+struct PngHeader {
+    PngHeaderStatus status = PngHeaderStatus::NotPng;
+    std::uint32_t width = 0;   // as stated; only meaningful when status is Ok
+    std::uint32_t height = 0;
+};
+
+PngHeader readPngHeader(const std::uint8_t* data, std::size_t size);
+
+}  // namespace velmora

@@ -1,0 +1,569 @@
+// The PNG decoder of the Linux device: the same pixels as cairo's own PNG reader gave for every
+// kind of PNG, and nothing (quickly, in little memory, never reading past the data) for hostile
+// or broken files.
+#include "png_decoder.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <csetjmp>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cairo_graphics_device.h"
+
+namespace velmora {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// ---- Making PNG files ----------------------------------------------------------------------
+
+struct PngSpec {
+    std::uint32_t width = 37;
+    std::uint32_t height = 23;
+    int colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    int bitDepth = 8;
+    bool interlaced = false;
+    bool transparency = false;  // a tRNS chunk
+    bool extras = false;        // gAMA, sBIT, cHRM, bKGD and zTXt chunks, which change no pixel
+};
+
+int channelsOf(int colorType) {
+    switch (colorType) {
+        case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+        case PNG_COLOR_TYPE_RGB: return 3;
+        case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+        default: return 1;
+    }
+}
+
+void appendOutput(png_structp png, png_bytep data, std::size_t length) {
+    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void flushNothing(png_structp) {}
+
+// Plain values only: this frame calls setjmp.
+struct WriteJob {
+    const PngSpec* spec;
+    png_bytepp rows;
+    const png_color* palette;
+    int paletteSize;
+    const png_byte* paletteAlpha;
+    int paletteAlphaCount;
+    const png_color_16* transparentColor;
+    Bytes* out;
+};
+
+bool writeWithLibpng(const WriteJob& job) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    const PngSpec& spec = *job.spec;
+    png_set_write_fn(png, job.out, appendOutput, flushNothing);
+    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
+                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (spec.colorType == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, job.palette, job.paletteSize);
+    if (spec.transparency) {
+        png_set_tRNS(png, info, job.paletteAlpha, job.paletteAlphaCount, job.transparentColor);
+    }
+    if (spec.extras) {
+        png_set_gAMA(png, info, 0.45455);
+        png_set_cHRM(png, info, 0.3127, 0.329, 0.64, 0.33, 0.3, 0.6, 0.15, 0.06);
+        png_color_8 significant{};
+        significant.red = significant.green = significant.blue = significant.gray = significant.alpha =
+            static_cast<png_byte>(std::max(1, std::min(spec.bitDepth, 8) - 1));
+        png_set_sBIT(png, info, &significant);
+        png_color_16 background{};
+        png_set_bKGD(png, info, &background);
+        png_text text{};
+        text.compression = PNG_TEXT_COMPRESSION_zTXt;
+        text.key = const_cast<char*>("Comment");
+        text.text = const_cast<char*>("made by the decoder test");
+        png_set_text(png, info, &text, 1);
+    }
+    png_write_info(png, info);
+    if (spec.bitDepth < 8) png_set_packing(png);
+    png_write_image(png, job.rows);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+// A picture of pseudo-random samples (in a few hundred pixels most alpha values turn up),
+// written by libpng.
+Bytes makePng(const PngSpec& spec, std::uint32_t seed = 1) {
+    std::uint32_t state = seed * 2654435761u + 12345u;
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return state >> 8;
+    };
+    const int channels = channelsOf(spec.colorType);
+    const int sampleBytes = spec.bitDepth == 16 ? 2 : 1;
+    const std::uint32_t sampleMask = spec.bitDepth == 16 ? 0xFFFFu : (1u << spec.bitDepth) - 1;
+    const std::size_t rowBytes = std::size_t{spec.width} * static_cast<std::size_t>(channels * sampleBytes);
+    std::vector<Bytes> rowData(spec.height, Bytes(rowBytes));
+    for (Bytes& row : rowData) {
+        for (std::size_t i = 0; i < rowBytes; i += static_cast<std::size_t>(sampleBytes)) {
+            const std::uint32_t value = next() & sampleMask;
+            if (sampleBytes == 2) {
+                row[i] = static_cast<std::uint8_t>(value >> 8);
+                row[i + 1] = static_cast<std::uint8_t>(value);
+            } else {
+                row[i] = static_cast<std::uint8_t>(value);
+            }
+        }
+    }
+    std::vector<png_bytep> rows;
+    for (Bytes& row : rowData) rows.push_back(row.data());
+
+    std::array<png_color, 256> palette{};
+    std::array<png_byte, 256> paletteAlpha{};
+    const int paletteSize = spec.colorType == PNG_COLOR_TYPE_PALETTE ? 1 << spec.bitDepth : 0;
+    for (int i = 0; i < paletteSize; ++i) {
+        palette[static_cast<std::size_t>(i)] = {static_cast<png_byte>(next()), static_cast<png_byte>(next()), static_cast<png_byte>(next())};
+        paletteAlpha[static_cast<std::size_t>(i)] = static_cast<png_byte>(next());
+    }
+    // The transparent colour of grey and RGB pictures is that of the first pixel, so it occurs.
+    png_color_16 transparent{};
+    auto sample = [&](std::size_t index) {
+        return sampleBytes == 2 ? static_cast<png_uint_16>(rowData[0][index * 2] << 8 | rowData[0][index * 2 + 1])
+                                : static_cast<png_uint_16>(rowData[0][index]);
+    };
+    if (spec.colorType == PNG_COLOR_TYPE_GRAY) transparent.gray = sample(0);
+    if (spec.colorType == PNG_COLOR_TYPE_RGB) {
+        transparent.red = sample(0);
+        transparent.green = sample(1);
+        transparent.blue = sample(2);
+    }
+
+    Bytes out;
+    const WriteJob job{&spec, rows.data(), palette.data(), paletteSize, paletteAlpha.data(), std::max(paletteSize - 1, 1),
+                       &transparent, &out};
+    EXPECT_TRUE(writeWithLibpng(job));
+    return out;
+}
+
+// ---- Looking into and changing PNG files -------------------------------------------------
+
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void putBigEndian32(std::uint8_t* p, std::uint32_t value) {
+    p[0] = static_cast<std::uint8_t>(value >> 24);
+    p[1] = static_cast<std::uint8_t>(value >> 16);
+    p[2] = static_cast<std::uint8_t>(value >> 8);
+    p[3] = static_cast<std::uint8_t>(value);
+}
+
+std::uint32_t bigEndian32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+}
+
+// Offset of the first chunk of this type (its length field).
+std::size_t chunkAt(const Bytes& png, const char* type) {
+    for (std::size_t at = 8; at + 12 <= png.size(); at += 12 + bigEndian32(&png[at])) {
+        if (std::memcmp(&png[at + 4], type, 4) == 0) return at;
+    }
+    ADD_FAILURE() << "no " << type << " chunk";
+    return 0;
+}
+
+// A chunk of this type, stated length and body, with a correct checksum over what is there.
+Bytes chunk(const char* type, std::uint32_t statedLength, const Bytes& body) {
+    Bytes out(8);
+    putBigEndian32(out.data(), statedLength);
+    std::memcpy(&out[4], type, 4);
+    out.insert(out.end(), body.begin(), body.end());
+    out.resize(out.size() + 4);
+    putBigEndian32(&out[out.size() - 4], crc32(&out[4], 4 + body.size()));
+    return out;
+}
+
+// The file with a chunk inserted before its first IDAT.
+Bytes withChunkBeforeData(const Bytes& png, const Bytes& extra) {
+    Bytes out = png;
+    const auto at = static_cast<std::ptrdiff_t>(chunkAt(png, "IDAT"));
+    out.insert(out.begin() + at, extra.begin(), extra.end());
+    return out;
+}
+
+// IHDR's stated size changed, checksum corrected: a well-formed header claiming a new size.
+Bytes withStatedSize(Bytes png, std::uint32_t width, std::uint32_t height) {
+    putBigEndian32(&png[16], width);
+    putBigEndian32(&png[20], height);
+    putBigEndian32(&png[29], crc32(&png[12], 17));
+    return png;
+}
+
+// The bytes placed just before an unreadable page: a read past their end faults at once.
+class GuardedBytes {
+public:
+    explicit GuardedBytes(const Bytes& bytes) {
+        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        dataSpan_ = std::max<std::size_t>(1, (bytes.size() + page - 1) / page) * page;
+        mapped_ = dataSpan_ + page;
+        void* base = ::mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED) throw std::bad_alloc();
+        base_ = static_cast<std::uint8_t*>(base);
+        ::mprotect(base_ + dataSpan_, page, PROT_NONE);
+        data_ = base_ + dataSpan_ - bytes.size();
+        if (!bytes.empty()) std::memcpy(data_, bytes.data(), bytes.size());
+        size_ = bytes.size();
+    }
+    ~GuardedBytes() { ::munmap(base_, mapped_); }
+    GuardedBytes(const GuardedBytes&) = delete;
+    GuardedBytes& operator=(const GuardedBytes&) = delete;
+
+    const std::uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    std::uint8_t* base_ = nullptr;
+    std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t dataSpan_ = 0;
+    std::size_t mapped_ = 0;
+};
+
+std::optional<DecodedPicture> decodeGuarded(const Bytes& png, DecodeCost* cost = nullptr, const DecodeLimits& limits = {}) {
+    GuardedBytes guarded(png);
+    return decodePng(guarded.data(), guarded.size(), limits, cost);
+}
+
+// ---- The reference: cairo's PNG reader, as the device used it before ---------------------
+
+struct MemoryReader {
+    const Bytes* data;
+    std::size_t offset;
+};
+
+cairo_status_t readMemory(void* closure, unsigned char* out, unsigned int length) {
+    auto* reader = static_cast<MemoryReader*>(closure);
+    if (reader->data->size() - reader->offset < length) return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(out, reader->data->data() + reader->offset, length);
+    reader->offset += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+
+struct Reference {
+    bool decoded = false;
+    std::uint32_t width = 0, height = 0;
+    Bytes pixels;  // ARGB32 as in memory, rows without padding
+};
+
+// Decoded by cairo, and opaque pictures (RGB24) painted onto ARGB32 as the device did.
+Reference cairoDecode(const Bytes& png) {
+    Reference ref;
+    MemoryReader reader{&png, 0};
+    cairo_surface_t* decoded = cairo_image_surface_create_from_png_stream(readMemory, &reader);
+    if (cairo_surface_status(decoded) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(decoded);
+        return ref;
+    }
+    const int width = cairo_image_surface_get_width(decoded), height = cairo_image_surface_get_height(decoded);
+    cairo_surface_t* argb = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(argb);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, decoded, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(argb);
+    ref.decoded = true;
+    ref.width = static_cast<std::uint32_t>(width);
+    ref.height = static_cast<std::uint32_t>(height);
+    const int stride = cairo_image_surface_get_stride(argb);
+    const std::uint8_t* data = cairo_image_surface_get_data(argb);
+    for (int y = 0; y < height; ++y) ref.pixels.insert(ref.pixels.end(), data + y * stride, data + y * stride + width * 4);
+    cairo_surface_destroy(argb);
+    cairo_surface_destroy(decoded);
+    return ref;
+}
+
+::testing::AssertionResult sameAsCairo(const Bytes& png) {
+    const Reference ref = cairoDecode(png);
+    const auto picture = decodeGuarded(png);
+    if (ref.decoded != picture.has_value()) {
+        return ::testing::AssertionFailure() << (ref.decoded ? "cairo decodes it, the decoder does not" : "only the decoder decodes it");
+    }
+    if (!ref.decoded) return ::testing::AssertionSuccess();
+    if (picture->width != ref.width || picture->height != ref.height) {
+        return ::testing::AssertionFailure() << "size " << picture->width << "x" << picture->height << ", cairo's " << ref.width << "x"
+                                             << ref.height;
+    }
+    const Bytes got(picture->pixels.get(), picture->pixels.get() + ref.pixels.size());
+    const auto mismatch = std::mismatch(got.begin(), got.end(), ref.pixels.begin());
+    if (mismatch.first != got.end()) {
+        const auto at = static_cast<std::size_t>(mismatch.first - got.begin());
+        return ::testing::AssertionFailure() << "byte " << at << " (pixel " << at / 4 << ") is " << int{*mismatch.first} << ", cairo's "
+                                             << int{*mismatch.second};
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::string describe(const PngSpec& spec) {
+    return "colour type " + std::to_string(spec.colorType) + ", " + std::to_string(spec.bitDepth) + " bits" +
+           (spec.interlaced ? ", interlaced" : "") + (spec.transparency ? ", tRNS" : "") + (spec.extras ? ", extra chunks" : "");
+}
+
+// ---- Pixels ---------------------------------------------------------------------------------
+
+TEST(PngDecoderTest, EveryColourTypeDepthAndInterlaceGivesCairosPixels) {
+    const std::vector<std::pair<int, std::vector<int>>> kinds = {
+        {PNG_COLOR_TYPE_GRAY, {1, 2, 4, 8, 16}},  {PNG_COLOR_TYPE_RGB, {8, 16}},       {PNG_COLOR_TYPE_PALETTE, {1, 2, 4, 8}},
+        {PNG_COLOR_TYPE_GRAY_ALPHA, {8, 16}},     {PNG_COLOR_TYPE_RGB_ALPHA, {8, 16}},
+    };
+    int tried = 0;
+    for (const auto& [colorType, depths] : kinds) {
+        for (int depth : depths) {
+            for (bool interlaced : {false, true}) {
+                for (bool transparency : {false, true}) {
+                    if (transparency && (colorType & PNG_COLOR_MASK_ALPHA) != 0) continue;  // no tRNS with an alpha channel
+                    PngSpec spec;
+                    spec.colorType = colorType;
+                    spec.bitDepth = depth;
+                    spec.interlaced = interlaced;
+                    spec.transparency = transparency;
+                    spec.extras = (tried % 2) == 1;
+                    EXPECT_TRUE(sameAsCairo(makePng(spec, static_cast<std::uint32_t>(tried)))) << describe(spec);
+                    ++tried;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(tried, 52);
+
+    // Odd sizes, where Adam7's passes are partly empty.
+    for (std::uint32_t side : {1u, 2u, 3u, 9u}) {
+        PngSpec spec;
+        spec.width = side;
+        spec.height = side + 1;
+        spec.interlaced = true;
+        EXPECT_TRUE(sameAsCairo(makePng(spec))) << side;
+    }
+}
+
+TEST(PngDecoderTest, PremultipliesEveryAlphaAndColourAsCairoDid) {
+    // A 256 x 256 picture of every colour value against every alpha value.
+    PngSpec spec;
+    spec.width = 256;
+    spec.height = 256;
+    Bytes out;
+    std::vector<Bytes> rowData(256, Bytes(256 * 4));
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            auto* p = &rowData[static_cast<std::size_t>(y)][static_cast<std::size_t>(x) * 4];
+            p[0] = static_cast<std::uint8_t>(x);
+            p[1] = static_cast<std::uint8_t>(255 - x);
+            p[2] = static_cast<std::uint8_t>(x ^ 0x5A);
+            p[3] = static_cast<std::uint8_t>(y);
+        }
+    }
+    std::vector<png_bytep> rows;
+    for (Bytes& row : rowData) rows.push_back(row.data());
+    ASSERT_TRUE(writeWithLibpng({&spec, rows.data(), nullptr, 0, nullptr, 0, nullptr, &out}));
+    EXPECT_TRUE(sameAsCairo(out));
+}
+
+TEST(PngDecoderTest, SampleThemePicturesGiveCairosPixelsThroughTheDevice) {
+    CairoGraphicsDevice device;
+    ASSERT_TRUE(device.createOffscreenTarget(4, 4));
+    int pictures = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(std::filesystem::path(VELMORA_SOURCE_DIR) / "themes")) {
+        if (entry.path().extension() != ".png") continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const Bytes png{std::istreambuf_iterator<char>(in), {}};
+        const Reference ref = cairoDecode(png);
+        ASSERT_TRUE(ref.decoded) << entry.path();
+        std::vector<std::unique_ptr<Bitmap>> bitmaps;
+        bitmaps.push_back(device.loadPictureBytes(png.data(), png.size()));
+        bitmaps.push_back(device.loadPictureFile(entry.path().u16string()));
+        for (const auto& bitmap : bitmaps) {
+            ASSERT_NE(bitmap, nullptr) << entry.path();
+            cairo_surface_t* surface = static_cast<const CairoBitmap&>(*bitmap).surface();
+            ASSERT_EQ(cairo_image_surface_get_format(surface), CAIRO_FORMAT_ARGB32);
+            ASSERT_EQ(cairo_image_surface_get_width(surface), static_cast<int>(ref.width));
+            ASSERT_EQ(cairo_image_surface_get_height(surface), static_cast<int>(ref.height));
+            const int stride = cairo_image_surface_get_stride(surface);
+            for (std::uint32_t y = 0; y < ref.height; ++y) {
+                ASSERT_EQ(std::memcmp(cairo_image_surface_get_data(surface) + y * static_cast<std::uint32_t>(stride),
+                                      ref.pixels.data() + y * ref.width * 4, ref.width * 4),
+                          0)
+                    << entry.path() << " row " << y;
+            }
+        }
+        ++pictures;
+    }
+    EXPECT_GT(pictures, 10);
+}
+
+// ---- Limits -------------------------------------------------------------------------------
+
+TEST(PngDecoderTest, SizesOverEitherLimitAreRefusedBeforeAnyPixelMemory) {
+    DecodeLimits small;
+    small.maxSide = 64;
+    small.maxPixels = 64 * 32;
+    auto sized = [](std::uint32_t width, std::uint32_t height) {
+        PngSpec spec;
+        spec.width = width;
+        spec.height = height;
+        spec.colorType = PNG_COLOR_TYPE_GRAY;
+        return makePng(spec);
+    };
+    EXPECT_TRUE(decodeGuarded(sized(64, 32), nullptr, small));
+    EXPECT_TRUE(decodeGuarded(sized(32, 64), nullptr, small));
+    DecodeCost cost;
+    for (const auto& [width, height] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{{65, 1}, {1, 65}, {64, 33}}) {
+        EXPECT_FALSE(decodeGuarded(sized(width, height), &cost, small)) << width << "x" << height;
+        EXPECT_EQ(cost.pixelBytes, 0u);
+    }
+
+    // Headers claiming sizes the default limits refuse, or no pixels at all, with a few bytes of
+    // data behind them.
+    const Bytes tiny = makePng(PngSpec{});
+    for (const auto& [width, height] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+             {16384, 16384}, {9000, 9000}, {16385, 1}, {0x7FFFFFFF, 1}, {0xFFFFFFFF, 0xFFFFFFFF}, {0, 0}, {0, 10}}) {
+        EXPECT_FALSE(decodeGuarded(withStatedSize(tiny, width, height), &cost)) << width << "x" << height;
+        EXPECT_EQ(cost.pixelBytes, 0u);
+    }
+    // Within both limits, but far more pixels than a few hundred bytes of deflate data can hold.
+    EXPECT_FALSE(decodeGuarded(withStatedSize(tiny, 16384, 4096), &cost));
+    EXPECT_EQ(cost.pixelBytes, 0u);
+    // The same claim backed by enough data is decoded up to where the data runs out.
+    EXPECT_FALSE(decodeGuarded(withStatedSize(tiny, 400, 300), &cost));
+    EXPECT_EQ(cost.pixelBytes, 400u * 300 * 4);
+}
+
+TEST(PngDecoderTest, ChunksClaimingHugeLengthsCostLittle) {
+    const Bytes png = makePng(PngSpec{});
+    const DecodeLimits limits;
+    DecodeCost cost;
+    // What libpng needs besides the pixels for a small picture: its structures, row buffers and
+    // the inflater.
+    constexpr std::size_t kLittle = 256 * 1024;
+    ASSERT_TRUE(decodeGuarded(png, &cost));
+    EXPECT_LT(cost.libraryPeakBytes, kLittle);
+
+    // A chunk stating nearly 2 GB, with a handful of bytes behind it, of each kind libpng reads
+    // into memory (text, compressed text, colour profile) or caches (unknown), and as image data.
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "iCCP", "sPLT", "vpAg", "IDAT"}) {
+        const Bytes hostile = withChunkBeforeData(png, chunk(type, 0x7FFFFFF0u, Bytes(16, 'x')));
+        EXPECT_FALSE(decodeGuarded(hostile, &cost)) << type;
+        EXPECT_LT(cost.libraryPeakBytes, kLittle) << type;
+    }
+    // A length past PNG's 31-bit limit.
+    EXPECT_FALSE(decodeGuarded(withChunkBeforeData(png, chunk("tEXt", 0xFFFFFFF0u, Bytes(16, 'x'))), &cost));
+
+    // Real chunks larger than the chunk limit are skipped over, as cairo's reader kept them
+    // out of the pixels: the picture decodes, and the chunk never enters memory.
+    Bytes big(limits.maxChunkBytes + 1000, 'y');
+    std::memcpy(big.data(), "Comment\0", 8);
+    for (const char* type : {"tEXt", "zTXt", "vpAg"}) {
+        const Bytes large = withChunkBeforeData(png, chunk(type, static_cast<std::uint32_t>(big.size()), big));
+        EXPECT_TRUE(decodeGuarded(large, &cost)) << type;
+        EXPECT_LT(cost.libraryPeakBytes, kLittle) << type;
+    }
+}
+
+TEST(PngDecoderTest, TheWidestDeepestPictureNeedsLittleWorkingMemory) {
+    PngSpec spec;
+    spec.width = 16384;
+    spec.height = 2;
+    spec.bitDepth = 16;
+    spec.interlaced = true;
+    DecodeCost cost;
+    const auto picture = decodeGuarded(makePng(spec), &cost);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(cost.pixelBytes, 16384u * 2 * 4);
+    EXPECT_LT(cost.libraryPeakBytes, std::size_t{2} << 20);
+}
+
+// ---- Broken files -------------------------------------------------------------------------
+
+TEST(PngDecoderTest, DataEndingEarlyGivesNothingAtEveryLength) {
+    PngSpec palette;
+    palette.colorType = PNG_COLOR_TYPE_PALETTE;
+    palette.transparency = true;
+    palette.interlaced = true;
+    PngSpec plain;
+    plain.extras = true;
+    for (const PngSpec& spec : {plain, palette}) {
+        const Bytes png = makePng(spec);
+        ASSERT_TRUE(decodeGuarded(png)) << describe(spec);
+        for (std::size_t length = 0; length < png.size(); ++length) {
+            const Bytes cut(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(length));
+            EXPECT_FALSE(decodeGuarded(cut)) << describe(spec) << ", cut to " << length << " of " << png.size();
+        }
+    }
+    EXPECT_FALSE(decodePng(nullptr, 100));
+}
+
+TEST(PngDecoderTest, DamagedBytesAreTreatedAsCairoTreatedThem) {
+    PngSpec spec;
+    spec.width = 5;
+    spec.height = 4;
+    spec.extras = true;
+    const Bytes png = makePng(spec);
+
+    // A wrong checksum on the header or the image data refuses the picture; on a chunk that
+    // changes no pixel it is ignored.
+    for (const char* type : {"IHDR", "IDAT", "IEND"}) {
+        Bytes bad = png;
+        const std::size_t at = chunkAt(png, type);
+        bad[at + 8 + bigEndian32(&png[at])] ^= 0x01;
+        EXPECT_FALSE(decodeGuarded(bad)) << type;
+        EXPECT_TRUE(sameAsCairo(bad)) << type;
+    }
+    Bytes badText = png;
+    const std::size_t text = chunkAt(png, "zTXt");
+    badText[text + 8 + bigEndian32(&png[text])] ^= 0x01;
+    EXPECT_TRUE(decodeGuarded(badText));
+    EXPECT_TRUE(sameAsCairo(badText));
+
+    // Every single damaged byte: decoded or refused exactly as cairo's reader did, with the
+    // same pixels, and never a read past the end.
+    for (std::size_t at = 0; at < png.size(); ++at) {
+        for (std::uint8_t mask : {0x01, 0xFF}) {
+            Bytes damaged = png;
+            damaged[at] ^= mask;
+            EXPECT_TRUE(sameAsCairo(damaged)) << "byte " << at << " ^ " << int{mask};
+        }
+    }
+}
+
+TEST(PngDecoderTest, ImageDataThatDoesNotInflateGivesNothing) {
+    const Bytes png = makePng(PngSpec{});
+    const std::size_t at = chunkAt(png, "IDAT");
+    const std::uint32_t length = bigEndian32(&png[at]);
+    // Data replaced by garbage, with a checksum that matches it.
+    Bytes garbage = png;
+    for (std::uint32_t i = 2; i < length; ++i) garbage[at + 8 + i] = static_cast<std::uint8_t>(i * 37);
+    putBigEndian32(&garbage[at + 8 + length], crc32(&garbage[at + 4], 4 + length));
+    EXPECT_FALSE(decodeGuarded(garbage));
+}
+
+}  // namespace
+}  // namespace velmora
