@@ -6,8 +6,8 @@
 #include "ground/records.h"
 #include "scene/animation.h"
 #include "ground/random.h"
-#include "scene_layers.h"
 #include "support/process_state.h"
+#include "support/scene_layers.h"
 
 namespace velmora {
 namespace {

@@ -5,9 +5,9 @@
 #include "ground/records.h"
 #include "ports/platform.h"
 #include "scene/drawing.h"
-#include "scene_layers.h"
 #include "support/process_state.h"
 #include "support/recording_graphics_device.h"
+#include "support/scene_layers.h"
 
 namespace velmora {
 namespace {

@@ -9,8 +9,8 @@
 #include "scene/layout.h"
 #include "ground/random.h"
 #include "scene/scene_geometry.h"
-#include "scene_layers.h"
 #include "support/process_state.h"
+#include "support/scene_layers.h"
 
 namespace velmora {
 namespace {

@@ -5,11 +5,11 @@
 #include "ground/records.h"
 #include "app/frame_timer.h"
 #include "ports/platform.h"
-#include "scene_layers.h"
 #include "support/fake_shell.h"
 #include "support/fake_window_system.h"
 #include "support/process_state.h"
 #include "support/recording_graphics_device.h"
+#include "support/scene_layers.h"
 
 namespace velmora {
 namespace {
