@@ -4,16 +4,15 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/temp_folder.h"
 
 namespace velmora::testing {
 
@@ -22,16 +21,6 @@ struct ToolRun {
     std::string out;
     std::string err;
 };
-
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void writeFile(const std::filesystem::path& path, const std::string& content) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-}
 
 // An opaque PNG of one colour.
 inline void writePng(const std::filesystem::path& path, int width, int height, std::uint32_t argb = 0xFF808080u) {
@@ -54,14 +43,7 @@ inline std::string shellQuote(const std::string& word) {
 
 class ToolTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static int counter = 0;
-        root = std::filesystem::temp_directory_path() /
-               ("velmora_tool_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        std::filesystem::remove_all(root);
-        std::filesystem::create_directories(root / "themes");
-    }
-    void TearDown() override { std::filesystem::remove_all(root); }
+    void SetUp() override { std::filesystem::create_directories(root / "themes"); }
 
     ToolRun run(const std::vector<std::string>& args) {
         std::string command = shellQuote(VELMORA_TOOL_PATH);
@@ -81,7 +63,8 @@ protected:
 
     std::string rootArg() const { return root.string(); }
 
-    std::filesystem::path root;
+    TempFolder folder;
+    const std::filesystem::path root = folder.path();
 };
 
 inline std::vector<std::string> lines(const std::string& text) {

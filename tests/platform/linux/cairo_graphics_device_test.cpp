@@ -3,15 +3,15 @@
 
 #include <cairo.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "support/temp_folder.h"
 
 namespace velmora {
 namespace {
@@ -96,10 +96,7 @@ protected:
 
     std::uint32_t frame(int x, int y) { return pixelAt(device.fetchedFrame(), x, y); }
 
-    std::filesystem::path tempFile(const char* name) {
-        return std::filesystem::temp_directory_path() / (std::string("velmora_cairo_") + std::to_string(::getpid()) + "_" + name);
-    }
-
+    testing::TempFolder temp;
     CairoGraphicsDevice device;
 };
 
@@ -124,10 +121,9 @@ TEST_F(CairoDeviceTest, DecodesToPremultipliedArgbFromBytesAndFile) {
     EXPECT_EQ(pixelAt(*bitmap, 0, 1), 0u);
     EXPECT_TRUE(near(pixelAt(*bitmap, 1, 1), kBlue, 0));
 
-    const auto path = tempFile("picture.png");
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    const auto path = temp / "picture.png";
+    testing::writeFile(path, png);
     auto fromFile = device.loadPictureFile(path.u16string());
-    std::filesystem::remove(path);
     ASSERT_NE(fromFile, nullptr);
     EXPECT_EQ(fromFile->pixelWidth(), 2);
     EXPECT_TRUE(near(pixelAt(*fromFile, 1, 0), argb(128, 128, 0, 0)));
@@ -146,10 +142,9 @@ TEST_F(CairoDeviceTest, RefusesPicturesAboveTheSideLimit) {
     EXPECT_EQ(load(tooWide), nullptr);
     EXPECT_EQ(load(tooHigh), nullptr);
 
-    const auto path = tempFile("wide.png");
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(tooWide.data()), static_cast<std::streamsize>(tooWide.size()));
+    const auto path = temp / "wide.png";
+    testing::writeFile(path, tooWide);
     EXPECT_EQ(device.loadPictureFile(path.u16string()), nullptr);
-    std::filesystem::remove(path);
 
     // A forged header claiming a huge size is refused before anything is decoded.
     auto forged = makePng(1, 1, {});
@@ -275,7 +270,7 @@ TEST_F(CairoDeviceTest, DegenerateAndFarOffRectanglesAreSafe) {
 }
 
 TEST_F(CairoDeviceTest, WritesTheFetchedFrameAsPng) {
-    const auto path = tempFile("frame.png");
+    const auto path = temp / "frame.png";
     EXPECT_FALSE(device.writeFramePng(path.u16string()));  // nothing fetched yet
 
     auto bitmap = load(makePng(4, 4, quadrantPixels()));
@@ -288,7 +283,6 @@ TEST_F(CairoDeviceTest, WritesTheFetchedFrameAsPng) {
 
     ASSERT_TRUE(device.writeFramePng(path.u16string()));
     auto written = device.loadPictureFile(path.u16string());
-    std::filesystem::remove(path);
     ASSERT_NE(written, nullptr);
     EXPECT_EQ(written->pixelWidth(), 10);
     EXPECT_EQ(pixelAt(*written, 0, 0), kBlack);

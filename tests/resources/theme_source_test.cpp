@@ -6,7 +6,7 @@
 
 #include "ground/records.h"
 #include "support/process_state.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace velmora {
 namespace {
@@ -43,7 +43,6 @@ TEST_F(FolderSource, PathsAreJoinedWithTheSeparator) {
 }
 
 TEST_F(FolderSource, ReadsThemeFilesWithTheTextRules) {
-    std::filesystem::create_directories(folder.path() / "themes" / "Forest");
     folder.write("themes/Forest/theme.txt", "\xEF\xBB\xBF" "params width:5\r\nfloor name:f\r\n");
     std::filesystem::create_directories(folder.path() / "themes" / "Upper.ZIP");
     appState.programFolder = folderPath() + kPathSeparator;
