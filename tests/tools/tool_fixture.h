@@ -1,7 +1,6 @@
 #pragma once
 // Runs velmora-tool as a child process in a scratch program folder that the test fills with a
 // config.txt, theme folders and pictures.
-#include <cairo.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/png_file.h"
 #include "support/temp_folder.h"
 
 namespace velmora::testing {
@@ -21,19 +21,6 @@ struct ToolRun {
     std::string out;
     std::string err;
 };
-
-// An opaque PNG of one colour.
-inline void writePng(const std::filesystem::path& path, int width, int height, std::uint32_t argb = 0xFF808080u) {
-    std::filesystem::create_directories(path.parent_path());
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0, (argb & 0xFF) / 255.0,
-                          ((argb >> 24) & 0xFF) / 255.0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    ASSERT_EQ(cairo_surface_write_to_png(surface, path.c_str()), CAIRO_STATUS_SUCCESS);
-    cairo_surface_destroy(surface);
-}
 
 inline std::string shellQuote(const std::string& word) {
     std::string quoted = "'";
