@@ -10,6 +10,7 @@
 #include "support/process_state.h"
 #include "support/recording_graphics_device.h"
 #include "support/scene_layers.h"
+#include "support/standard_scene.h"
 
 namespace velmora {
 namespace {
@@ -23,8 +24,7 @@ protected:
         installPlatform(Platform{&windows, &shell, &device});
         desktopHost.frameTarget = true;
         desktopHost.windowTarget = true;
-        desktopHost.desktopWidth = 1920;
-        desktopHost.desktopHeight = 1080;
+        testing::useStandardDesktop();
         appState.frameRate = 60;
     }
 

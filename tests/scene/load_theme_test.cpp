@@ -16,6 +16,7 @@
 #include "support/fake_window_system.h"
 #include "support/process_state.h"
 #include "support/recording_graphics_device.h"
+#include "support/standard_scene.h"
 #include "support/temp_folder.h"
 
 namespace velmora {
@@ -36,8 +37,7 @@ protected:
         installPlatform(Platform{&windows, &shell, &device});
         desktopHost.frameTarget = true;
         desktopHost.windowTarget = true;
-        desktopHost.desktopWidth = 1920;
-        desktopHost.desktopHeight = 1080;
+        testing::useStandardDesktop();
     }
     void TearDown() override {
         resetProcessState();  // releases the theme's bitmaps while the device still lives
