@@ -1,7 +1,5 @@
 #include "shell_fixture.h"
 
-#include <fstream>
-
 #include "ground/records.h"
 #include "app/frame_timer.h"
 #include "app/startup.h"
@@ -13,47 +11,31 @@
 
 namespace velmora::testing {
 
-namespace {
-int folderSerial = 0;
-}
-
 void ShellFixture::SetUp() {
     resetProcessState();
-    folder = std::filesystem::temp_directory_path() /
-             ("velmora_app_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-              std::to_string(++folderSerial));
-    std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder / "themes");
-    shell.programPathValue = folder.u16string() + kPathSeparator + u"velmora.exe";
+    shell.programPathValue = programFolder() + u"velmora.exe";
     shell.tick = 1000;
     windows.eventLog = &events;
     shell.eventLog = &events;
     useDesktop(DesktopLayout::Classic);
 }
 
-void ShellFixture::TearDown() {
-    resetProcessState();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-}
+void ShellFixture::TearDown() { resetProcessState(); }
 
 void ShellFixture::useDesktop(DesktopLayout layout) {
     windows.buildDesktop(layout);
     installPlatform(Platform{&windows, &shell, &device});
 }
 
-void ShellFixture::writeFile(const std::string& relativePath, const std::string& text) {
-    const std::filesystem::path path = folder / relativePath;
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
+void ShellFixture::writeFile(const std::string& relativePath, const std::string& text) { folder.write(relativePath, text); }
 
 void ShellFixture::listThemes(const std::vector<std::u16string>& folderSearch, const std::vector<std::u16string>& archiveSearch) {
     shell.listings[themeFolderPattern(programFolder())] = folderSearch;
     shell.listings[themeArchivePattern(programFolder())] = archiveSearch;
 }
 
-std::u16string ShellFixture::programFolder() const { return folder.u16string() + kPathSeparator; }
+std::u16string ShellFixture::programFolder() const { return folder.path().u16string() + kPathSeparator; }
 
 int ShellFixture::runProgram(const std::function<void()>& whileRunning) {
     if (whileRunning) windows.queueAction(whileRunning);

@@ -10,6 +10,7 @@
 #include "support/fake_shell.h"
 #include "support/fake_window_system.h"
 #include "support/recording_graphics_device.h"
+#include "support/temp_folder.h"
 
 namespace velmora::testing {
 
@@ -39,7 +40,7 @@ protected:
 
     static constexpr InstanceHandle kTestInstance = 0x400000;
 
-    std::filesystem::path folder;
+    TempFolder folder;
     FakeWindowSystem windows;
     FakeShell shell;
     RecordingGraphicsDevice device;

@@ -21,10 +21,10 @@ const std::u16string kThemeTextDecoded = u"\uFEFFparams width:320\r\nfloor name:
 struct ThemeFiles {
     explicit ThemeFiles(const fs::path& root) : root(root), floor(noiseBytes(700 * 1024, 7)) {
         fs::create_directories(root / "sub");
-        writeFileText(root / "theme.txt", kThemeText);
-        writeFileBytes(root / "FLOOR.PNG", floor);
-        writeFileText(root / "empty.txt", "");
-        writeFileText(root / "sub" / "inner.txt", "inside");
+        writeFile(root / "theme.txt", kThemeText);
+        writeFile(root / "FLOOR.PNG", floor);
+        writeFile(root / "empty.txt", "");
+        writeFile(root / "sub" / "inner.txt", "inside");
     }
     static constexpr const char* kNames = "theme.txt FLOOR.PNG empty.txt sub/inner.txt";
     fs::path root;
@@ -40,7 +40,7 @@ struct Archiver {
 
 std::string pythonZip(const fs::path& in, const fs::path& out, const char* method, bool zip64) {
     const fs::path script = in.parent_path() / "pack.py";
-    writeFileText(script, std::string("import zipfile, sys\n"
+    writeFile(script, std::string("import zipfile, sys\n"
                                       "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.") + method + ") as z:\n"
                                       "    for n in sys.argv[2:]:\n"
                                       "        with open(n, 'rb') as f, z.open(n, 'w', force_zip64=" + (zip64 ? "True" : "False") + ") as w:\n"
@@ -108,7 +108,7 @@ bool pythonArchive(const fs::path& zip, const std::vector<std::pair<std::string,
     std::string script = "import zipfile\nwith zipfile.ZipFile(" + shellQuoted(zip) + ", 'w', zipfile." + method + ") as z:\n";
     for (const auto& [name, data] : entries) script += "    z.writestr(" + shellQuoted(name) + ", " + shellQuoted(data) + ")\n";
     const fs::path file = zip.parent_path() / "make.py";
-    writeFileText(file, script);
+    writeFile(file, script);
     return runCommand("python3 " + shellQuoted(file));
 }
 
@@ -152,16 +152,16 @@ TEST(ArchiveFiles, FilesThatAreNoArchiveReadAsAbsent) {
     EXPECT_EQ(status, ArchiveStatus::CannotOpen);
     EXPECT_FALSE(openArchive(u16(temp / "missing.zip")));
 
-    writeFileText(temp / "text.zip", "params width:100\n");
+    writeFile(temp / "text.zip", "params width:100\n");
     EXPECT_EQ(readArchiveText(u16(temp / "text.zip"), u"theme.txt", &status), u"");
     EXPECT_EQ(status, ArchiveStatus::NotZip);
 
-    writeFileText(temp / "empty.zip", "");
+    writeFile(temp / "empty.zip", "");
     EXPECT_FALSE(openArchive(u16(temp / "empty.zip"), &status));
     EXPECT_EQ(status, ArchiveStatus::NotZip);
 
     // A local header signature and nothing after it: a ZIP that lost its directory.
-    writeFileText(temp / "cut.zip", std::string("PK\x03\x04", 4) + std::string(100, '\0'));
+    writeFile(temp / "cut.zip", std::string("PK\x03\x04", 4) + std::string(100, '\0'));
     EXPECT_FALSE(openArchive(u16(temp / "cut.zip"), &status));
     EXPECT_EQ(status, ArchiveStatus::Damaged);
 }
@@ -170,7 +170,7 @@ TEST(ArchiveEntries, EncryptedAndUnsupportedEntriesReadAsAbsent) {
     if (!toolAvailable("zip") || !toolAvailable("python3"))
         GTEST_SKIP() << "zip or python3 is not installed (scripts/setup.sh installs them)";
     TempFolder temp;
-    writeFileText(temp / "theme.txt", "params width:100\n");
+    writeFile(temp / "theme.txt", "params width:100\n");
     ASSERT_TRUE(runCommand("cd " + shellQuoted(temp.path()) + " && zip -q -P secret locked.zip theme.txt"));
     ArchiveStatus status{};
     EXPECT_TRUE(readArchiveBytes(u16(temp / "locked.zip"), u"theme.txt", &status).empty());
@@ -181,7 +181,7 @@ TEST(ArchiveEntries, EncryptedAndUnsupportedEntriesReadAsAbsent) {
     EXPECT_EQ(status, ArchiveStatus::UnsupportedMethod);
 
     // Large enough that zip does not fall back to storing it.
-    writeFileText(temp / "sky.txt", std::string(20000, 's'));
+    writeFile(temp / "sky.txt", std::string(20000, 's'));
     if (runCommand("cd " + shellQuoted(temp.path()) + " && zip -q -Z bzip2 bz.zip sky.txt")) {
         EXPECT_EQ(readArchiveText(u16(temp / "bz.zip"), u"sky.txt", &status), u"");
         EXPECT_EQ(status, ArchiveStatus::UnsupportedMethod);
@@ -192,9 +192,9 @@ class DamagedArchiveTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!toolAvailable("zip")) GTEST_SKIP() << "zip is not installed (scripts/setup.sh installs it)";
-        writeFileText(temp / "theme.txt", "params width:320\nfloor name:floor\n");
-        writeFileBytes(temp / "floor.png", noiseBytes(3000, 3));
-        writeFileText(temp / "sky.txt", std::string(4000, 's'));
+        writeFile(temp / "theme.txt", "params width:320\nfloor name:floor\n");
+        writeFile(temp / "floor.png", noiseBytes(3000, 3));
+        writeFile(temp / "sky.txt", std::string(4000, 's'));
         ASSERT_TRUE(runCommand("cd " + shellQuoted(temp.path()) + " && zip -q -X -0 stored.zip theme.txt floor.png sky.txt"));
         ASSERT_TRUE(runCommand("cd " + shellQuoted(temp.path()) + " && zip -q -X -9 deflated.zip theme.txt floor.png sky.txt"));
     }
@@ -202,7 +202,7 @@ protected:
     // Every member reads either whole and right, or as absent.
     void expectWholeOrAbsent(const Bytes& zip, const std::string& what) {
         const fs::path path = temp / "damaged.zip";
-        writeFileBytes(path, zip);
+        writeFile(path, zip);
         for (const char* name : {"theme.txt", "floor.png", "sky.txt"}) {
             ArchiveStatus status{};
             const Bytes bytes = readArchiveBytes(u16(path), fs::path(name).u16string(), &status);
@@ -250,7 +250,7 @@ TEST_F(DamagedArchiveTest, FlippedDataBytesFailTheChecksumOrTheInflate) {
         const ZipEntryLayout& floor = layout.entries.at(1);
         ASSERT_EQ(floor.name, "floor.png");
         zip[floor.dataStart + floor.compressedSize / 2] ^= 0x10;
-        writeFileBytes(temp / "damaged.zip", zip);
+        writeFile(temp / "damaged.zip", zip);
         ArchiveStatus status{};
         EXPECT_TRUE(readArchiveBytes(u16(temp / "damaged.zip"), u"floor.png", &status).empty()) << name;
         if (std::string(name) == "stored.zip") {
@@ -271,7 +271,7 @@ TEST_F(DamagedArchiveTest, StatedSizesAreNotTrustedBeyondTheData) {
     // A "zip bomb": a size no picture reaches is refused before anything is allocated.
     Bytes bomb = zip;
     setStatedSize(bomb, sky, 0x7FFF0000u, true);
-    writeFileBytes(temp / "bomb.zip", bomb);
+    writeFile(temp / "bomb.zip", bomb);
     EXPECT_TRUE(readArchiveBytes(u16(temp / "bomb.zip"), u"sky.txt", &status).empty());
     EXPECT_EQ(status, ArchiveStatus::TooLarge);
     ArchiveHandle reader = openArchive(u16(temp / "bomb.zip"));
@@ -281,21 +281,21 @@ TEST_F(DamagedArchiveTest, StatedSizesAreNotTrustedBeyondTheData) {
     // Within the cap, but more than the data inflates to: absent, not padded.
     Bytes inflated = zip;
     setStatedSize(inflated, sky, 200u * 1024u * 1024u, true);
-    writeFileBytes(temp / "inflated.zip", inflated);
+    writeFile(temp / "inflated.zip", inflated);
     EXPECT_TRUE(readArchiveBytes(u16(temp / "inflated.zip"), u"sky.txt", &status).empty());
     EXPECT_EQ(status, ArchiveStatus::Damaged);
 
     // Less than the data holds: the cut-off content fails its checksum.
     Bytes shrunk = zip;
     setStatedSize(shrunk, sky, 100, true);
-    writeFileBytes(temp / "shrunk.zip", shrunk);
+    writeFile(temp / "shrunk.zip", shrunk);
     EXPECT_TRUE(readArchiveBytes(u16(temp / "shrunk.zip"), u"sky.txt", &status).empty());
     EXPECT_EQ(status, ArchiveStatus::ChecksumMismatch);
 
     // The central directory and the local header disagree.
     Bytes disagree = zip;
     setStatedSize(disagree, sky, 5000, false);
-    writeFileBytes(temp / "disagree.zip", disagree);
+    writeFile(temp / "disagree.zip", disagree);
     EXPECT_TRUE(readArchiveBytes(u16(temp / "disagree.zip"), u"sky.txt", &status).empty());
     EXPECT_EQ(status, ArchiveStatus::Damaged);
 }
@@ -334,7 +334,7 @@ TEST_F(DamagedArchiveTest, ReadMemberStepsThroughTheDirectoryAndStopsAtADamagedE
     // to the third stops there.
     Bytes zip = readFileBytes(path);
     zip[zipLayout(zip).entries.at(1).centralHeader] = 'X';
-    writeFileBytes(temp / "broken.zip", zip);
+    writeFile(temp / "broken.zip", zip);
     ArchiveStatus status{};
     EXPECT_EQ(readArchiveText(u16(temp / "broken.zip"), u"theme.txt", &status), u"params width:320\nfloor name:floor\n");
     EXPECT_EQ(readArchiveText(u16(temp / "broken.zip"), u"sky.txt", &status), u"");

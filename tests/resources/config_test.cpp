@@ -26,7 +26,7 @@ protected:
     }
     void TearDown() override { loadState.loadedTheme.clear(); }
 
-    void writeConfig(const std::string& text) { writeFileText(temp / "config.txt", text); }
+    void writeConfig(const std::string& text) { writeFile(temp / "config.txt", text); }
 
     TempFolder temp;
 };

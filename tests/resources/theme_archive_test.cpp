@@ -82,7 +82,7 @@ TEST(ThemeArchive, ParsesLikeTheSameThemeInAFolder) {
     for (const bool withMark : {false, true}) {
         const fs::path folder = temp / "themes" / "Forest";
         fs::create_directories(folder);
-        writeFileText(folder / "theme.txt", (withMark ? "\xEF\xBB\xBF" : "") + std::string("params width:320\r\n") + body);
+        writeFile(folder / "theme.txt", (withMark ? "\xEF\xBB\xBF" : "") + std::string("params width:320\r\n") + body);
         fs::remove(temp / "themes" / "Forest.zip");
         ASSERT_TRUE(runCommand("cd " + shellQuoted(folder) + " && zip -q -X -9 ../Forest.zip theme.txt"));
 

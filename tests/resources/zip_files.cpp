@@ -10,17 +10,6 @@ namespace velmora::testing {
 
 namespace fs = std::filesystem;
 
-TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "velmora-resources-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
-    path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
 bool toolAvailable(const std::string& command) {
     return std::system(("command -v " + command + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -41,15 +30,6 @@ std::string shellQuoted(const fs::path& path) {
 Bytes readFileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFileBytes(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-void writeFileText(const fs::path& path, const std::string& text) {
-    writeFileBytes(path, Bytes(text.begin(), text.end()));
 }
 
 Bytes noiseBytes(std::size_t size, std::uint32_t seed) {

@@ -6,23 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace velmora::testing {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// A fresh folder under the system's temporary folder, removed with its contents at the end.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
 
 bool toolAvailable(const std::string& command);
 // Runs a shell command; true when it exits with 0. Its output goes to a log beside the test.
@@ -30,8 +18,6 @@ bool runCommand(const std::string& command);
 std::string shellQuoted(const std::filesystem::path& path);
 
 Bytes readFileBytes(const std::filesystem::path& path);
-void writeFileBytes(const std::filesystem::path& path, const Bytes& bytes);
-void writeFileText(const std::filesystem::path& path, const std::string& text);
 // Pseudo-random bytes that deflate barely shrinks.
 Bytes noiseBytes(std::size_t size, std::uint32_t seed);
 

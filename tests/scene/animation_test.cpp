@@ -6,8 +6,9 @@
 #include "ground/records.h"
 #include "scene/animation.h"
 #include "ground/random.h"
-#include "scene_layers.h"
 #include "support/process_state.h"
+#include "support/scene_layers.h"
+#include "support/standard_scene.h"
 
 namespace velmora {
 namespace {
@@ -16,16 +17,12 @@ using testing::shapeCharacters;
 using testing::shapeParticles;
 using testing::shapeSprites;
 
-// Desktop 1920 wide, scale 4, theme 320 wide: sceneLeft 320, sceneWidth 1280, floorY 920.
+// The standard scene: sceneLeft 320, sceneWidth 1280, floorY 920.
 class Animation : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::resetProcessState();
-        desktopHost.desktopWidth = 1920;
-        desktopHost.desktopHeight = 1080;
-        globalSettings.pixelScale = 4;
-        globalSettings.viewHeight = 1080;
-        theme.params.width = 320;
+        testing::useStandardScene();
     }
 };
 

@@ -5,9 +5,10 @@
 #include "ground/records.h"
 #include "ports/platform.h"
 #include "scene/drawing.h"
-#include "scene_layers.h"
 #include "support/process_state.h"
 #include "support/recording_graphics_device.h"
+#include "support/scene_layers.h"
+#include "support/standard_scene.h"
 
 namespace velmora {
 namespace {
@@ -25,11 +26,7 @@ protected:
         testing::resetProcessState();
         installPlatform(Platform{nullptr, nullptr, &device});
         desktopHost.frameTarget = true;
-        desktopHost.desktopWidth = 1920;
-        desktopHost.desktopHeight = 1080;
-        globalSettings.pixelScale = 4;
-        globalSettings.viewHeight = 1080;
-        theme.params.width = 320;
+        testing::useStandardScene();
     }
 
     std::vector<RecordedCall> draws() const { return device.callsOf(DeviceCall::DrawBitmap); }

@@ -9,8 +9,9 @@
 #include "scene/layout.h"
 #include "ground/random.h"
 #include "scene/scene_geometry.h"
-#include "scene_layers.h"
 #include "support/process_state.h"
+#include "support/scene_layers.h"
+#include "support/standard_scene.h"
 
 namespace velmora {
 namespace {
@@ -23,12 +24,7 @@ class Layout : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::resetProcessState();
-        desktopHost.desktopWidth = 1920;
-        desktopHost.desktopHeight = 1080;
-        globalSettings.pixelScale = 4;
-        globalSettings.viewTop = 0;
-        globalSettings.viewHeight = 1080;
-        theme.params.width = 320;
+        testing::useStandardScene();
     }
 };
 

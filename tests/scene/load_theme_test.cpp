@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,8 @@
 #include "support/fake_window_system.h"
 #include "support/process_state.h"
 #include "support/recording_graphics_device.h"
+#include "support/standard_scene.h"
+#include "support/temp_folder.h"
 
 namespace velmora {
 namespace {
@@ -32,26 +32,20 @@ class ThemeLoading : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::resetProcessState();
-        std::random_device random;
-        root = fs::temp_directory_path() / ("velmora_scene_" + std::to_string(random()));
         fs::create_directories(root / "themes");
         appState.programFolder = toU16(root.string()) + kPathSeparator;
         installPlatform(Platform{&windows, &shell, &device});
         desktopHost.frameTarget = true;
         desktopHost.windowTarget = true;
-        desktopHost.desktopWidth = 1920;
-        desktopHost.desktopHeight = 1080;
+        testing::useStandardDesktop();
     }
     void TearDown() override {
         resetProcessState();  // releases the theme's bitmaps while the device still lives
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
     }
     static void resetProcessState() { testing::resetProcessState(); }
 
     void writeTheme(const std::string& name, const std::string& text) {
-        fs::create_directories(root / "themes" / name);
-        std::ofstream(root / "themes" / name / "theme.txt", std::ios::binary) << text;
+        testing::writeFile(root / "themes" / name / "theme.txt", text);
     }
     // Registers a picture of the theme folder with the fake device.
     void picture(const std::string& themeName, const std::string& file, int w, int h) {
@@ -63,7 +57,8 @@ protected:
         return names;
     }
 
-    fs::path root;
+    testing::TempFolder folder;
+    const fs::path root = folder.path();
     testing::FakeWindowSystem windows;
     testing::FakeShell shell;
     testing::RecordingGraphicsDevice device;
@@ -203,7 +198,7 @@ TEST_F(ThemeLoading, ArchiveMembersAreDecodedFromTheirBytes) {
         "z.writestr('floor.png','FLOOR-PICTURE')\n"
         "z.writestr('cat_1.png','CAT-ONE')\n"
         "z.close()\n";
-    std::ofstream(root / "make_zip.py") << script;
+    testing::writeFile(root / "make_zip.py", script);
     ASSERT_EQ(std::system(("python3 '" + (root / "make_zip.py").string() + "' '" + zip.string() + "'").c_str()), 0);
     device.registerPictureBytes("FLOOR-PICTURE", 320, 40);
     device.registerPictureBytes("CAT-ONE", 10, 20);

@@ -10,7 +10,7 @@
 
 #include "ground/records.h"
 #include "scene/animation.h"
-#include "scene_layers.h"
+#include "support/scene_layers.h"
 #include "support/process_state.h"
 
 namespace velmora {

@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "ground/records.h"
 #include "ground/random.h"
 #include "support/process_state.h"
+#include "support/temp_folder.h"
 #include "ground/text_format.h"
 #include "ground/theme_model.h"
 
@@ -342,22 +340,10 @@ class ThemeFile : public ThemeParse {
 protected:
     void SetUp() override {
         ThemeParse::SetUp();
-        static std::atomic<int> counter{0};
-        root = std::filesystem::temp_directory_path() /
-               ("velmora_theme_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "_" +
-                std::to_string(counter++));
-        std::filesystem::create_directories(root / "themes" / "Forest");
-        appState.programFolder = root.u16string() + char16_t(std::filesystem::path::preferred_separator);
+        appState.programFolder = folder.path().u16string() + char16_t(std::filesystem::path::preferred_separator);
     }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
-        ThemeParse::TearDown();
-    }
-    void writeTheme(const std::string& bytes) {
-        std::ofstream(root / "themes" / "Forest" / "theme.txt", std::ios::binary) << bytes;
-    }
-    std::filesystem::path root;
+    void writeTheme(const std::string& bytes) { folder.write("themes/Forest/theme.txt", bytes); }
+    testing::TempFolder folder;
 };
 
 TEST_F(ThemeFile, ReadsTheCurrentThemesFile) {

@@ -1,19 +1,18 @@
 #pragma once
 // Runs velmora-tool as a child process in a scratch program folder that the test fills with a
 // config.txt, theme folders and pictures.
-#include <cairo.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/png_file.h"
+#include "support/temp_folder.h"
 
 namespace velmora::testing {
 
@@ -23,29 +22,6 @@ struct ToolRun {
     std::string err;
 };
 
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void writeFile(const std::filesystem::path& path, const std::string& content) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-// An opaque PNG of one colour.
-inline void writePng(const std::filesystem::path& path, int width, int height, std::uint32_t argb = 0xFF808080u) {
-    std::filesystem::create_directories(path.parent_path());
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0, (argb & 0xFF) / 255.0,
-                          ((argb >> 24) & 0xFF) / 255.0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    ASSERT_EQ(cairo_surface_write_to_png(surface, path.c_str()), CAIRO_STATUS_SUCCESS);
-    cairo_surface_destroy(surface);
-}
-
 inline std::string shellQuote(const std::string& word) {
     std::string quoted = "'";
     for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -54,14 +30,7 @@ inline std::string shellQuote(const std::string& word) {
 
 class ToolTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static int counter = 0;
-        root = std::filesystem::temp_directory_path() /
-               ("velmora_tool_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        std::filesystem::remove_all(root);
-        std::filesystem::create_directories(root / "themes");
-    }
-    void TearDown() override { std::filesystem::remove_all(root); }
+    void SetUp() override { std::filesystem::create_directories(root / "themes"); }
 
     ToolRun run(const std::vector<std::string>& args) {
         std::string command = shellQuote(VELMORA_TOOL_PATH);
@@ -81,7 +50,8 @@ protected:
 
     std::string rootArg() const { return root.string(); }
 
-    std::filesystem::path root;
+    TempFolder folder;
+    const std::filesystem::path root = folder.path();
 };
 
 inline std::vector<std::string> lines(const std::string& text) {

@@ -675,10 +675,10 @@ TESTS = {
 # Where the Windows build puts the programs the tests run.
 WINDOWS_PROGRAMS = {
     "velmora": Path("src/platform/win32/velmora.exe"),
-    "standin_shell": Path("tests/win32/standin_shell.exe"),
-    "window_probe": Path("tests/win32/window_probe.exe"),
-    "platform_check": Path("tests/win32/velmora_platform_check.exe"),
-    "archive_probe": Path("tests/win32/velmora-archive-probe.exe"),
+    "standin_shell": Path("tests/platform/win32/standin_shell.exe"),
+    "window_probe": Path("tests/platform/win32/window_probe.exe"),
+    "platform_check": Path("tests/platform/win32/velmora_platform_check.exe"),
+    "archive_probe": Path("tests/platform/win32/velmora-archive-probe.exe"),
 }
 
 

@@ -5,49 +5,13 @@
 #include <string>
 
 #include "ground/records.h"
-#include "ground/text_decoding.h"
 #include "support/process_state.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace velmora {
 namespace {
 
 using testing::TempFolder;
-
-std::u16string decodeFile(const std::string& bytes) {
-    return decodeTextFile(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-}
-
-TEST(TextFile, ByteOrderMarks) {
-    EXPECT_EQ(decodeFile("\xEF\xBB\xBFparams"), u"params");
-    EXPECT_EQ(decodeFile("\xEF\xBB\xBF\xEF\xBB\xBFp"), u"\uFEFFp");  // only the first mark is skipped
-    EXPECT_EQ(decodeFile(std::string("\xFF\xFEp\0\xE9\0\r\0\n\0=\xD8\0\xDE!", 15)), u"p\u00E9\n\U0001F600");
-    EXPECT_EQ(decodeFile(std::string("\xFF\xFE" "a\0b", 5)), u"a");  // odd last byte dropped
-    EXPECT_EQ(decodeFile(std::string("\xFE\xFF\0p", 4)), u"");
-    EXPECT_EQ(decodeFile("\xEF\xBB"), u"\uFFFD");  // not a whole mark: UTF-8 from the first byte
-    EXPECT_EQ(decodeFile("a\xFF" "b\xC3"), u"a\uFFFDb\uFFFD");
-    EXPECT_EQ(decodeFile(""), u"");
-}
-
-TEST(TextFile, CarriageReturns) {
-    EXPECT_EQ(decodeFile("a\r\nb\rc\r\r\n\r"), u"a\nb\rc\r\n\r");
-}
-
-TEST(TextFile, NulLosesTheRestOfItsPiece) {
-    // A piece ends after a LF: the LF behind the NUL is lost with it.
-    EXPECT_EQ(decodeFile(std::string("abc\0def\nghi", 11)), u"abcghi");
-    // Pieces of 15 units: the NUL at unit 3 takes units 3 to 14, unit 15 starts anew.
-    EXPECT_EQ(decodeFile(std::string("012\0" "456789ABCDEFGHIJ", 20)), u"012FGHIJ");
-    // A NUL as the last unit of a piece costs nothing else.
-    EXPECT_EQ(decodeFile(std::string("abcdefghijklmn\0op", 17)), u"abcdefghijklmnop");
-    // CR LF is one unit by the time the pieces are cut.
-    EXPECT_EQ(decodeFile(std::string("abcdefghijklmn\r\nx\0y\nz", 21)), u"abcdefghijklmn\nxz");
-    // Units, not characters: a surrogate pair counts twice.
-    EXPECT_EQ(decodeFile(std::string("\xF0\x9F\x98\x80" "bcdefghijklmn\0" "z", 19)), u"\U0001F600bcdefghijklmn");
-    // A NUL in a UTF-16 file follows the same rule.
-    EXPECT_EQ(decodeFile(std::string("\xFF\xFE" "a\0\0\0b\0\n\0c\0", 12)), u"ac");
-    EXPECT_EQ(decodeFile(std::string("\0\0\0", 3)), u"");
-}
 
 class FolderSource : public ::testing::Test {
 protected:
@@ -79,7 +43,6 @@ TEST_F(FolderSource, PathsAreJoinedWithTheSeparator) {
 }
 
 TEST_F(FolderSource, ReadsThemeFilesWithTheTextRules) {
-    std::filesystem::create_directories(folder.path() / "themes" / "Forest");
     folder.write("themes/Forest/theme.txt", "\xEF\xBB\xBF" "params width:5\r\nfloor name:f\r\n");
     std::filesystem::create_directories(folder.path() / "themes" / "Upper.ZIP");
     appState.programFolder = folderPath() + kPathSeparator;

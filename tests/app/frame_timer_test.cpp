@@ -5,11 +5,12 @@
 #include "ground/records.h"
 #include "app/frame_timer.h"
 #include "ports/platform.h"
-#include "scene_layers.h"
 #include "support/fake_shell.h"
 #include "support/fake_window_system.h"
 #include "support/process_state.h"
 #include "support/recording_graphics_device.h"
+#include "support/scene_layers.h"
+#include "support/standard_scene.h"
 
 namespace velmora {
 namespace {
@@ -23,8 +24,7 @@ protected:
         installPlatform(Platform{&windows, &shell, &device});
         desktopHost.frameTarget = true;
         desktopHost.windowTarget = true;
-        desktopHost.desktopWidth = 1920;
-        desktopHost.desktopHeight = 1080;
+        testing::useStandardDesktop();
         appState.frameRate = 60;
     }
 

@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <objbase.h>
 #include <wincodec.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -16,9 +15,12 @@
 #include "direct2d_graphics_device.h"
 #include "win32_shell.h"
 #include "win32_window_system.h"
+#include "support/png_file.h"
 
 namespace {
 
+using velmora::testing::claimPngSize;
+using velmora::testing::pngBytes;
 using velmora::win32::ComPtr;
 
 int failures = 0;
@@ -28,40 +30,6 @@ void check(bool condition, const char* what) {
         std::printf("FAILED: %s\n", what);
         ++failures;
     }
-}
-
-void appendChunk(std::vector<std::uint8_t>& png, const char* type, const std::vector<std::uint8_t>& data) {
-    auto put32 = [&](std::uint32_t value) {
-        for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(value >> shift));
-    };
-    put32(static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = png.size();
-    png.insert(png.end(), type, type + 4);
-    png.insert(png.end(), data.begin(), data.end());
-    put32(static_cast<std::uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
-}
-
-// An 8-bit RGBA PNG; pixels row by row, 4 bytes each. The header may claim another size.
-std::vector<std::uint8_t> makePng(std::uint32_t width, std::uint32_t height, const std::vector<std::uint8_t>& rgba,
-                                  std::uint32_t claimedWidth, std::uint32_t claimedHeight) {
-    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    std::vector<std::uint8_t> header;
-    for (std::uint32_t value : {claimedWidth, claimedHeight})
-        for (int shift = 24; shift >= 0; shift -= 8) header.push_back(static_cast<std::uint8_t>(value >> shift));
-    header.insert(header.end(), {8, 6, 0, 0, 0});
-    appendChunk(png, "IHDR", header);
-    std::vector<std::uint8_t> raw;
-    for (std::uint32_t y = 0; y < height; ++y) {
-        raw.push_back(0);
-        raw.insert(raw.end(), rgba.begin() + y * width * 4, rgba.begin() + (y + 1) * width * 4);
-    }
-    std::vector<std::uint8_t> packed(compressBound(static_cast<uLong>(raw.size())));
-    uLongf packedSize = static_cast<uLongf>(packed.size());
-    compress(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()));
-    packed.resize(packedSize);
-    appendChunk(png, "IDAT", packed);
-    appendChunk(png, "IEND", {});
-    return png;
 }
 
 std::u16string toU16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
@@ -106,15 +74,15 @@ void checkPictures(const std::wstring& folder) {
     check(device.loadPictureFile(toU16(folder + L"\\missing.png")) == nullptr, "a missing file gives no picture");
 
     // 3 by 2: opaque blue, green, white / transparent, half-transparent red, opaque black.
-    const std::vector<std::uint8_t> rgba = {0, 0, 255, 255, 0, 255, 0, 255, 255, 255, 255, 255,
-                                            0, 0, 0,   0,   255, 0, 0, 128, 0,   0,   0,   255};
-    const std::vector<std::uint8_t> png = makePng(3, 2, rgba, 3, 2);
+    const std::vector<std::uint8_t> png =
+        pngBytes(3, 2, {0xFF0000FFu, 0xFF00FF00u, 0xFFFFFFFFu, 0x00000000u, 0x80FF0000u, 0xFF000000u});
     auto picture = device.loadPictureBytes(png.data(), png.size());
     check(picture != nullptr && picture->pixelWidth() == 3 && picture->pixelHeight() == 2, "a PNG in memory decodes at its size");
 
     const std::vector<std::uint8_t> truncated(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2));
     check(device.loadPictureBytes(truncated.data(), truncated.size()) == nullptr, "a truncated PNG gives no picture");
-    const std::vector<std::uint8_t> huge = makePng(3, 2, rgba, 20000, 2);
+    std::vector<std::uint8_t> huge = png;
+    claimPngSize(huge, 20000, 2);
     check(device.loadPictureBytes(huge.data(), huge.size()) == nullptr, "a PNG wider than the limit gives no picture");
 
     const std::wstring pngPath = folder + L"\\velmora_check_in.png";

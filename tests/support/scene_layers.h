@@ -23,42 +23,44 @@ inline ImageFrame fakePicture(std::int32_t width, std::int32_t height, std::int3
 
 using PictureSize = std::pair<std::int32_t, std::int32_t>;
 
-// Every frame of variation v gets sizes[v].
-inline void shapeSprites(SpriteLayer& layer, std::int32_t instances, const std::vector<PictureSize>& sizes, std::int32_t frames = 1) {
+// Fake pictures [variation][frame]: every frame of variation v gets sizes[v].
+inline std::vector<std::vector<ImageFrame>> fakePictureRows(const std::vector<PictureSize>& sizes, std::int32_t frames,
+                                                            std::int32_t filter) {
+    std::vector<std::vector<ImageFrame>> rows;
+    for (const auto& [w, h] : sizes) {
+        std::vector<ImageFrame> row;
+        for (std::int32_t f = 0; f < frames; ++f) row.push_back(fakePicture(w, h, filter));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+// The counts and the per-instance places, variations and frames that sprite and particle layers
+// share, all zero.
+template <typename Layer>
+void shapeInstances(Layer& layer, std::int32_t instances, std::size_t variations, std::int32_t frames) {
     const auto n = static_cast<std::size_t>(instances);
     layer.instances = instances;
-    layer.variations = static_cast<std::int32_t>(sizes.size());
+    layer.variations = static_cast<std::int32_t>(variations);
     layer.frames = frames;
     layer.posX.assign(n, 0);
     layer.posY.assign(n, 0);
     layer.variation.assign(n, 0);
     layer.frame.assign(n, 0);
-    layer.images.clear();
-    for (const auto& [w, h] : sizes) {
-        std::vector<ImageFrame> row;
-        for (std::int32_t f = 0; f < frames; ++f) row.push_back(fakePicture(w, h));
-        layer.images.push_back(std::move(row));
-    }
+}
+
+inline void shapeSprites(SpriteLayer& layer, std::int32_t instances, const std::vector<PictureSize>& sizes, std::int32_t frames = 1) {
+    shapeInstances(layer, instances, sizes.size(), frames);
+    layer.images = fakePictureRows(sizes, frames, 0);
 }
 
 inline void shapeParticles(ParticleLayer& layer, std::int32_t instances, const std::vector<PictureSize>& sizes, std::int32_t frames = 1) {
+    shapeInstances(layer, instances, sizes.size(), frames);
     const auto n = static_cast<std::size_t>(instances);
-    layer.instances = instances;
-    layer.variations = static_cast<std::int32_t>(sizes.size());
-    layer.frames = frames;
-    layer.variation.assign(n, 0);
-    layer.frame.assign(n, 0);
-    layer.posX.assign(n, 0);
-    layer.posY.assign(n, 0);
     layer.alpha.assign(n, 0);
     layer.alphaStep.assign(n, 0);
     layer.fadingOut.assign(n, 0);
-    layer.images.clear();
-    for (const auto& [w, h] : sizes) {
-        std::vector<ImageFrame> row;
-        for (std::int32_t f = 0; f < frames; ++f) row.push_back(fakePicture(w, h, 1));
-        layer.images.push_back(std::move(row));
-    }
+    layer.images = fakePictureRows(sizes, frames, 1);
 }
 
 inline void shapeCharacters(CharacterLayer& layer, std::int32_t instances, PictureSize size, std::int32_t frames = 1) {

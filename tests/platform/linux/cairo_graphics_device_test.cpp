@@ -3,20 +3,22 @@
 
 #include <cairo.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "support/png_file.h"
+#include "support/temp_folder.h"
 
 namespace velmora {
 namespace {
 
-// Pixels are premultiplied ARGB in one 32-bit word, as cairo keeps them.
+// Pixels are ARGB in one 32-bit word: premultiplied as cairo keeps them, straight as PNG files
+// hold them; the two agree on opaque pixels.
 constexpr std::uint32_t argb(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
@@ -25,32 +27,6 @@ constexpr std::uint32_t kRed = argb(255, 255, 0, 0);
 constexpr std::uint32_t kGreen = argb(255, 0, 255, 0);
 constexpr std::uint32_t kBlue = argb(255, 0, 0, 255);
 constexpr std::uint32_t kWhite = argb(255, 255, 255, 255);
-
-cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
-    out->insert(out->end(), data, data + length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
-// A PNG file of the given pixels, made with cairo's writer.
-std::vector<std::uint8_t> makePng(int width, int height, const std::vector<std::uint32_t>& pixels,
-                                  cairo_format_t format = CAIRO_FORMAT_ARGB32) {
-    cairo_surface_t* surface = cairo_image_surface_create(format, width, height);
-    cairo_surface_flush(surface);
-    auto* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t value = pixels.empty() ? kWhite : pixels[static_cast<std::size_t>(y * width + x)];
-            *reinterpret_cast<std::uint32_t*>(data + y * stride + x * 4) = value;
-        }
-    }
-    cairo_surface_mark_dirty(surface);
-    std::vector<std::uint8_t> png;
-    EXPECT_EQ(cairo_surface_write_to_png_stream(surface, appendBytes, &png), CAIRO_STATUS_SUCCESS);
-    cairo_surface_destroy(surface);
-    return png;
-}
 
 std::uint32_t pixelAt(cairo_surface_t* surface, int x, int y) {
     cairo_surface_flush(surface);
@@ -96,10 +72,7 @@ protected:
 
     std::uint32_t frame(int x, int y) { return pixelAt(device.fetchedFrame(), x, y); }
 
-    std::filesystem::path tempFile(const char* name) {
-        return std::filesystem::temp_directory_path() / (std::string("velmora_cairo_") + std::to_string(::getpid()) + "_" + name);
-    }
-
+    testing::TempFolder temp;
     CairoGraphicsDevice device;
 };
 
@@ -112,8 +85,8 @@ std::vector<std::uint32_t> quadrantPixels() {
 }
 
 TEST_F(CairoDeviceTest, DecodesToPremultipliedArgbFromBytesAndFile) {
-    const std::vector<std::uint32_t> pixels = {kRed, argb(128, 128, 0, 0), argb(0, 0, 0, 0), kBlue};
-    const auto png = makePng(2, 2, pixels);
+    // Half-transparent red in the file is argb(128, 128, 0, 0) premultiplied.
+    const auto png = testing::pngBytes(2, 2, {kRed, argb(128, 255, 0, 0), argb(0, 0, 0, 0), kBlue});
 
     auto bitmap = load(png);
     ASSERT_NE(bitmap, nullptr);
@@ -124,41 +97,39 @@ TEST_F(CairoDeviceTest, DecodesToPremultipliedArgbFromBytesAndFile) {
     EXPECT_EQ(pixelAt(*bitmap, 0, 1), 0u);
     EXPECT_TRUE(near(pixelAt(*bitmap, 1, 1), kBlue, 0));
 
-    const auto path = tempFile("picture.png");
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    const auto path = temp / "picture.png";
+    testing::writeFile(path, png);
     auto fromFile = device.loadPictureFile(path.u16string());
-    std::filesystem::remove(path);
     ASSERT_NE(fromFile, nullptr);
     EXPECT_EQ(fromFile->pixelWidth(), 2);
     EXPECT_TRUE(near(pixelAt(*fromFile, 1, 0), argb(128, 128, 0, 0)));
 
     // An opaque picture (no alpha channel in the file) gets a real, opaque alpha channel.
-    auto opaque = load(makePng(1, 1, {argb(255, 10, 20, 30)}, CAIRO_FORMAT_RGB24));
+    auto opaque = load(testing::pngBytes(1, 1, {argb(255, 10, 20, 30)}, testing::PngChannels::Rgb));
     ASSERT_NE(opaque, nullptr);
     EXPECT_EQ(pixelAt(*opaque, 0, 0), argb(255, 10, 20, 30));
 }
 
 TEST_F(CairoDeviceTest, RefusesPicturesAboveTheSideLimit) {
-    const auto largest = makePng(kMaxPictureSide, 1, {});
-    const auto tooWide = makePng(kMaxPictureSide + 1, 1, {});
-    const auto tooHigh = makePng(1, kMaxPictureSide + 1, {});
+    const auto largest = testing::plainPng(kMaxPictureSide, 1, kWhite);
+    const auto tooWide = testing::plainPng(kMaxPictureSide + 1, 1, kWhite);
+    const auto tooHigh = testing::plainPng(1, kMaxPictureSide + 1, kWhite);
     EXPECT_NE(load(largest), nullptr);
     EXPECT_EQ(load(tooWide), nullptr);
     EXPECT_EQ(load(tooHigh), nullptr);
 
-    const auto path = tempFile("wide.png");
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(tooWide.data()), static_cast<std::streamsize>(tooWide.size()));
+    const auto path = temp / "wide.png";
+    testing::writeFile(path, tooWide);
     EXPECT_EQ(device.loadPictureFile(path.u16string()), nullptr);
-    std::filesystem::remove(path);
 
     // A forged header claiming a huge size is refused before anything is decoded.
-    auto forged = makePng(1, 1, {});
-    forged[16] = forged[17] = forged[20] = forged[21] = 0x7F;
+    auto forged = testing::plainPng(1, 1, kWhite);
+    testing::claimPngSize(forged, 0x7F7F0001u, 0x7F7F0001u);
     EXPECT_EQ(load(forged), nullptr);
 }
 
 TEST_F(CairoDeviceTest, BrokenPicturesGiveNoBitmap) {
-    const auto png = makePng(4, 4, quadrantPixels());
+    const auto png = testing::pngBytes(4, 4, quadrantPixels());
     const std::vector<std::uint8_t> truncated(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2));
     EXPECT_EQ(load(truncated), nullptr);
     const std::vector<std::uint8_t> headerOnly(png.begin(), png.begin() + 24);
@@ -179,7 +150,7 @@ TEST_F(CairoDeviceTest, BrokenPicturesGiveNoBitmap) {
 
 TEST_F(CairoDeviceTest, NearestScalingRepeatsEachSourcePixel) {
     const auto pixels = quadrantPixels();
-    auto bitmap = load(makePng(4, 4, pixels));
+    auto bitmap = load(testing::pngBytes(4, 4, pixels));
     ASSERT_NE(bitmap, nullptr);
     drawFrame(*bitmap, {1, 1, 9, 9}, 1.0f, Interpolation::NearestNeighbor);
     for (int y = 0; y < 10; ++y) {
@@ -192,7 +163,7 @@ TEST_F(CairoDeviceTest, NearestScalingRepeatsEachSourcePixel) {
 }
 
 TEST_F(CairoDeviceTest, LinearScalingInterpolatesAndKeepsEdges) {
-    auto bitmap = load(makePng(2, 1, {kBlack, kWhite}));
+    auto bitmap = load(testing::pngBytes(2, 1, {kBlack, kWhite}));
     ASSERT_NE(bitmap, nullptr);
     drawFrame(*bitmap, {0, 0, 4, 2}, 1.0f, Interpolation::Linear, Matrix3x2::identity(), {1, 0, 0, 1});
     // Sample centres fall at source x 0.25, 0.75, 1.25 and 1.75; the outer ones are padded
@@ -209,7 +180,7 @@ TEST_F(CairoDeviceTest, LinearScalingInterpolatesAndKeepsEdges) {
 }
 
 TEST_F(CairoDeviceTest, OpacityScalesAllFourPremultipliedChannels) {
-    auto bitmap = load(makePng(1, 1, {kWhite}));
+    auto bitmap = load(testing::pngBytes(1, 1, {kWhite}));
     ASSERT_NE(bitmap, nullptr);
     drawFrame(*bitmap, {0, 0, 2, 2}, 0.5f, Interpolation::NearestNeighbor);
     EXPECT_TRUE(near(frame(0, 0), argb(255, 128, 128, 128)));
@@ -226,7 +197,7 @@ TEST_F(CairoDeviceTest, OpacityScalesAllFourPremultipliedChannels) {
 }
 
 TEST_F(CairoDeviceTest, MirrorTransformFlipsAboutTheRectangleCentre) {
-    auto bitmap = load(makePng(2, 1, {kRed, kBlue}));
+    auto bitmap = load(testing::pngBytes(2, 1, {kRed, kBlue}));
     ASSERT_NE(bitmap, nullptr);
     // The mirror the scene uses: x' = c + k (x - c), with the centre c of the rectangle 2..6.
     const float c = 4.0f;
@@ -254,7 +225,7 @@ TEST_F(CairoDeviceTest, MirrorTransformFlipsAboutTheRectangleCentre) {
 }
 
 TEST_F(CairoDeviceTest, DegenerateAndFarOffRectanglesAreSafe) {
-    auto bitmap = load(makePng(1, 1, {kGreen}));
+    auto bitmap = load(testing::pngBytes(1, 1, {kGreen}));
     ASSERT_NE(bitmap, nullptr);
     const float inf = std::numeric_limits<float>::infinity();
     device.beginDraw();
@@ -275,10 +246,10 @@ TEST_F(CairoDeviceTest, DegenerateAndFarOffRectanglesAreSafe) {
 }
 
 TEST_F(CairoDeviceTest, WritesTheFetchedFrameAsPng) {
-    const auto path = tempFile("frame.png");
+    const auto path = temp / "frame.png";
     EXPECT_FALSE(device.writeFramePng(path.u16string()));  // nothing fetched yet
 
-    auto bitmap = load(makePng(4, 4, quadrantPixels()));
+    auto bitmap = load(testing::pngBytes(4, 4, quadrantPixels()));
     ASSERT_NE(bitmap, nullptr);
     drawFrame(*bitmap, {2, 2, 6, 6}, 1.0f, Interpolation::NearestNeighbor);
     // Drawing after the fetch does not change what is written.
@@ -288,7 +259,6 @@ TEST_F(CairoDeviceTest, WritesTheFetchedFrameAsPng) {
 
     ASSERT_TRUE(device.writeFramePng(path.u16string()));
     auto written = device.loadPictureFile(path.u16string());
-    std::filesystem::remove(path);
     ASSERT_NE(written, nullptr);
     EXPECT_EQ(written->pixelWidth(), 10);
     EXPECT_EQ(pixelAt(*written, 0, 0), kBlack);
