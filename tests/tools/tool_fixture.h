@@ -34,10 +34,19 @@ protected:
 
     ToolRun run(const std::vector<std::string>& args) {
         std::string command = shellQuote(VELMORA_TOOL_PATH);
-        for (const std::string& arg : args) command += " " + shellQuote(arg);
+        for (const std::string& arg : args) {
+            command += ' ';
+            command += shellQuote(arg);
+        }
         const auto outPath = root / "stdout.txt";
         const auto errPath = root / "stderr.txt";
-        command += " >" + shellQuote(outPath.string()) + " 2>" + shellQuote(errPath.string()) + " </dev/null";
+        // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) about
+        // operator+(const char*, string&&).
+        command += " >";
+        command += shellQuote(outPath.string());
+        command += " 2>";
+        command += shellQuote(errPath.string());
+        command += " </dev/null";
         ToolRun result;
         const int status = std::system(command.c_str());
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

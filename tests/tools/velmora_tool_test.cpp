@@ -211,7 +211,7 @@ TEST_F(TinyThemeTest, CheckExplainsArchiveProblems) {
     const auto staging = root / "staging";
     writeFile(staging / "theme.txt", "floor name:ground\nadd_sprite name:rock\n");
     writePng(staging / "ground.png", 10, 4);
-    const std::string zip = "cd " + shellQuote(staging.string()) + " && zip -q -X " +
+    const std::string zip = std::string("cd ") + shellQuote(staging.string()) + " && zip -q -X " +
                             shellQuote((root / "themes" / "Packed.zip").string()) + " theme.txt ground.png";
     ASSERT_EQ(std::system(zip.c_str()), 0);
     writeFile(root / "themes" / "Junk.zip", "PK but not really an archive");
