@@ -254,9 +254,12 @@ void updateParticles(ParticleLayer& layer, std::int32_t elapsedMs, float dx, flo
 
 namespace {
 
-// A walk along a line of the scene: step, place vertically, turn at the edges, enter.
-template <typename PlaceY>
-void walkAlong(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, PlaceY placeY) {
+// One update of a walking layer: every instance steps, is placed by before, turns at the scene's
+// edges (entering the scene on a turn when enterOnTurn), is looked at again by after, and moves
+// its tweens on.
+template <typename Before, typename After>
+void walk(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, bool enterOnTurn, Before before,
+          After after) {
     const std::size_t n = instanceCount(layer);
     stepFrameClock(layer, elapsedMs, n);
     if (n == 0) return;
@@ -265,9 +268,9 @@ void walkAlong(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, f
     const float w0 = static_cast<float>(layerPicture(layer.images, 0).width) * scale;
     for (std::size_t i = 0; i < n; ++i) {
         move(layer, i, e, scale);
-        placeY(i);
-        turnAtEdges(layer, i, sceneLeft, sceneWidth, w0, false);
-        if (layer.entered[i] == 0) enter(layer, i);
+        before(i);
+        turnAtEdges(layer, i, sceneLeft, sceneWidth, w0, enterOnTurn);
+        after(i, w0, scale);
         stepTweens(layer, i, elapsedMs);
     }
 }
@@ -276,34 +279,34 @@ void walkAlong(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, f
 
 void walkFloor(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float floorY) {
     const float h0 = static_cast<float>(layerPicture(layer.images, 0).height) * globalSettings.pixelScale;
-    walkAlong(layer, elapsedMs, sceneLeft, sceneWidth, [&](std::size_t i) { layer.posY[i] = floorY - h0; });
+    walk(
+        layer, elapsedMs, sceneLeft, sceneWidth, false, [&](std::size_t i) { layer.posY[i] = floorY - h0; },
+        [&](std::size_t i, float, float) {
+            if (layer.entered[i] == 0) enter(layer, i);
+        });
 }
 
 void walkSine(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float viewBottom, float lift) {
-    walkAlong(layer, elapsedMs, sceneLeft, sceneWidth,
-              [&](std::size_t i) { layer.posY[i] = sineF(0.01f * layer.posX[i]) * (lift * 1.5f) + viewBottom; });
+    walk(
+        layer, elapsedMs, sceneLeft, sceneWidth, false,
+        [&](std::size_t i) { layer.posY[i] = sineF(0.01f * layer.posX[i]) * (lift * 1.5f) + viewBottom; },
+        [&](std::size_t i, float, float) {
+            if (layer.entered[i] == 0) enter(layer, i);
+        });
 }
 
 void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const ObstacleIndex& index,
                  std::size_t indexed) {
-    const std::size_t n = instanceCount(layer);
-    stepFrameClock(layer, elapsedMs, n);
-    if (n == 0) return;
-    const float scale = globalSettings.pixelScale;
-    const float e = static_cast<float>(elapsedMs);
-    const float w0 = static_cast<float>(layerPicture(layer.images, 0).width) * scale;
-    for (std::size_t i = 0; i < n; ++i) {
-        move(layer, i, e, scale);
-        turnAtEdges(layer, i, sceneLeft, sceneWidth, w0, true);
-        const ObstacleHit hit = index.find(indexed, layer.posX[i], w0);
-        if (hit.obstacle >= 0) {
+    walk(
+        layer, elapsedMs, sceneLeft, sceneWidth, true, [](std::size_t) {},
+        [&](std::size_t i, float w0, float scale) {
+            const ObstacleHit hit = index.find(indexed, layer.posX[i], w0);
+            if (hit.obstacle < 0) return;
             const auto [a, b] = obstacleSpan(index.obstacles(indexed), static_cast<std::size_t>(hit.obstacle), scale);
             layer.posX[i] = hit.leftEdge ? b : a - w0;
             turnAround(layer, i);
             if (layer.entered[i] == 0) enter(layer, i);
-        }
-        stepTweens(layer, i, elapsedMs);
-    }
+        });
 }
 
 void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const SpriteLayer& obstacles) {
