@@ -194,12 +194,11 @@ std::size_t chunkAt(const Bytes& png, const char* type) {
 
 // A chunk of this type, stated length and body, with a correct checksum over what is there.
 Bytes chunk(const char* type, std::uint32_t statedLength, const Bytes& body) {
-    Bytes out(8);
+    Bytes out(12 + body.size());
     putBigEndian32(out.data(), statedLength);
     std::memcpy(&out[4], type, 4);
-    out.insert(out.end(), body.begin(), body.end());
-    out.resize(out.size() + 4);
-    putBigEndian32(&out[out.size() - 4], crc32(&out[4], 4 + body.size()));
+    std::copy(body.begin(), body.end(), out.begin() + 8);
+    putBigEndian32(&out[8 + body.size()], crc32(&out[4], 4 + body.size()));
     return out;
 }
 
