@@ -79,7 +79,7 @@ void followAutoPauseKeys(WindowHandle window) {
     }
     if (appState.autoPauseTimer) windows.killTimer(window, kAutoPauseTimerId);
     appState.autoPauseTimer = false;
-    setAutoPaused(appState, false, platform().shell->tickCount());
+    if (appState.autoPaused) setAutoPaused(appState, false, platform().shell->tickCount());
 }
 
 void checkAutoPause() {
