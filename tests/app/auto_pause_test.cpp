@@ -237,10 +237,13 @@ TEST_F(AutoPause, TheTimerRunsOnlyWhileAKeyIsOn) {
     writeConfig("config default_theme:Wide\n");
     runProgram([&] {
         EXPECT_EQ(autoPauseTimerCalls(true) + autoPauseTimerCalls(false), 0u);
-        // Without the keys that id is a frame tick like any other.
+        // Without the keys that id is a frame tick like any other, and a power broadcast asks
+        // nothing.
         shell.tick = 1016;
         send(kWmTimer, kAutoPauseTimerId);
         EXPECT_EQ(framesDrawn(), 1u);
+        EXPECT_EQ(send(kPowerBroadcastMessage, kPowerStatusChangeEvent), kFakeDefWindowProcResult);
+        EXPECT_EQ(shell.powerQueries, 0);
 
         writeConfig("config pause_fullscreen:1\n");
         command(kCommandReload);
@@ -285,16 +288,6 @@ TEST_F(AutoPause, APowerStatusChangeIsLookedAtOnceAndNothingIsAskedPerFrame) {
         send(kPowerBroadcastMessage, kPowerStatusChangeEvent);
         EXPECT_FALSE(appState.autoPaused);
         EXPECT_EQ(appState.lastTick, 5000u);
-    });
-}
-
-TEST_F(AutoPause, WithoutTheKeysAPowerBroadcastAsksNothing) {
-    writeConfig("config default_theme:Wide\n");
-    shell.power = PowerStatus{0, 1};
-    runProgram([&] {
-        EXPECT_EQ(send(kPowerBroadcastMessage, kPowerStatusChangeEvent), kFakeDefWindowProcResult);
-        EXPECT_EQ(shell.powerQueries, 0);
-        EXPECT_FALSE(appState.autoPaused);
     });
 }
 
