@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "ground/records.h"
+#include "app/auto_pause.h"
 #include "app/frame_timer.h"
 #include "app/menu.h"
 #include "app/shell_texts.h"
@@ -54,10 +55,16 @@ void openProgramFile(std::u16string_view fileName) {
     openShellTarget({appState.programFolder, separator, fileName});
 }
 
+// Every read of the config section may switch the automatic pause's keys.
+void readConfig(WindowHandle window) {
+    readConfigSection();
+    followAutoPauseKeys(window);
+}
+
 void onCreate(WindowHandle window) {
     seedRandom(platform().shell->tickCount());
     attachDesktop();
-    readConfigSection();
+    readConfig(window);
     if (!appState.currentTheme.empty()) runStartTheme(window, std::nullopt);
 }
 
@@ -66,7 +73,7 @@ std::intptr_t onCommand(WindowHandle window, std::uint32_t id) {
         // Only the menu's own items are picked; an id without a theme (sent by another
         // program) leaves the running theme alone.
         if (id - kFirstThemeCommand >= appState.themeList.size()) return 0;
-        readConfigSection();
+        readConfig(window);
         runStartTheme(window, id);
         return 1;
     }
@@ -78,7 +85,7 @@ std::intptr_t onCommand(WindowHandle window, std::uint32_t id) {
             platform().windows->postQuitMessage(0);
             return 0;
         case kCommandReload:
-            readConfigSection();
+            readConfig(window);
             runStartTheme(window, std::nullopt);
             return 1;
         case kCommandEditConfig:
@@ -109,10 +116,21 @@ void openTrayMenu(WindowHandle window) {
     platform().shell->trackPopupMenu(appState.trayMenu, pointer.x, pointer.y, window);
 }
 
-void onTimer() {
-    if (!appState.playing || appState.sceneBusy) return;
+void onTimer(std::uintptr_t id) {
+    if (id == kAutoPauseTimerId && appState.autoPauseTimer) {
+        checkAutoPause();
+        return;
+    }
+    if (!producingFrames(appState) || appState.sceneBusy) return;
     SceneBusy busy;
     renderFrame();
+}
+
+// A change of the power source may start or end a pause on battery at once; the broadcast
+// itself is left to the default handling.
+std::intptr_t onPowerBroadcast(WindowHandle window, std::uintptr_t event, std::intptr_t data) {
+    if (event == kPowerStatusChangeEvent) checkAutoPause();
+    return platform().windows->defWindowProc(window, kPowerBroadcastMessage, event, data);
 }
 
 }  // namespace
@@ -131,8 +149,10 @@ std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::u
         case kWmCommand:
             return onCommand(window, static_cast<std::uint32_t>(wParam & 0xFFFF));
         case kWmTimer:
-            onTimer();
+            onTimer(wParam);
             return 0;
+        case kPowerBroadcastMessage:
+            return onPowerBroadcast(window, wParam, lParam);
         case kTrayCallbackMessage:
             if (lParam == kWmLButtonDown) {
                 togglePause();

@@ -41,8 +41,20 @@ struct AppState {
     // loop of its own may dispatch a timer tick in the middle of either; that tick is dropped
     // rather than drawing a half-loaded theme or nesting a frame in a frame.
     bool sceneBusy = false;
+    // config.txt's pause_fullscreen and pause_battery, read with fps: pause by ourselves while a
+    // program covers the scene's monitor, or while the computer runs on battery.
+    bool pauseFullscreen = false;
+    bool pauseBattery = false;
+    // The automatic pause, a state of its own beside the user's (playing): the icon shows only
+    // the user's, and frames wait until both are lifted.
+    bool autoPaused = false;
+    // The timer that looks for a reason to pause runs (only while one of the keys is on).
+    bool autoPauseTimer = false;
 };
 
 extern AppState appState;
+
+// Whether the frame ticks produce frames: neither the user's pause nor the automatic one holds.
+inline bool producingFrames(const AppState& state) { return state.playing && !state.autoPaused; }
 
 }  // namespace velmora

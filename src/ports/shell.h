@@ -26,6 +26,25 @@ struct NotifyIconRecord {
 
 enum class NotifyIconAction : std::uint32_t { Add = 0, Modify = 1, Delete = 2 };  // NIM_*
 
+// SHQueryUserNotificationState's answer (QUERY_USER_NOTIFICATION_STATE); Unknown when the call
+// fails.
+enum class UserNotificationState : std::int32_t {
+    Unknown = 0,
+    NotPresent = 1,
+    Busy = 2,
+    RunningD3dFullScreen = 3,
+    PresentationMode = 4,
+    AcceptsNotifications = 5,
+    QuietTime = 6,
+    App = 7,
+};
+
+// The fields of GetSystemPowerStatus that the program reads; a failed call gives the defaults.
+struct PowerStatus {
+    std::uint8_t acLineStatus = 255;   // ACLineStatus: 0 on battery, 1 on mains, 255 unknown
+    std::uint8_t systemStatusFlag = 0; // SystemStatusFlag: 1 while battery saver is on
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -59,6 +78,12 @@ public:
 
     // ShellExecuteW(null, "open", target, null, null, SW_SHOW). Result ignored.
     virtual void shellOpen(const std::u16string& target) = 0;
+
+    // SHQueryUserNotificationState: whether a full-screen Direct3D program or a presentation
+    // has asked not to be disturbed.
+    virtual UserNotificationState queryUserNotificationState() = 0;
+    // GetSystemPowerStatus.
+    virtual PowerStatus systemPowerStatus() = 0;
 };
 
 }  // namespace velmora

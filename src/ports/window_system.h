@@ -67,6 +67,23 @@ public:
     virtual void killTimer(WindowHandle window, std::uintptr_t id) = 0;
 
     virtual PointI getCursorPos() = 0;
+
+    // What lies in front of the desktop, for pausing while another program covers the scene.
+    // GetForegroundWindow: 0 when no window has the foreground.
+    virtual WindowHandle getForegroundWindow() = 0;
+    // IsWindowVisible, IsIconic (minimised) and IsZoomed (maximised).
+    virtual bool isWindowVisible(WindowHandle window) = 0;
+    virtual bool isIconic(WindowHandle window) = 0;
+    virtual bool isZoomed(WindowHandle window) = 0;
+    // DwmGetWindowAttribute with DWMWA_CLOAKED: the window is there but the window manager does
+    // not show it (another virtual desktop, a suspended app). False when that cannot be told.
+    virtual bool isWindowCloaked(WindowHandle window) = 0;
+    // GetClassNameW; empty for an unknown window.
+    virtual std::u16string getClassName(WindowHandle window) = 0;
+    // MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST) and GetMonitorInfoW: the rectangle of
+    // the monitor that holds the largest part of the window, in screen coordinates. All zero
+    // when it cannot be told.
+    virtual RectI monitorRectOfWindow(WindowHandle window) = 0;
 };
 
 }  // namespace velmora

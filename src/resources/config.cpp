@@ -22,6 +22,19 @@ void readNumber(T& target, const KeyValue& pair, int line, Read read, Diagnostic
     }
 }
 
+// Reads a switch: 1 on, 0 off. Anything else is reported and leaves the switch as it was, so
+// that an unclear value never turns a pause on or off by surprise.
+void readSwitch(bool& target, const KeyValue& pair, int line, Diagnostics* diagnostics) {
+    std::int32_t value = target ? 1 : 0;
+    readNumber(value, pair, line, readInt, diagnostics);
+    if (value == 0 || value == 1) {
+        target = value == 1;
+    } else {
+        report(diagnostics, line, Diagnostic::Severity::Error,
+               encodeUtf8(pair.key) + ":" + encodeUtf8(pair.value) + ": neither 0 nor 1; the key is ignored");
+    }
+}
+
 }  // namespace
 
 bool applyConfigKey(ConfigSection& section, const KeyValue& pair, int line, Diagnostics* diagnostics) {
@@ -32,6 +45,10 @@ bool applyConfigKey(ConfigSection& section, const KeyValue& pair, int line, Diag
         }
     } else if (pair.key == u"fps") {
         readNumber(section.frameRate, pair, line, readInt, diagnostics);
+    } else if (pair.key == u"pause_fullscreen") {
+        readSwitch(section.pauseFullscreen, pair, line, diagnostics);
+    } else if (pair.key == u"pause_battery") {
+        readSwitch(section.pauseBattery, pair, line, diagnostics);
     } else {
         return false;
     }
@@ -122,6 +139,8 @@ std::u16string readConfigText() { return readText(programFolderSource(), u"confi
 void readConfigSection(Diagnostics* diagnostics) {
     const ConfigSection section = readConfigSectionText(readConfigText(), diagnostics);
     appState.frameRate = section.frameRate;
+    appState.pauseFullscreen = section.pauseFullscreen;
+    appState.pauseBattery = section.pauseBattery;
     if (appState.currentTheme.empty()) appState.currentTheme = section.defaultTheme;
 }
 

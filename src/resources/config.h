@@ -19,6 +19,8 @@ namespace velmora {
 struct ConfigSection {
     std::u16string defaultTheme;  // the first default_theme that is not empty once trimmed
     std::int32_t frameRate = 60;  // the last fps; 60 when absent, and when 0 or below
+    bool pauseFullscreen = false;  // the last pause_fullscreen (0 or 1)
+    bool pauseBattery = false;     // the last pause_battery (0 or 1)
 };
 
 // The display settings of the "global" and theme sections as written, before they are fitted to
@@ -47,7 +49,8 @@ GlobalSettings deriveGlobalSettings(const DisplaySettings& display, float deskto
 // config.txt of the program folder; empty when it cannot be read.
 std::u16string readConfigText();
 
-// frameRate from "fps"; currentTheme from "default_theme" while it is empty.
+// frameRate from "fps", pauseFullscreen and pauseBattery from their keys; currentTheme from
+// "default_theme" while it is empty.
 void readConfigSection(Diagnostics* diagnostics = nullptr);
 // Recomputes globalSettings from config.txt (the global section and the one of loadedTheme) and
 // the desktop rectangle.

@@ -45,6 +45,8 @@ public:
     // Runs while the popup menu is open (its own message loop).
     std::function<void()> whileMenuOpen;
     std::vector<std::string>* eventLog = nullptr;
+    UserNotificationState notificationState = UserNotificationState::AcceptsNotifications;
+    PowerStatus power{1, 0};  // on mains
 
     // The handle loadIcon gives a resource.
     static IconHandle iconHandleFor(int resourceId) { return static_cast<IconHandle>(0x7000 + resourceId); }
@@ -60,6 +62,8 @@ public:
     std::vector<TrackedMenu> trackedMenus;
     std::vector<std::u16string> searchedPatterns;
     std::vector<std::u16string> openedTargets;
+    int notificationStateQueries = 0;
+    int powerQueries = 0;
 
     // --- Shell ------------------------------------------------------------------------------
     void enableHeapTerminationOnCorruption() override;
@@ -75,6 +79,14 @@ public:
     void trackPopupMenu(MenuHandle menu, int x, int y, WindowHandle owner) override;
     std::vector<std::u16string> findFiles(const std::u16string& pattern) override;
     void shellOpen(const std::u16string& target) override;
+    UserNotificationState queryUserNotificationState() override {
+        ++notificationStateQueries;
+        return notificationState;
+    }
+    PowerStatus systemPowerStatus() override {
+        ++powerQueries;
+        return power;
+    }
 
 private:
     void log(const std::string& event);

@@ -45,6 +45,13 @@ WindowHandle FakeWindowSystem::addChild(WindowHandle parent, const std::u16strin
 
 void FakeWindowSystem::setWindowRect(WindowHandle window, RectI rect) { windows_.at(window).rect = rect; }
 
+void FakeWindowSystem::setWindowLook(WindowHandle window, WindowLook look) { windows_.at(window).look = look; }
+
+FakeWindowSystem::WindowLook FakeWindowSystem::lookOf(WindowHandle window) const {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? WindowLook{false, false, false, false} : it->second.look;
+}
+
 std::u16string FakeWindowSystem::classOf(WindowHandle window) const {
     auto it = windows_.find(window);
     return it == windows_.end() ? std::u16string() : it->second.className;
@@ -222,5 +229,35 @@ void FakeWindowSystem::killTimer(WindowHandle window, std::uintptr_t id) {
 }
 
 PointI FakeWindowSystem::getCursorPos() { return cursor; }
+
+WindowHandle FakeWindowSystem::getForegroundWindow() {
+    ++foregroundQueries;
+    return foreground;
+}
+
+bool FakeWindowSystem::isWindowVisible(WindowHandle window) { return lookOf(window).visible; }
+bool FakeWindowSystem::isIconic(WindowHandle window) { return lookOf(window).minimised; }
+bool FakeWindowSystem::isZoomed(WindowHandle window) { return lookOf(window).maximised; }
+bool FakeWindowSystem::isWindowCloaked(WindowHandle window) { return lookOf(window).cloaked; }
+
+RectI FakeWindowSystem::monitorRectOfWindow(WindowHandle window) {
+    if (monitors.empty()) return RectI{};
+    const RectI rect = getWindowRect(window);
+    auto overlap = [&](const RectI& m) {
+        const std::int64_t w = std::int64_t{std::min(rect.right, m.right)} - std::max(rect.left, m.left);
+        const std::int64_t h = std::int64_t{std::min(rect.bottom, m.bottom)} - std::max(rect.top, m.top);
+        return w > 0 && h > 0 ? w * h : 0;
+    };
+    // The primary monitor when the window lies on none.
+    RectI best = monitors.front();
+    std::int64_t bestOverlap = overlap(best);
+    for (const RectI& m : monitors) {
+        if (overlap(m) > bestOverlap) {
+            best = m;
+            bestOverlap = overlap(m);
+        }
+    }
+    return best;
+}
 
 }  // namespace velmora::testing

@@ -65,6 +65,14 @@ public:
     void setWindowRect(WindowHandle window, RectI rect);
     std::u16string classOf(WindowHandle window) const;
     std::vector<WindowHandle> topLevelWindows() const { return topLevel_; }
+    // How a window shows; every window starts visible, restored and not cloaked.
+    struct WindowLook {
+        bool visible = true;
+        bool minimised = false;
+        bool maximised = false;
+        bool cloaked = false;
+    };
+    void setWindowLook(WindowHandle window, WindowLook look);
 
     // Builds a desktop of that layout; windows "WorkerW" made later get `desktopRect`.
     void buildDesktop(DesktopLayout layout, RectI desktopRect = RectI{0, 0, 1920, 1080});
@@ -81,6 +89,10 @@ public:
     // Messages the loop delivers to the program's window, in order, then actions between them.
     void queueMessage(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
     void queueAction(std::function<void()> action);
+    // The window getForegroundWindow answers.
+    WindowHandle foreground = 0;
+    // The monitors, the first the primary one; a window is on the one that holds most of it.
+    std::vector<RectI> monitors{RectI{0, 0, 1920, 1080}};
     // Shared log of notable calls in order ("setTimer", "messageBox", ...), when set.
     std::vector<std::string>* eventLog = nullptr;
 
@@ -93,6 +105,7 @@ public:
     std::vector<SentMessage> defWindowProcCalls;
     std::vector<WindowClassInfo> registeredClasses;
     int enumerations = 0;
+    int foregroundQueries = 0;
     WindowHandle createdWindow = 0;
     WindowProcedure createdProcedure = nullptr;  // the procedure of createdWindow's class
     bool loopRan = false;
@@ -115,6 +128,13 @@ public:
     void setTimer(WindowHandle window, std::uintptr_t id, std::uint32_t intervalMs) override;
     void killTimer(WindowHandle window, std::uintptr_t id) override;
     PointI getCursorPos() override;
+    WindowHandle getForegroundWindow() override;
+    bool isWindowVisible(WindowHandle window) override;
+    bool isIconic(WindowHandle window) override;
+    bool isZoomed(WindowHandle window) override;
+    bool isWindowCloaked(WindowHandle window) override;
+    std::u16string getClassName(WindowHandle window) override { return classOf(window); }
+    RectI monitorRectOfWindow(WindowHandle window) override;
 
 private:
     struct Window {
@@ -122,7 +142,9 @@ private:
         WindowHandle parent = 0;
         std::vector<WindowHandle> children;
         RectI rect{};
+        WindowLook look{};
     };
+    WindowLook lookOf(WindowHandle window) const;
     WindowHandle make(const std::u16string& className, WindowHandle parent);
     void log(const std::string& event);
     void answerDesktopMessage(const SentMessage& sent);

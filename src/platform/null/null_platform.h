@@ -26,6 +26,13 @@ public:
     void setTimer(WindowHandle, std::uintptr_t, std::uint32_t) override {}
     void killTimer(WindowHandle, std::uintptr_t) override {}
     PointI getCursorPos() override { return {}; }
+    WindowHandle getForegroundWindow() override { return 0; }
+    bool isWindowVisible(WindowHandle) override { return false; }
+    bool isIconic(WindowHandle) override { return false; }
+    bool isZoomed(WindowHandle) override { return false; }
+    bool isWindowCloaked(WindowHandle) override { return false; }
+    std::u16string getClassName(WindowHandle) override { return {}; }
+    RectI monitorRectOfWindow(WindowHandle) override { return {}; }
 };
 
 // A shell whose clock stands at 0, with no icons, menus, files or programs to open.
@@ -44,6 +51,8 @@ public:
     void trackPopupMenu(MenuHandle, int, int, WindowHandle) override {}
     std::vector<std::u16string> findFiles(const std::u16string&) override { return {}; }
     void shellOpen(const std::u16string&) override {}
+    UserNotificationState queryUserNotificationState() override { return UserNotificationState::Unknown; }
+    PowerStatus systemPowerStatus() override { return {}; }
 };
 
 // No drawing device: every set-up step fails, so nothing is decoded or drawn.

@@ -92,4 +92,17 @@ void Win32Shell::shellOpen(const std::u16string& target) {
     ShellExecuteW(nullptr, L"open", toWide(target).c_str(), nullptr, nullptr, SW_SHOW);
 }
 
+UserNotificationState Win32Shell::queryUserNotificationState() {
+    QUERY_USER_NOTIFICATION_STATE state = {};
+    if (FAILED(SHQueryUserNotificationState(&state))) return UserNotificationState::Unknown;
+    return static_cast<UserNotificationState>(state);
+}
+
+PowerStatus Win32Shell::systemPowerStatus() {
+    SYSTEM_POWER_STATUS status = {};
+    if (!GetSystemPowerStatus(&status)) return PowerStatus{};
+    // MinGW's headers still call the battery saver byte (SystemStatusFlag) Reserved1.
+    return PowerStatus{status.ACLineStatus, status.Reserved1};
+}
+
 }  // namespace velmora::win32

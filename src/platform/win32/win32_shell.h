@@ -25,6 +25,9 @@ public:
     std::vector<std::u16string> findFiles(const std::u16string& pattern) override;
 
     void shellOpen(const std::u16string& target) override;
+
+    UserNotificationState queryUserNotificationState() override;
+    PowerStatus systemPowerStatus() override;
 };
 
 }  // namespace velmora::win32

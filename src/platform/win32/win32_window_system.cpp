@@ -1,6 +1,7 @@
 #include "win32_window_system.h"
 
 #include <windows.h>
+#include <dwmapi.h>
 
 #include "wide_text.h"
 
@@ -109,6 +110,35 @@ PointI Win32WindowSystem::getCursorPos() {
     POINT point = {};
     GetCursorPos(&point);
     return PointI{point.x, point.y};
+}
+
+WindowHandle Win32WindowSystem::getForegroundWindow() { return fromHwnd(GetForegroundWindow()); }
+
+bool Win32WindowSystem::isWindowVisible(WindowHandle window) { return IsWindowVisible(toHwnd(window)) != FALSE; }
+
+bool Win32WindowSystem::isIconic(WindowHandle window) { return IsIconic(toHwnd(window)) != FALSE; }
+
+bool Win32WindowSystem::isZoomed(WindowHandle window) { return IsZoomed(toHwnd(window)) != FALSE; }
+
+bool Win32WindowSystem::isWindowCloaked(WindowHandle window) {
+    DWORD cloaked = 0;
+    if (FAILED(DwmGetWindowAttribute(toHwnd(window), DWMWA_CLOAKED, &cloaked, sizeof(cloaked)))) return false;
+    return cloaked != 0;
+}
+
+std::u16string Win32WindowSystem::getClassName(WindowHandle window) {
+    // Class names are at most 256 characters long.
+    wchar_t name[257] = {};
+    const int length = GetClassNameW(toHwnd(window), name, 257);
+    return length > 0 ? fromWide(name, static_cast<std::size_t>(length)) : std::u16string();
+}
+
+RectI Win32WindowSystem::monitorRectOfWindow(WindowHandle window) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    const HMONITOR monitor = MonitorFromWindow(toHwnd(window), MONITOR_DEFAULTTONEAREST);
+    if (monitor == nullptr || !GetMonitorInfoW(monitor, &info)) return RectI{};
+    return RectI{info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
 }
 
 }  // namespace velmora::win32

@@ -25,6 +25,14 @@ public:
     void killTimer(WindowHandle window, std::uintptr_t id) override;
 
     PointI getCursorPos() override;
+
+    WindowHandle getForegroundWindow() override;
+    bool isWindowVisible(WindowHandle window) override;
+    bool isIconic(WindowHandle window) override;
+    bool isZoomed(WindowHandle window) override;
+    bool isWindowCloaked(WindowHandle window) override;
+    std::u16string getClassName(WindowHandle window) override;
+    RectI monitorRectOfWindow(WindowHandle window) override;
 };
 
 }  // namespace velmora::win32

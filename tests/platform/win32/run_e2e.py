@@ -266,9 +266,9 @@ class Wine:
         self.env.pop("WAYLAND_DISPLAY", None)
         self.started = []
 
-    def start(self, exe, *args, name):
+    def start(self, exe, *args, name, env=None):
         out = open(self.logs / f"{name}.log", "ab")
-        proc = subprocess.Popen(["wine", str(exe)] + list(args), env=self.env, stdout=out, stderr=subprocess.STDOUT,
+        proc = subprocess.Popen(["wine", str(exe)] + list(args), env=env or self.env, stdout=out, stderr=subprocess.STDOUT,
                                 stdin=subprocess.DEVNULL, cwd=str(Path(exe).parent), start_new_session=True)
         out.close()
         self.started.append(proc)
@@ -659,6 +659,110 @@ def test_platform_checks(ctx):
           f"the archive probe read: {result.stdout.strip()!r} {result.stderr.strip()}")
 
 
+# ---------------------------------------------------------------------------------------------
+# Pausing while a full-screen window covers the scene.
+
+THEME_PAN = "Pan"
+WM_CLOSE = 0x0010
+COVER = "VelmoraCover"
+# The cover window leaves this part of the screen open, over the floor, so that the wallpaper
+# behind it can be watched while the window's rectangle covers the whole screen.
+COVER_HOLE = (0, 400, SCREEN_W, SCREEN_H)
+
+
+def make_panning_theme(folder):
+    """A floor wider than the screen that pans back and forth; its columns all differ, so every
+    frame moves the picture."""
+    folder.mkdir(parents=True)
+    (folder / "theme.txt").write_text("background name:sky\nfloor name:ground ycollider:10\n")
+    write_png(folder / "sky.png", 16, 12, lambda x, y: (30, 40 + y * 10, 120))
+    write_png(folder / "ground.png", 300, 20, lambda x, y: (x * 255 // 299, 90 + y * 5, 255 - x * 255 // 299))
+
+
+class FrameCounter:
+    """Counts the frames velmora.exe presents, from Wine's trace of Direct2D (each frame ends with
+    one EndDraw on the window's render target), and the processor time it takes."""
+
+    def __init__(self, log_path, proc):
+        self.log_path, self.proc = log_path, proc
+
+    def frames(self):
+        text = self.log_path.read_bytes() if self.log_path.exists() else b""
+        return text.count(b"hwnd_render_target_EndDraw")
+
+    def cpu_seconds(self):
+        try:
+            fields = Path(f"/proc/{self.proc.pid}/stat").read_text().rsplit(")", 1)[1].split()
+        except OSError:
+            return None
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def watch(wine, counter, seconds):
+    """Frames presented, processor seconds taken, and whether the open part of the screen
+    changed, over that many seconds."""
+    frames, cpu = counter.frames(), counter.cpu_seconds()
+    first = wine.screenshot().region(*COVER_HOLE)
+    time.sleep(seconds)
+    last = wine.screenshot().region(*COVER_HOLE)
+    cpu_after = counter.cpu_seconds()
+    used = cpu_after - cpu if cpu is not None and cpu_after is not None else float("nan")
+    return counter.frames() - frames, used, mean_abs_diff(first, last)
+
+
+def test_pause_fullscreen(ctx, key=1):
+    exe = ctx.program()
+    (exe.parent / "config.txt").write_text(f"config default_theme:{THEME_PAN} fps:10 pause_fullscreen:{key}\n"
+                                           "global scale:4 ping_pong:0.0005\n")
+    make_panning_theme(exe.parent / "themes" / THEME_PAN)
+    wine = ctx.wine
+    ctx.start_shell("normal")
+    env = dict(wine.env, WINEDEBUG="-all,trace+d2d")
+    proc = wine.start(exe, name="velmora", env=env)
+    ok, seen = wine.wait_count(VMA, 1, 30000)
+    check(ok, f"velmora.exe made no window of class VMA (count {seen}, exit code {proc.poll()})")
+    counter = FrameCounter(ctx.work / "velmora.log", proc)
+
+    def frames_go_on(what):
+        end = time.monotonic() + 30
+        while True:
+            frames, cpu, change = watch(wine, counter, 1.0)
+            if frames >= 3 and change > 1.0:
+                log(f"{what}: {frames} frames in 1 s, {cpu:.2f} s of processor time, screen change {change:.1f}")
+                return cpu
+            check(time.monotonic() < end, f"{what}: the frames do not go on ({frames} frames in 1 s, screen "
+                                          f"change {change:.2f})")
+
+    playing_cpu = frames_go_on("before the cover")
+
+    cover = wine.start(ctx.exes["window_probe"], "cover", *map(str, COVER_HOLE), name="cover")
+    ok, seen = wine.wait_count(COVER, 1, 30000)
+    check(ok, f"the cover window did not come up (count {seen})")
+    front = wine.probe("foreground").stdout.strip()
+    check(f'class="{COVER}"' in front, f"the cover window is not in the foreground: {front}")
+    # The automatic pause looks twice a second.
+    time.sleep(1.5)
+    frames, cpu, change = watch(wine, counter, 3.0)
+    log(f"covered, pause_fullscreen:{key}: {frames} frames in 3 s, {cpu:.2f} s of processor time "
+        f"(playing: {playing_cpu:.2f} s in 1 s), screen change {change:.2f}")
+    if key:
+        check(frames == 0, f"{frames} frames were presented behind the covering window")
+        check(change == 0, f"the wallpaper behind the covering window changed (mean difference {change:.2f})")
+    else:
+        check(frames >= 3 and change > 1.0, f"without pause_fullscreen the frames stopped behind the covering window "
+                                             f"({frames} frames in 3 s, screen change {change:.2f})")
+
+    wine.post(COVER, WM_CLOSE)
+    check(wait_exit(cover, 30) is not None, "the cover window's program did not end when closed")
+    frames_go_on("after the cover closed")
+    check(proc.poll() is None, "velmora.exe ended")
+    ctx.exit_velmora(proc)
+
+
+def test_pause_fullscreen_off(ctx):
+    test_pause_fullscreen(ctx, key=0)
+
+
 TESTS = {
     "platform_checks": test_platform_checks,
     "draws_theme": test_draws_theme,
@@ -667,6 +771,8 @@ TESTS = {
     "single_instance": test_single_instance,
     "commands": test_commands,
     "no_progman": test_no_progman,
+    "pause_fullscreen": test_pause_fullscreen,
+    "pause_fullscreen_off": test_pause_fullscreen_off,
 }
 
 

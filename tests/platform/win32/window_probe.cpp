@@ -9,6 +9,8 @@
 //   window_probe.exe wait-box CAPTION TEXT TIMEOUT_MS
 //   window_probe.exe close-box CAPTION
 //   window_probe.exe search
+//   window_probe.exe cover [HOLE_LEFT HOLE_TOP HOLE_RIGHT HOLE_BOTTOM]
+//   window_probe.exe foreground
 #include <windows.h>
 
 #include <cstdio>
@@ -146,10 +148,80 @@ int search() {
     return 0;
 }
 
+// A window like a full-screen game's: a top-level popup over the whole screen, in the
+// foreground. It may leave a hole in its region, so that the desktop behind it can be seen while
+// its rectangle still covers the screen. It stays until it is closed (WM_CLOSE).
+constexpr wchar_t kCoverClass[] = L"VelmoraCover";
+
+LRESULT CALLBACK coverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        HBRUSH brush = CreateSolidBrush(RGB(40, 200, 220));
+        FillRect(dc, &ps.rcPaint, brush);
+        DeleteObject(brush);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+int cover(const RECT* hole) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = coverProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kCoverClass;
+    if (RegisterClassExW(&wc) == 0) {
+        return 1;
+    }
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HWND window = CreateWindowExW(0, kCoverClass, L"Cover", WS_POPUP, 0, 0, width, height, nullptr, nullptr, instance,
+                                  nullptr);
+    if (window == nullptr) {
+        return 1;
+    }
+    if (hole != nullptr) {
+        HRGN whole = CreateRectRgn(0, 0, width, height);
+        HRGN gap = CreateRectRgn(hole->left, hole->top, hole->right, hole->bottom);
+        CombineRgn(whole, whole, gap, RGN_DIFF);
+        DeleteObject(gap);
+        SetWindowRgn(window, whole, FALSE);  // the window owns the region from here on
+    }
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    UpdateWindow(window);
+    std::puts("covering");
+    std::fflush(stdout);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+int printForeground() {
+    HWND window = GetForegroundWindow();
+    if (window == nullptr) {
+        std::puts("none");
+        return 0;
+    }
+    printWindow(window, 0);
+    return 0;
+}
+
 int usage() {
     std::fputs("usage: window_probe list | count CLASS | wait-count CLASS N TIMEOUT_MS |\n"
                "       post CLASS MESSAGE WPARAM LPARAM | wait-box CAPTION TEXT TIMEOUT_MS | close-box CAPTION |\n"
-               "       search\n",
+               "       search | cover [HOLE_LEFT HOLE_TOP HOLE_RIGHT HOLE_BOTTOM] | foreground\n",
                stderr);
     return 2;
 }
@@ -210,6 +282,17 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"search" && argc == 2) {
         return search();
+    }
+    if (command == L"cover" && (argc == 2 || argc == 6)) {
+        if (argc == 2) {
+            return cover(nullptr);
+        }
+        const RECT hole{static_cast<LONG>(number(argv[2])), static_cast<LONG>(number(argv[3])),
+                        static_cast<LONG>(number(argv[4])), static_cast<LONG>(number(argv[5]))};
+        return cover(&hole);
+    }
+    if (command == L"foreground" && argc == 2) {
+        return printForeground();
     }
     return usage();
 }
