@@ -5,6 +5,7 @@
 #include "resources/config.h"
 #include "resources/theme_source.h"
 #include "support/process_state.h"
+#include "support/temp_folder.h"
 #include "zip_files.h"
 
 namespace velmora::testing {
@@ -52,12 +53,12 @@ TEST(ConfigPauseKeys, EveryReadStartsFromOff) {
     resetProcessState();
     TempFolder temp;
     appState.programFolder = u16(temp.path()) + kPathSeparator;
-    writeFileText(temp / "config.txt", "config pause_fullscreen:1 pause_battery:1\n");
+    writeFile(temp / "config.txt", "config pause_fullscreen:1 pause_battery:1\n");
     readConfigSection();
     EXPECT_TRUE(appState.pauseFullscreen);
     EXPECT_TRUE(appState.pauseBattery);
 
-    writeFileText(temp / "config.txt", "config pause_battery:1\n");
+    writeFile(temp / "config.txt", "config pause_battery:1\n");
     readConfigSection();
     EXPECT_FALSE(appState.pauseFullscreen);
     EXPECT_TRUE(appState.pauseBattery);
