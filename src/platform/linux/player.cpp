@@ -205,6 +205,8 @@ private:
     // The icon's left click.
     void togglePause() {
         windows_.sendMessage(windows_.window(), kTrayCallbackMessage, 0, kWmLButtonDown);
+        // The rate after resuming is measured from the resuming on.
+        meter_ = posix::FrameRateMeter{};
         updateTitle();
     }
 
@@ -227,6 +229,7 @@ private:
             quiet_.clear();
             // Drained first, so that the reload's own reading of the files starts no new burst.
             watch_->readChanges();
+            std::fputs("velmora-tool: the theme's files changed; reloading\n", stderr);
             reload();
         });
     }
