@@ -477,10 +477,11 @@ def test_fallback(s):
 def test_webp(s):
     """render --webp: one animated WebP with a frame per rendered frame, each as long as it plays."""
     out = s.work / "drift.webp"
+    before = set(s.work.rglob("*"))
     code, stdout, err = s.x(str(s.tool), "render", "--root", str(s.root), "--theme", "Drift", "--desktop", "120x80",
                             "--fps", "20", "--frames", "5", "--webp", str(out), timeout=60)
     check(code == 0, f"render --webp failed: {err}")
-    check(not (s.work / "frame_0001.png").exists(), "PNG frames were written")
+    check(set(s.work.rglob("*")) - before == {out}, "render --webp wrote more than the preview")
     code, info, err = s.x("webpmux", "-info", str(out))
     info = info.decode()
     check(code == 0, f"webpmux cannot read the file: {err}")
@@ -488,6 +489,10 @@ def test_webp(s):
     check("Number of frames: 5" in info, info)
     durations = [line.split()[6] for line in info.splitlines() if line.strip()[:1].isdigit() and ":" in line.split()[0]]
     check(durations == ["50"] * 5, f"frame durations {durations}: {info}")
+
+    code, _, err = s.x(str(s.tool), "render", "--root", str(s.root), "--theme", "Drift", "--desktop", "16384x8",
+                       "--frames", "1", "--webp", str(s.work / "wide.webp"))
+    check(code == 2 and "at most 16383" in err, f"a picture wider than WebP allows gave {code}: {err}")
 
 
 TESTS = {
