@@ -109,7 +109,7 @@ public:
           shell_(options.programFolder),
           presenter_(display, sharedMemory),
           device_(&presenter_),
-          windows_(display, x11::WindowSpec{options.desktop, options.width, options.height}),
+          windows_(display, x11::WindowShape{options.desktop, options.width, options.height}),
           quiet_(kWatchQuietMs, kWatchMaxWaitMs) {
         if (options.watch) watch_.emplace();
     }

@@ -34,7 +34,7 @@ std::uint64_t monotonicMs() {
     return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
 }
 
-X11WindowSystem::X11WindowSystem(Display* display, const WindowSpec& spec) : display_(display), spec_(spec) {
+X11WindowSystem::X11WindowSystem(Display* display, const WindowShape& shape) : display_(display), shape_(shape) {
     // One desktop player per screen: the one that runs owns this selection.
     const std::string name = "_VELMORA_DESKTOP_S" + std::to_string(DefaultScreen(display_));
     selection_ = atom(name.c_str());
@@ -50,7 +50,7 @@ Atom X11WindowSystem::atom(const char* name) { return XInternAtom(display_, name
 WindowHandle X11WindowSystem::findWindow(std::u16string_view className) {
     if (className == kWindowClassName) {
         // Windows in a window of their own may play side by side; the desktop has room for one.
-        if (!spec_.desktop) return 0;
+        if (!shape_.desktop) return 0;
         const Window owner = XGetSelectionOwner(display_, selection_);
         if (owner != None) otherDesktop_ = true;
         return owner;
@@ -93,8 +93,8 @@ bool X11WindowSystem::registerWindowClass(const WindowClassInfo& info) {
 WindowHandle X11WindowSystem::createWindow(std::u16string_view, std::u16string_view title, InstanceHandle) {
     const int screen = DefaultScreen(display_);
     const Window root = RootWindow(display_, screen);
-    std::uint32_t width = spec_.width, height = spec_.height;
-    if (spec_.desktop) {
+    std::uint32_t width = shape_.width, height = shape_.height;
+    if (shape_.desktop) {
         XWindowAttributes rootAttributes{};
         XGetWindowAttributes(display_, root, &rootAttributes);
         width = static_cast<std::uint32_t>(rootAttributes.width);
@@ -133,7 +133,7 @@ WindowHandle X11WindowSystem::createWindow(std::u16string_view, std::u16string_v
     sizeHints.height = static_cast<int>(height);
     sizeHints.min_width = 1;
     sizeHints.min_height = 1;
-    if (spec_.desktop) {
+    if (shape_.desktop) {
         sizeHints.flags |= USPosition;
         const Atom type = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
         XChangeProperty(display_, window, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
@@ -163,7 +163,7 @@ WindowHandle X11WindowSystem::createWindow(std::u16string_view, std::u16string_v
     height_ = height;
     setTitle(encodeUtf8(title));
     XMapWindow(display_, window_);
-    if (spec_.desktop) XLowerWindow(display_, window_);
+    if (shape_.desktop) XLowerWindow(display_, window_);
     XFlush(display_);
     if (procedure_ != nullptr) procedure_(window_, kWmCreate, 0, 0);
     return window_;
@@ -315,7 +315,7 @@ void X11WindowSystem::handleEvent(XEvent& event) {
                     height_ = height;
                     if (onResize) onResize(width, height);
                 }
-            } else if (spec_.desktop && window_ != 0 && configure.window == RootWindow(display_, DefaultScreen(display_))) {
+            } else if (shape_.desktop && window_ != 0 && configure.window == RootWindow(display_, DefaultScreen(display_))) {
                 XMoveResizeWindow(display_, window_, 0, 0, static_cast<unsigned>(configure.width), static_cast<unsigned>(configure.height));
             }
             break;
@@ -340,7 +340,7 @@ void X11WindowSystem::handleEvent(XEvent& event) {
             refuseSelectionRequest(event.xselectionrequest);
             break;
         case SelectionClear:
-            if (spec_.desktop && event.xselectionclear.selection == selection_) {
+            if (shape_.desktop && event.xselectionclear.selection == selection_) {
                 std::fputs("velmora-tool: another program took over the desktop; ending\n", stderr);
                 postQuitMessage(0);
             }

@@ -20,7 +20,7 @@ namespace velmora::x11 {
 // Milliseconds on the clock the shell's tick count also reads.
 std::uint64_t monotonicMs();
 
-struct WindowSpec {
+struct WindowShape {
     // A desktop-type window covering the root window, below all others, instead of a normal one.
     bool desktop = false;
     std::uint32_t width = 1280;  // of a normal window
@@ -29,7 +29,7 @@ struct WindowSpec {
 
 class X11WindowSystem final : public NullWindowSystem {
 public:
-    X11WindowSystem(Display* display, const WindowSpec& spec);
+    X11WindowSystem(Display* display, const WindowShape& shape);
     ~X11WindowSystem() override;
     X11WindowSystem(const X11WindowSystem&) = delete;
     X11WindowSystem& operator=(const X11WindowSystem&) = delete;
@@ -93,7 +93,7 @@ private:
     void refuseSelectionRequest(const XSelectionRequestEvent& request);
 
     Display* display_;
-    WindowSpec spec_;
+    WindowShape shape_;
     Window window_ = 0;
     std::uint32_t width_ = 0;
     std::uint32_t height_ = 0;
