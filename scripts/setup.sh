@@ -14,6 +14,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libminizip-dev libcairo2-dev libpng-dev
+  # the live player (X11 with MIT-SHM) and the animated WebP preview
+  libx11-dev libxext-dev libwebp-dev
   # archive tools used by the tests to build real archives
   zip unzip libarchive-tools p7zip-full python3
   # Windows cross build
@@ -21,6 +23,8 @@ packages=(
   libz-mingw-w64-dev dpkg-dev
   # running the Windows build under Wine, headless
   wine wine64 libgl1-mesa-dri xvfb xdotool x11-apps imagemagick
+  # the player's tests: window properties, reading the WebP preview
+  x11-utils webp
 )
 
 missing=()

@@ -172,6 +172,13 @@ int runCheck(const std::vector<std::string>& words) {
     setProgramFolder(root);
     setDesktop(DesktopRect{0, 0, 1920, 1080});
 
+    std::vector<std::u16string> names;
+    for (const std::string& word : args.positional) names.push_back(fromUtf8(word));
+    if (args.positional.empty()) names = listThemes();
+    return checkThemes(root, names, canDecode);
+}
+
+int checkThemes(const std::string& root, const std::vector<std::u16string>& names, bool canDecode) {
     int errors = 0, warnings = 0;
     auto report = [&](const Diagnostics& problems) {
         for (const Diagnostic& p : problems) {
@@ -195,10 +202,6 @@ int runCheck(const std::vector<std::string>& words) {
         lintConfigText(readText(programFolderSource(), u"config.txt"), "config.txt", installed, configProblems);
     }
     report(configProblems);
-
-    std::vector<std::u16string> names;
-    for (const std::string& word : args.positional) names.push_back(fromUtf8(word));
-    if (args.positional.empty()) names = installed;
 
     Checker checker(root, canDecode);
     for (const std::u16string& name : names) {

@@ -1,9 +1,10 @@
 // render: frames of a theme as the player would show them at a frame rate, written as numbered
-// PNG files. The real core runs: config.txt, theme load, pan, animation and drawing; only the
+// PNG files, as one animated WebP file, or both. The real core runs: config.txt, theme load, pan, animation and drawing; only the
 // clock is ours, advancing by exactly one timer interval per frame.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -21,6 +22,8 @@ namespace velmora::tool {
 namespace {
 
 constexpr std::int64_t kMaxFrames = 1000000;
+// The animation encoder keeps the whole file in memory until the end.
+constexpr std::int64_t kMaxWebpFrames = 6000;
 
 std::string frameFileName(std::int64_t index) {
     char name[32];
@@ -32,11 +35,14 @@ std::string frameFileName(std::int64_t index) {
 
 int runRender(const std::vector<std::string>& words) {
     const Arguments args =
-        parseArguments(words, {"root", "theme", "desktop", "seed", "fps", "frames", "seconds", "out"}, {}, false);
+        parseArguments(words, {"root", "theme", "desktop", "seed", "fps", "frames", "seconds", "out", "webp"}, {}, false);
     const std::string root = args.required("root");
     const std::string themeName = args.value("theme");
     const DesktopRect desktop = parseDesktop(args.required("desktop"));
-    const std::string out = args.required("out");
+    if (!args.has("out") && !args.has("webp")) throw UsageError("missing option --out (or --webp)");
+    const std::string out = args.value("out");
+    const std::string webp = args.value("webp");
+    if (args.has("webp") && webp.empty()) throw UsageError("--webp needs a file name");
     const auto seed = static_cast<std::uint32_t>(parseInteger("seed", args.value("seed", "1"), 0, 4294967295LL));
     std::optional<std::int32_t> fps;
     if (args.has("fps")) fps = static_cast<std::int32_t>(parseInteger("fps", args.value("fps"), 1, 1000));
@@ -46,6 +52,10 @@ int runRender(const std::vector<std::string>& words) {
     if (args.has("frames")) frames = parseInteger("frames", args.value("frames"), 1, kMaxFrames);
     if (args.has("seconds")) seconds = parseDecimal("seconds", args.value("seconds"), 0.001, 3600);
     if (!frames && !seconds) seconds = 3.0;
+    if (!webp.empty() && (static_cast<std::uint32_t>(desktop.width) > kMaxAnimationSide ||
+                          static_cast<std::uint32_t>(desktop.height) > kMaxAnimationSide)) {
+        throw UsageError("--webp pictures are at most " + std::to_string(kMaxAnimationSide) + " pixels on a side");
+    }
 
     ToolPlatform tool;
     if (!tool.createDevice(static_cast<std::uint32_t>(desktop.width), static_cast<std::uint32_t>(desktop.height))) return 1;
@@ -67,11 +77,22 @@ int runRender(const std::vector<std::string>& words) {
     }
 
     const std::filesystem::path outFolder = nativePath(fromUtf8(out));
-    std::error_code ec;
-    std::filesystem::create_directories(outFolder, ec);
-    if (ec) {
-        std::fprintf(stderr, "velmora-tool: cannot create the folder %s: %s\n", out.c_str(), ec.message().c_str());
-        return 1;
+    if (!out.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(outFolder, ec);
+        if (ec) {
+            std::fprintf(stderr, "velmora-tool: cannot create the folder %s: %s\n", out.c_str(), ec.message().c_str());
+            return 1;
+        }
+    }
+    std::unique_ptr<AnimationWriter> animation;
+    if (!webp.empty()) {
+        animation = createWebpAnimationWriter(*tool.device(), static_cast<std::uint32_t>(desktop.width),
+                                              static_cast<std::uint32_t>(desktop.height));
+        if (!animation) {
+            std::fputs("velmora-tool: this build cannot write WebP files\n", stderr);
+            return 1;
+        }
     }
 
     tool.shell.tick = 0;
@@ -83,15 +104,28 @@ int runRender(const std::vector<std::string>& words) {
     const std::int32_t interval = appState.timerInterval;
     const std::int32_t rate = appState.frameRate > 0 ? appState.frameRate : 60;
     const std::int64_t count = frames ? *frames : std::max<std::int64_t>(1, std::llround(*seconds * rate));
+    if (animation && count > kMaxWebpFrames) {
+        std::fprintf(stderr, "velmora-tool: a WebP preview holds at most %lld frames, not %lld\n", static_cast<long long>(kMaxWebpFrames),
+                     static_cast<long long>(count));
+        return 1;
+    }
 
     const bool progress = stderrIsTerminal();
     for (std::int64_t i = 1; i <= count; ++i) {
         tool.shell.tick += static_cast<std::uint32_t>(interval);
         renderFrame();
-        const std::filesystem::path file = outFolder / frameFileName(i);
-        if (!tool.device()->writeFramePng(file.u16string())) {
+        if (!out.empty()) {
+            const std::filesystem::path file = outFolder / frameFileName(i);
+            if (!tool.device()->writeFramePng(file.u16string())) {
+                if (progress) std::fputc('\n', stderr);
+                std::fprintf(stderr, "velmora-tool: cannot write %s\n", toUtf8(file.u16string()).c_str());
+                return 1;
+            }
+        }
+        // The clock moved by one interval, so each frame is shown for exactly that long.
+        if (animation && !animation->addFrame(interval)) {
             if (progress) std::fputc('\n', stderr);
-            std::fprintf(stderr, "velmora-tool: cannot write %s\n", toUtf8(file.u16string()).c_str());
+            std::fprintf(stderr, "velmora-tool: cannot encode frame %lld: %s\n", static_cast<long long>(i), animation->error().c_str());
             return 1;
         }
         if (progress) {
@@ -100,8 +134,13 @@ int runRender(const std::vector<std::string>& words) {
         }
     }
     if (progress) std::fputc('\n', stderr);
+    if (animation && !animation->finish(nativePath(fromUtf8(webp)))) {
+        std::fprintf(stderr, "velmora-tool: cannot write %s: %s\n", webp.c_str(), animation->error().c_str());
+        return 1;
+    }
     std::printf("wrote %lld frames of %s (%dx%d, %d fps, %d ms apart) to %s\n", static_cast<long long>(count),
-                toUtf8(appState.currentTheme).c_str(), desktop.width, desktop.height, rate, interval, out.c_str());
+                toUtf8(appState.currentTheme).c_str(), desktop.width, desktop.height, rate, interval,
+                out.empty() ? webp.c_str() : webp.empty() ? out.c_str() : (out + " and " + webp).c_str());
     return 0;
 }
 

@@ -1,4 +1,4 @@
-// velmora-tool: checks, renders and traces themes from the command line.
+// velmora-tool: checks, renders, traces and plays themes from the command line.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -18,11 +18,20 @@ const char kUsage[] =
     "      Reads config.txt and each theme (all of DIR/themes by default) with its pictures and\n"
     "      reports every problem with its file and line. Exit 0 without errors, 1 with errors.\n"
     "\n"
-    "  render --root DIR [--theme NAME] --desktop WxH|L,T,W,H --out DIR\n"
+    "  render --root DIR [--theme NAME] --desktop WxH|L,T,W,H [--out DIR] [--webp FILE]\n"
     "         [--seed N] [--fps N] [--frames K | --seconds S]\n"
-    "      Renders frames of a theme as the player shows them, to DIR/frame_0001.png and on.\n"
-    "      Without --theme, config.txt's default_theme is shown; --fps overrides its fps;\n"
-    "      the default is 3 seconds with seed 1.\n"
+    "      Renders frames of a theme as the player shows them: with --out to DIR/frame_0001.png\n"
+    "      and on, with --webp as one animated lossless WebP file in which each frame lasts as\n"
+    "      long as it plays (one of the two is needed). Without --theme, config.txt's\n"
+    "      default_theme is shown; --fps overrides its fps; the default is 3 seconds with seed 1.\n"
+    "\n"
+    "  play --root DIR [--theme NAME] [--size WxH | --desktop] [--fps N] [--watch]\n"
+    "      Plays the theme live in a window (1280x720 by default) on the X display. Keys: Space\n"
+    "      pauses and resumes, R reloads the theme and config.txt, N and P show the next and the\n"
+    "      previous theme, Q and Escape quit. --watch reloads whenever theme.txt, a picture of\n"
+    "      the theme or config.txt is saved and prints check's report each time. --desktop plays\n"
+    "      it as the desktop's wallpaper instead: SIGUSR1 pauses and resumes, SIGHUP reloads,\n"
+    "      SIGTERM ends it; only one runs per display (another start exits with 1).\n"
     "\n"
     "  trace --root DIR --theme NAME --seed S --desktop WxH|L,T,W,H --ticks T0,T1,...,Tn\n"
     "      Loads the theme at tick T0 and renders one frame at each later tick, printing the\n"
@@ -57,6 +66,7 @@ int main(int argc, char** argv) {
         if (command == "check") return velmora::tool::runCheck(words);
         if (command == "render") return velmora::tool::runRender(words);
         if (command == "trace") return velmora::tool::runTrace(words);
+        if (command == "play") return velmora::tool::runPlay(words);
         throw velmora::tool::UsageError("unknown command '" + command + "'");
     } catch (const velmora::tool::UsageError& error) {
         std::fprintf(stderr, "velmora-tool: %s\n(velmora-tool --help shows the usage)\n", error.what());

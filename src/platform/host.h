@@ -1,9 +1,12 @@
 #pragma once
 // What each platform layer offers the programs built on it besides the ports themselves:
 // velmora-tool and the tests reach the operating system only through these.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "ports/graphics_device.h"
 #include "ports/shell.h"
@@ -22,5 +25,47 @@ void prepareConsoleProgram();
 bool stderrIsTerminal();
 // fopen for reading in binary mode, with a path that may hold any characters.
 std::FILE* openForReading(const std::filesystem::path& path);
+
+// An animated picture file made of the finished frames of an off-screen device, each shown for
+// its own duration: lossless WebP. Frames in a row that are alike may be kept as one frame
+// shown for their durations together.
+class AnimationWriter {
+public:
+    virtual ~AnimationWriter() = default;
+    // Adds the device's last finished frame, shown for durationMs milliseconds.
+    virtual bool addFrame(std::int32_t durationMs) = 0;
+    // Encodes the frames and writes the file; false when it cannot (error() says why).
+    virtual bool finish(const std::filesystem::path& file) = 0;
+    virtual std::string error() const = 0;
+};
+
+// The largest side of an animated WebP picture.
+inline constexpr std::uint32_t kMaxAnimationSide = 16383;
+
+// A writer for frames of device, whose target is width x height pixels; null when this
+// platform has no WebP encoder.
+std::unique_ptr<AnimationWriter> createWebpAnimationWriter(OffscreenGraphicsDevice& device, std::uint32_t width,
+                                                           std::uint32_t height);
+
+// The live player: a theme played in a window of its own, or as the desktop's wallpaper, through
+// the program's own window procedure and frame timer.
+struct PlayerOptions {
+    std::u16string programFolder;  // holds config.txt and the folder themes
+    std::u16string theme;          // empty: config.txt's default_theme
+    std::uint32_t width = 1280;    // of the window
+    std::uint32_t height = 720;
+    std::int32_t frameRate = 0;    // frames per second; 0: config.txt's
+    bool watch = false;            // reload when the theme's files or config.txt change
+    bool desktop = false;          // the desktop's wallpaper instead of a window
+    // Prints the check report of the theme of that entry name. The player calls it at start
+    // and, when watching, at every reload, in a process of its own so that nothing the check
+    // does reaches the running scene.
+    std::function<void(const std::u16string& theme)> report;
+};
+
+// Plays until the user or a signal ends it. Exit codes: 0 when ended, 1 when another player
+// already is the desktop, 2 when the display or the window cannot be had (also on a platform
+// without a player), with a one-line message on stderr.
+int runPlayer(const PlayerOptions& options);
 
 }  // namespace velmora

@@ -97,18 +97,50 @@ std::int32_t CairoBitmap::pixelHeight() const { return cairo_image_surface_get_h
 CairoGraphicsDevice::~CairoGraphicsDevice() {
     if (context_ != nullptr) cairo_destroy(context_);
     if (frame_ != nullptr) cairo_surface_destroy(frame_);
+    releaseFetched();
+}
+
+void CairoGraphicsDevice::releaseFetched() {
     if (fetched_ != nullptr) cairo_surface_destroy(fetched_);
+    fetched_ = nullptr;
+    windowTarget_ = false;
 }
 
 bool CairoGraphicsDevice::createImagingFactory() { return true; }
 
 bool CairoGraphicsDevice::createDrawingFactory() { return true; }
 
-bool CairoGraphicsDevice::createWindowTarget(WindowHandle, std::uint32_t, std::uint32_t) { return false; }
+bool CairoGraphicsDevice::createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+    if (presenter_ == nullptr) return false;
+    if (pixelWidth == 0 || pixelHeight == 0 || pixelWidth > kMaxTargetSide || pixelHeight > kMaxTargetSide) return false;
+    // The fetched frame lives in the presenter's buffer, which is about to be replaced.
+    releaseFetched();
+    if (!presenter_->createBuffer(window, pixelWidth, pixelHeight)) return false;
+    const int width = static_cast<int>(pixelWidth), height = static_cast<int>(pixelHeight);
+    const std::size_t stride = presenter_->bufferStride();
+    if (stride != static_cast<std::size_t>(cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width))) return false;
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(presenter_->bufferPixels(), CAIRO_FORMAT_ARGB32, width, height,
+                                                                   static_cast<int>(stride));
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return false;
+    }
+    fetched_ = surface;
+    windowTarget_ = true;
+    return true;
+}
 
-bool CairoGraphicsDevice::createFrameTarget() { return frame_ != nullptr; }
+bool CairoGraphicsDevice::createFrameTarget() {
+    if (!windowTarget_) return frame_ != nullptr;
+    return replaceFrameSurface(static_cast<std::uint32_t>(cairo_image_surface_get_width(fetched_)),
+                               static_cast<std::uint32_t>(cairo_image_surface_get_height(fetched_)));
+}
 
 bool CairoGraphicsDevice::createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+    return replaceFrameSurface(pixelWidth, pixelHeight);
+}
+
+bool CairoGraphicsDevice::replaceFrameSurface(std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
     if (pixelWidth == 0 || pixelHeight == 0 || pixelWidth > kMaxTargetSide || pixelHeight > kMaxTargetSide) return false;
     cairo_surface_t* surface =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(pixelWidth), static_cast<int>(pixelHeight));
@@ -235,6 +267,20 @@ bool CairoGraphicsDevice::fetchFrameBitmap() {
     if (frame_ == nullptr) return false;
     const int width = cairo_image_surface_get_width(frame_);
     const int height = cairo_image_surface_get_height(frame_);
+    if (windowTarget_) {
+        // The one copy of a frame on its way to the window: straight into the presenter's
+        // buffer. A frame target of another size (its re-creation failed) gives what overlaps.
+        cairo_surface_flush(frame_);
+        cairo_surface_flush(fetched_);
+        const int rows = std::min(height, cairo_image_surface_get_height(fetched_));
+        const auto rowBytes = static_cast<std::size_t>(std::min(width, cairo_image_surface_get_width(fetched_))) * 4u;
+        const unsigned char* from = cairo_image_surface_get_data(frame_);
+        unsigned char* to = cairo_image_surface_get_data(fetched_);
+        const int fromStride = cairo_image_surface_get_stride(frame_), toStride = cairo_image_surface_get_stride(fetched_);
+        for (int y = 0; y < rows; ++y) std::memcpy(to + y * toStride, from + y * fromStride, rowBytes);
+        cairo_surface_mark_dirty(fetched_);
+        return true;
+    }
     if (fetched_ == nullptr || cairo_image_surface_get_width(fetched_) != width || cairo_image_surface_get_height(fetched_) != height) {
         if (fetched_ != nullptr) cairo_surface_destroy(fetched_);
         fetched_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -253,7 +299,9 @@ bool CairoGraphicsDevice::fetchFrameBitmap() {
     return true;
 }
 
-void CairoGraphicsDevice::presentFrameBitmap() {}
+void CairoGraphicsDevice::presentFrameBitmap() {
+    if (windowTarget_) presenter_->present();
+}
 
 bool CairoGraphicsDevice::writeFramePng(const std::u16string& path) {
     if (fetched_ == nullptr) return false;

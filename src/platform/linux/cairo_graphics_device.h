@@ -1,7 +1,8 @@
 #pragma once
 // The drawing device of the Linux build: pictures decoded with libpng (png_decoder.h), frames
 // composed on a cairo image surface (premultiplied ARGB32, which is BGRA in memory on the
-// little-endian machines we build for). It has no window: the window-target calls do nothing.
+// little-endian machines we build for). Off screen it has no window: the window-target calls do
+// nothing. Given a FramePresenter it shows its frames on a window.
 #include <cairo.h>
 
 #include <cstddef>
@@ -29,9 +30,26 @@ private:
     cairo_surface_t* surface_;
 };
 
+// Where a device with a window shows its frames: a pixel buffer of the window's size in the
+// frame's own format (premultiplied ARGB32, rows of bufferStride bytes), which the device fills
+// with one copy of each finished frame, and the transfer of that buffer onto the window.
+class FramePresenter {
+public:
+    virtual ~FramePresenter() = default;
+    // Makes the buffer for this window and pixel size, replacing the previous one (whose pixels
+    // the device no longer uses); false when it cannot.
+    virtual bool createBuffer(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) = 0;
+    virtual std::uint8_t* bufferPixels() = 0;
+    virtual std::size_t bufferStride() const = 0;
+    // Shows the buffer on the window.
+    virtual void present() = 0;
+};
+
 class CairoGraphicsDevice final : public OffscreenGraphicsDevice {
 public:
     CairoGraphicsDevice() = default;
+    // A device that shows its frames through presenter, which must outlive it.
+    explicit CairoGraphicsDevice(FramePresenter* presenter) : presenter_(presenter) {}
     ~CairoGraphicsDevice() override;
     CairoGraphicsDevice(const CairoGraphicsDevice&) = delete;
     CairoGraphicsDevice& operator=(const CairoGraphicsDevice&) = delete;
@@ -56,15 +74,21 @@ public:
     bool createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
     bool writeFramePng(const std::u16string& path) override;
 
-    // The frame target and the last fetched frame (null until made); for tests and tools.
+    // The frame target and the last fetched frame (null until made); for tests and tools. With
+    // a window target the fetched frame lies in the presenter's buffer.
     cairo_surface_t* frameSurface() const { return frame_; }
     cairo_surface_t* fetchedFrame() const { return fetched_; }
 
 private:
+    bool replaceFrameSurface(std::uint32_t pixelWidth, std::uint32_t pixelHeight);
+    void releaseFetched();
+
     cairo_surface_t* frame_ = nullptr;
     cairo_t* context_ = nullptr;
     cairo_surface_t* fetched_ = nullptr;
     Matrix3x2 transform_ = Matrix3x2::identity();
+    FramePresenter* presenter_ = nullptr;
+    bool windowTarget_ = false;  // fetched_ wraps the presenter's buffer
 };
 
 }  // namespace velmora

@@ -12,10 +12,10 @@ struct TrapState {
     bool active = false;
     bool failed = false;
     XErrorEvent first{};
-    bool reportedStray = false;
 };
 
 TrapState trap;
+bool reportedStray = false;
 
 int onError(Display* display, XErrorEvent* event) {
     if (trap.active) {
@@ -23,18 +23,18 @@ int onError(Display* display, XErrorEvent* event) {
         trap.failed = true;
         return 0;
     }
-    // A request outside a trap: a frame put after the window vanished, say. Nothing to do about
-    // it, and once is enough to hear of it.
-    if (!trap.reportedStray) {
+    // A request outside a trap, such as a frame put after the window vanished: nothing to do
+    // about it, and once is enough to hear of it.
+    if (!reportedStray) {
         char text[160] = {};
         XGetErrorText(display, event->error_code, text, sizeof text);
         std::fprintf(stderr, "velmora-tool: the X server refused a request (%s); going on\n", text);
-        trap.reportedStray = true;
+        reportedStray = true;
     }
     return 0;
 }
 
-[[noreturn]] int onConnectionLost(Display*) {
+int onConnectionLost(Display*) {
     std::fflush(stdout);
     std::fputs("velmora-tool: lost the connection to the X server\n", stderr);
     _exit(2);
@@ -49,7 +49,7 @@ void installErrorHandlers() {
 
 ErrorTrap::ErrorTrap(Display* display) : display_(display) {
     XSync(display_, False);
-    trap = TrapState{true, false, {}, trap.reportedStray};
+    trap = TrapState{true, false, {}};
 }
 
 ErrorTrap::~ErrorTrap() {

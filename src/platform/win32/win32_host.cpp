@@ -23,4 +23,14 @@ bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::FILE* openForReading(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"rb"); }
 
+// The Windows build has no WebP encoder and no live player: velmora.exe itself plays themes.
+std::unique_ptr<AnimationWriter> createWebpAnimationWriter(OffscreenGraphicsDevice&, std::uint32_t, std::uint32_t) {
+    return nullptr;
+}
+
+int runPlayer(const PlayerOptions&) {
+    std::fputs("velmora-tool: play is not available in the Windows build; velmora.exe plays the themes\n", stderr);
+    return 2;
+}
+
 }  // namespace velmora

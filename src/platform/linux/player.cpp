@@ -1,0 +1,342 @@
+// The live player on X11: the Windows program's own start-up, window procedure, commands and
+// frame timer (runVelmora) over an X11 window system, with the keys, signals and file changes
+// of a Linux session turned into the messages the icon and its menu would send.
+#include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
+#include <X11/keysym.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "app/menu.h"
+#include "app/startup.h"
+#include "app/window_procedure.h"
+#include "cairo_graphics_device.h"
+#include "desktop/desktop_attach.h"
+#include "file_watch.h"
+#include "ground/records.h"
+#include "platform/host.h"
+#include "player_support.h"
+#include "ports/platform.h"
+#include "posix_shell.h"
+#include "resources/theme_pictures.h"
+#include "resources/theme_source.h"
+#include "x11_errors.h"
+#include "x11_presenter.h"
+#include "x11_window_system.h"
+
+namespace velmora {
+
+namespace {
+
+// What the player plans for later, one of each at a time.
+enum Slot : int { kResizeSlot = 1, kWatchSlot = 2, kTitleSlot = 3 };
+
+// A window being dragged to a new size sends a stream of sizes; the scene is laid out again once
+// it has rested this long.
+constexpr std::uint64_t kResizeQuietMs = 150;
+// Editors save in bursts (write, rename, change attributes); one reload once they are done.
+constexpr std::uint64_t kWatchQuietMs = 200;
+constexpr std::uint64_t kWatchMaxWaitMs = 1500;
+constexpr std::uint64_t kTitleIntervalMs = 1000;
+
+// The shell of the player: the program folder is the one the user named (the core derives it
+// from the program's path), the clock and the directory search are the system's.
+class PlayerShell final : public NullShell {
+public:
+    explicit PlayerShell(const std::u16string& programFolder) {
+        programPath_ = programFolder;
+        while (programPath_.size() > 1 && programPath_.back() == kPathSeparator) programPath_.pop_back();
+        programPath_ += kPathSeparator;
+        programPath_ += u"velmora-tool";
+    }
+    std::u16string programPath() override { return programPath_; }
+    std::uint32_t tickCount() override { return system_.tickCount(); }
+    std::vector<std::u16string> findFiles(const std::u16string& pattern) override { return system_.findFiles(pattern); }
+
+private:
+    posix::PosixShell system_;
+    std::u16string programPath_;
+};
+
+// The signals that control the player arrive as readable data on a descriptor, so that the
+// message loop takes them one at a time like any other input.
+class SignalChannel {
+public:
+    SignalChannel() {
+        sigemptyset(&set_);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigaddset(&set_, signal);
+        sigprocmask(SIG_BLOCK, &set_, &previous_);
+        fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
+    }
+    ~SignalChannel() {
+        if (fd_ >= 0) close(fd_);
+        sigprocmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SignalChannel(const SignalChannel&) = delete;
+    SignalChannel& operator=(const SignalChannel&) = delete;
+
+    int descriptor() const { return fd_; }
+    std::vector<int> take() {
+        std::vector<int> signals;
+        signalfd_siginfo info;
+        for (;;) {
+            const ssize_t length = read(fd_, &info, sizeof info);
+            if (length < 0 && errno == EINTR) continue;
+            if (length != static_cast<ssize_t>(sizeof info)) break;
+            signals.push_back(static_cast<int>(info.ssi_signo));
+        }
+        return signals;
+    }
+
+private:
+    sigset_t set_{};
+    sigset_t previous_{};
+    int fd_ = -1;
+};
+
+class Player {
+public:
+    Player(Display* display, const PlayerOptions& options, bool sharedMemory)
+        : options_(options),
+          shell_(options.programFolder),
+          presenter_(display, sharedMemory),
+          device_(&presenter_),
+          windows_(display, x11::WindowShape{options.desktop, options.width, options.height}),
+          quiet_(kWatchQuietMs, kWatchMaxWaitMs) {
+        if (options.watch) watch_.emplace();
+    }
+
+    int run() {
+        installPlatform(Platform{&windows_, &shell_, &device_});
+        appState.currentTheme = options_.theme;
+        if (options_.frameRate > 0) windows_.overrideTimerInterval(static_cast<std::uint32_t>(1000 / options_.frameRate));
+        windows_.onLoopStart = [this] { start(); };
+        windows_.onKey = [this](unsigned long key) { keyPressed(key); };
+        windows_.onResize = [this](std::uint32_t, std::uint32_t) {
+            windows_.callAt(kResizeSlot, x11::monotonicMs() + kResizeQuietMs, [this] { layOutAgain(); });
+        };
+        windows_.onExpose = [this] { showLastFrame(); };
+        windows_.addDescriptor(signals_.descriptor(), [this] {
+            for (int signal : signals_.take()) signalled(signal);
+        });
+        if (watch_ && watch_->ok()) windows_.addDescriptor(watch_->descriptor(), [this] { filesChanged(); });
+        if (watch_ && !watch_->ok()) std::fputs("velmora-tool: cannot watch the theme's files (no inotify instance left)\n", stderr);
+
+        const int code = runVelmora(0);
+        installPlatform(Platform{});
+        if (windows_.otherDesktopFound()) {
+            std::fputs("velmora-tool: another velmora-tool play --desktop already plays on this display\n", stderr);
+            return 1;
+        }
+        if (!windows_.failure().empty()) std::fprintf(stderr, "velmora-tool: %s\n", windows_.failure().c_str());
+        if (windows_.failed()) return 2;
+        return code;
+    }
+
+private:
+    // The window, the device and the first theme are there; the loop is about to start.
+    void start() {
+        if (!desktopHost.windowTarget || !desktopHost.frameTarget) {
+            failDrawing();
+            return;
+        }
+        if (appState.currentTheme.empty()) {
+            std::fputs("velmora-tool: no theme to play: give --theme or a default_theme in config.txt\n", stderr);
+        }
+        report();
+        watchFiles();
+        updateTitle();
+    }
+
+    void failDrawing() {
+        const std::string why = presenter_.failure().empty() ? "cannot draw on the window" : presenter_.failure();
+        std::fprintf(stderr, "velmora-tool: %s\n", why.c_str());
+        windows_.fail(2);
+    }
+
+    void command(std::uint32_t id) { windows_.sendMessage(windows_.window(), kWmCommand, id, 0); }
+
+    void keyPressed(unsigned long key) {
+        switch (key) {
+            case XK_space:
+                togglePause();
+                break;
+            case XK_r:
+                reload();
+                break;
+            case XK_n:
+            case XK_p:
+                if (const auto id = posix::stepThemeCommand(appState.themeList, appState.currentTheme, key == XK_n ? 1 : -1)) {
+                    command(*id);
+                    themeChanged();
+                }
+                break;
+            case XK_q:
+            case XK_Escape:
+                command(kCommandExit);
+                break;
+            default:
+                break;
+        }
+    }
+
+    void signalled(int signal) {
+        switch (signal) {
+            case SIGUSR1:
+                togglePause();
+                break;
+            case SIGHUP:
+                reload();
+                break;
+            default:  // SIGINT, SIGTERM
+                windows_.sendMessage(windows_.window(), kWmClose, 0, 0);
+                break;
+        }
+    }
+
+    // The icon's left click.
+    void togglePause() {
+        windows_.sendMessage(windows_.window(), kTrayCallbackMessage, 0, kWmLButtonDown);
+        // The rate after resuming is measured from the resuming on.
+        meter_ = posix::FrameRateMeter{};
+        updateTitle();
+    }
+
+    // The menu's "Reload Current Theme": config.txt and the theme read anew.
+    void reload() {
+        command(kCommandReload);
+        themeChanged();
+    }
+
+    void themeChanged() {
+        if (watch_) report();
+        watchFiles();
+        updateTitle();
+    }
+
+    void filesChanged() {
+        if (!watch_->readChanges()) return;
+        quiet_.note(x11::monotonicMs());
+        windows_.callAt(kWatchSlot, quiet_.due(), [this] {
+            quiet_.clear();
+            // Drained first, so that the reload's own reading of the files starts no new burst.
+            watch_->readChanges();
+            std::fputs("velmora-tool: the theme's files changed; reloading\n", stderr);
+            reload();
+        });
+    }
+
+    void watchFiles() {
+        if (!watch_) return;
+        std::vector<std::u16string> members;
+        for (const ThemePicture& picture : themePictures(theme)) members.push_back(picture.member);
+        watch_->watch(posix::themeFiles(appState.programFolder, appState.currentTheme, members));
+    }
+
+    // As a display change: the drawing device made anew at the window's size, the theme laid
+    // out for it.
+    void layOutAgain() {
+        attachDesktop();
+        if (!desktopHost.windowTarget || !desktopHost.frameTarget || !presenter_.failure().empty()) {
+            failDrawing();
+            return;
+        }
+        command(kCommandReload);
+        watchFiles();
+    }
+
+    void showLastFrame() {
+        if (desktopHost.frameBitmap && desktopHost.windowTarget) device_.presentFrameBitmap();
+    }
+
+    void updateTitle() {
+        const std::uint64_t now = x11::monotonicMs();
+        const std::optional<int> rate = meter_.sample(now, presenter_.presentedFrames());
+        std::string title = posix::playerTitle(appState.currentTheme, appState.playing, rate);
+        if (title != title_) {
+            windows_.setTitle(title);
+            title_ = std::move(title);
+        }
+        windows_.callAt(kTitleSlot, now + kTitleIntervalMs, [this] { updateTitle(); });
+    }
+
+    // check's report, made in a child process: its own load of the theme must not replace the
+    // scene that plays, and whatever a broken theme does to it cannot end the player.
+    void report() {
+        if (!options_.report) return;
+        std::fflush(stdout);
+        std::fflush(stderr);
+        const pid_t child = fork();
+        if (child == 0) {
+            options_.report(appState.currentTheme);
+            std::fflush(stdout);
+            std::fflush(stderr);
+            _exit(0);
+        }
+        if (child < 0) {
+            std::fprintf(stderr, "velmora-tool: cannot check the theme (%s)\n", std::strerror(errno));
+            return;
+        }
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (WIFSIGNALED(status)) std::fprintf(stderr, "velmora-tool: the check of the theme ended with signal %d\n", WTERMSIG(status));
+    }
+
+    const PlayerOptions& options_;
+    PlayerShell shell_;
+    x11::X11Presenter presenter_;
+    CairoGraphicsDevice device_;
+    x11::X11WindowSystem windows_;
+    SignalChannel signals_;
+    std::optional<posix::FileWatch> watch_;
+    posix::QuietPeriod quiet_;
+    posix::FrameRateMeter meter_;
+    std::string title_;
+};
+
+class DisplayConnection {
+public:
+    explicit DisplayConnection(Display* display) : display_(display) {}
+    ~DisplayConnection() { XCloseDisplay(display_); }
+    DisplayConnection(const DisplayConnection&) = delete;
+    DisplayConnection& operator=(const DisplayConnection&) = delete;
+
+private:
+    Display* display_;
+};
+
+}  // namespace
+
+int runPlayer(const PlayerOptions& options) {
+    // A server gone away must show as Xlib's lost connection, not end the program silently.
+    signal(SIGPIPE, SIG_IGN);
+    x11::installErrorHandlers();
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        const char* name = std::getenv("DISPLAY");
+        std::fprintf(stderr, "velmora-tool: cannot open the X display %s\n",
+                     name != nullptr && *name != '\0' ? name : "(DISPLAY is not set)");
+        return 2;
+    }
+    DisplayConnection connection(display);
+    std::string why;
+    if (!x11::visualFitsFrames(display, why)) {
+        std::fprintf(stderr, "velmora-tool: %s\n", why.c_str());
+        return 2;
+    }
+    // Where the server lacks MIT-SHM, frames go by XPutImage.
+    const bool sharedMemory = XShmQueryExtension(display) == True;
+    Player player(display, options, sharedMemory);
+    return player.run();
+}
+
+}  // namespace velmora

@@ -1,0 +1,76 @@
+#include "player_support.h"
+
+#include <algorithm>
+#include <set>
+
+#include "app/menu.h"
+#include "ground/text_decoding.h"
+#include "resources/config.h"
+#include "resources/theme_source.h"
+
+namespace velmora::posix {
+
+std::optional<std::uint32_t> stepThemeCommand(const ThemeList& themes, const std::u16string& current, int step) {
+    if (themes.empty()) return std::nullopt;
+    const auto count = static_cast<std::int64_t>(themes.size());
+    const auto found = std::find(themes.begin(), themes.end(), current);
+    std::int64_t index = 0;
+    if (found == themes.end()) {
+        index = step >= 0 ? 0 : count - 1;
+    } else {
+        index = ((found - themes.begin()) + step % count + count) % count;
+    }
+    return static_cast<std::uint32_t>(kFirstThemeCommand + index);
+}
+
+std::string playerTitle(const std::u16string& theme, bool playing, std::optional<int> framesPerSecond) {
+    std::string title = theme.empty() ? std::string("Velmora - no theme") : encodeUtf8(themeDisplayName(theme));
+    if (theme.empty()) return title;
+    if (!playing) return title + " - paused";
+    if (framesPerSecond) return title + " - " + std::to_string(*framesPerSecond) + " fps";
+    return title;
+}
+
+std::optional<int> FrameRateMeter::sample(std::uint64_t now, std::uint64_t shown) {
+    if (!since_ || shown < shownSince_ || now < *since_) {
+        since_ = now;
+        shownSince_ = shown;
+        return rate_;
+    }
+    const std::uint64_t elapsed = now - *since_;
+    if (elapsed < 1000) return rate_;
+    rate_ = static_cast<int>(((shown - shownSince_) * 1000 + elapsed / 2) / elapsed);
+    since_ = now;
+    shownSince_ = shown;
+    return rate_;
+}
+
+void QuietPeriod::note(std::uint64_t now) {
+    if (!first_) first_ = now;
+    last_ = now;
+}
+
+std::optional<std::uint64_t> QuietPeriod::due() const {
+    if (!first_) return std::nullopt;
+    return std::min(last_ + quiet_, *first_ + maxWait_);
+}
+
+std::vector<std::filesystem::path> themeFiles(const std::u16string& programFolder, const std::u16string& theme,
+                                              const std::vector<std::u16string>& pictureMembers) {
+    std::vector<std::filesystem::path> files;
+    std::u16string folder = programFolder;
+    if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
+    files.push_back(nativePath(folder + u"config.txt"));
+    if (theme.empty()) return files;
+    const ThemeSource source = makeThemeSource(folder + u"themes" + kPathSeparator + theme);
+    files.push_back(nativePath(source.path));
+    if (source.isArchive) return files;
+    files.push_back(nativePath(memberPath(source, u"theme.txt")));
+    std::set<std::u16string> seen;
+    for (const std::u16string& member : pictureMembers) {
+        if (seen.insert(member).second) files.push_back(nativePath(memberPath(source, member)));
+    }
+    return files;
+}
+
+}  // namespace velmora::posix

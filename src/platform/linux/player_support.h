@@ -1,0 +1,59 @@
+#pragma once
+// The live player's decisions that need no display: which theme N and P go to, what the title
+// says, when a burst of saves has settled, and which files a reload depends on.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ground/app_state.h"
+
+namespace velmora::posix {
+
+// The theme command (601 + index) that steps from current by step (+1 next, -1 previous) through
+// the menu's theme list, wrapping at both ends. A current theme the list does not hold (one given
+// by name, or none) steps to the first theme forwards and to the last backwards. Nothing when
+// the list is empty.
+std::optional<std::uint32_t> stepThemeCommand(const ThemeList& themes, const std::u16string& current, int step);
+
+// The window's title: the theme's display name and the frames per second (or that it is paused).
+std::string playerTitle(const std::u16string& theme, bool playing, std::optional<int> framesPerSecond);
+
+// Frames per second from the frames shown between two moments; nothing before a full second
+// has been measured.
+class FrameRateMeter {
+public:
+    // now in milliseconds, shown = frames shown so far.
+    std::optional<int> sample(std::uint64_t now, std::uint64_t shown);
+
+private:
+    std::optional<std::uint64_t> since_;
+    std::uint64_t shownSince_ = 0;
+    std::optional<int> rate_;
+};
+
+// Waits for a burst of events to settle: due quietMs after the last event, but never later than
+// maxWaitMs after the first, so that a file written without pause still gets its reload.
+class QuietPeriod {
+public:
+    QuietPeriod(std::uint64_t quietMs, std::uint64_t maxWaitMs) : quiet_(quietMs), maxWait_(maxWaitMs) {}
+    void note(std::uint64_t now);
+    // When the burst counts as over; nothing when no event is waiting.
+    std::optional<std::uint64_t> due() const;
+    void clear() { first_.reset(); }
+
+private:
+    std::uint64_t quiet_;
+    std::uint64_t maxWait_;
+    std::optional<std::uint64_t> first_;
+    std::uint64_t last_ = 0;
+};
+
+// The files a reload of the theme reads: config.txt, the theme's folder or archive itself (so
+// that making, replacing or removing it counts), and in a folder theme.txt and the named
+// pictures. Paths below programFolder (which ends with the separator).
+std::vector<std::filesystem::path> themeFiles(const std::u16string& programFolder, const std::u16string& theme,
+                                              const std::vector<std::u16string>& pictureMembers);
+
+}  // namespace velmora::posix

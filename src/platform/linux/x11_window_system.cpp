@@ -1,0 +1,356 @@
+#include "x11_window_system.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+
+#include "app/shell_texts.h"
+#include "ground/text_decoding.h"
+#include "ports/window_system.h"
+#include "x11_errors.h"
+
+namespace velmora::x11 {
+
+namespace {
+
+// SetTimer's smallest interval (USER_TIMER_MINIMUM): shorter ones are raised to it.
+constexpr std::uint32_t kMinimumTimerInterval = 10;
+
+// The names under which the core looks for the window behind the desktop icons.
+constexpr std::u16string_view kShellWindowName = u"Progman";
+constexpr std::u16string_view kWorkerWindowName = u"WorkerW";
+
+}  // namespace
+
+std::uint64_t monotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+X11WindowSystem::X11WindowSystem(Display* display, const WindowShape& shape) : display_(display), shape_(shape) {
+    // One desktop player per screen: the one that runs owns this selection.
+    const std::string name = "_VELMORA_DESKTOP_S" + std::to_string(DefaultScreen(display_));
+    selection_ = atom(name.c_str());
+}
+
+X11WindowSystem::~X11WindowSystem() {
+    if (window_ != 0) XDestroyWindow(display_, window_);
+    XFlush(display_);
+}
+
+Atom X11WindowSystem::atom(const char* name) { return XInternAtom(display_, name, False); }
+
+WindowHandle X11WindowSystem::findWindow(std::u16string_view className) {
+    if (className == kWindowClassName) {
+        // Windows in a window of their own may play side by side; the desktop has room for one.
+        if (!shape_.desktop) return 0;
+        const Window owner = XGetSelectionOwner(display_, selection_);
+        if (owner != None) otherDesktop_ = true;
+        return owner;
+    }
+    if (className == kShellWindowName) return window_;
+    return 0;
+}
+
+WindowHandle X11WindowSystem::findWindowEx(WindowHandle parent, WindowHandle, std::u16string_view className) {
+    // No icons lie on this desktop; the program's window itself takes the place of the one
+    // behind them.
+    if (className == kWorkerWindowName && parent != 0 && parent == window_) return window_;
+    return 0;
+}
+
+std::intptr_t X11WindowSystem::sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (window == 0 || window != window_ || procedure_ == nullptr) return 0;
+    return procedure_(window, message, wParam, lParam);
+}
+
+void X11WindowSystem::enumWindows(const std::function<bool(WindowHandle)>& visit) {
+    if (visit && window_ != 0) visit(window_);
+}
+
+RectI X11WindowSystem::getWindowRect(WindowHandle window) {
+    // The scene's coordinates start at the window's corner, wherever the window lies.
+    if (window == 0 || window != window_) return RectI{};
+    return RectI{0, 0, static_cast<std::int32_t>(width_), static_cast<std::int32_t>(height_)};
+}
+
+void X11WindowSystem::messageBox(std::u16string_view text, std::u16string_view caption) {
+    std::fprintf(stderr, "velmora-tool: %s %s\n", encodeUtf8(caption).c_str(), encodeUtf8(text).c_str());
+}
+
+bool X11WindowSystem::registerWindowClass(const WindowClassInfo& info) {
+    procedure_ = info.procedure;
+    return procedure_ != nullptr;
+}
+
+WindowHandle X11WindowSystem::createWindow(std::u16string_view, std::u16string_view title, InstanceHandle) {
+    const int screen = DefaultScreen(display_);
+    const Window root = RootWindow(display_, screen);
+    std::uint32_t width = shape_.width, height = shape_.height;
+    if (shape_.desktop) {
+        XWindowAttributes rootAttributes{};
+        XGetWindowAttributes(display_, root, &rootAttributes);
+        width = static_cast<std::uint32_t>(rootAttributes.width);
+        height = static_cast<std::uint32_t>(rootAttributes.height);
+    }
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = BlackPixel(display_, screen);
+    attributes.event_mask = ExposureMask | KeyPressMask | StructureNotifyMask;
+    Window window = 0;
+    {
+        ErrorTrap trap(display_);
+        window = XCreateWindow(display_, root, 0, 0, width, height, 0, CopyFromParent, InputOutput, CopyFromParent,
+                               CWBackPixel | CWEventMask, &attributes);
+        if (trap.failed() || window == 0) {
+            failure_ = "the X server refused a " + std::to_string(width) + "x" + std::to_string(height) + " window (" +
+                       trap.errorText() + ")";
+            failed_ = true;
+            return 0;
+        }
+    }
+
+    XClassHint classHint{};
+    char resourceName[] = "velmora";
+    char resourceClass[] = "Velmora";
+    classHint.res_name = resourceName;
+    classHint.res_class = resourceClass;
+    XSetClassHint(display_, window, &classHint);
+    Atom deleteWindow = atom("WM_DELETE_WINDOW");
+    XSetWMProtocols(display_, window, &deleteWindow, 1);
+    const long pid = static_cast<long>(getpid());
+    XChangeProperty(display_, window, atom("_NET_WM_PID"), XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&pid),
+                    1);
+    XSizeHints sizeHints{};
+    sizeHints.flags = PSize | PMinSize;
+    sizeHints.width = static_cast<int>(width);
+    sizeHints.height = static_cast<int>(height);
+    sizeHints.min_width = 1;
+    sizeHints.min_height = 1;
+    if (shape_.desktop) {
+        sizeHints.flags |= USPosition;
+        const Atom type = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+        XChangeProperty(display_, window, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&type), 1);
+        const Atom states[] = {atom("_NET_WM_STATE_BELOW"), atom("_NET_WM_STATE_STICKY"), atom("_NET_WM_STATE_SKIP_TASKBAR"),
+                               atom("_NET_WM_STATE_SKIP_PAGER")};
+        XChangeProperty(display_, window, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(states), 4);
+        const long allDesktops = 0xFFFFFFFFl;
+        XChangeProperty(display_, window, atom("_NET_WM_DESKTOP"), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&allDesktops), 1);
+        // Two players started at once both found no owner; the second to claim the desktop
+        // finds the first here.
+        XSetSelectionOwner(display_, selection_, window, CurrentTime);
+        if (XGetSelectionOwner(display_, selection_) != window) {
+            otherDesktop_ = true;
+            XDestroyWindow(display_, window);
+            return 0;
+        }
+        // The desktop follows the screen when its size changes.
+        XSelectInput(display_, root, StructureNotifyMask);
+    }
+    XSetWMNormalHints(display_, window, &sizeHints);
+
+    window_ = window;
+    width_ = width;
+    height_ = height;
+    setTitle(encodeUtf8(title));
+    XMapWindow(display_, window_);
+    if (shape_.desktop) XLowerWindow(display_, window_);
+    XFlush(display_);
+    if (procedure_ != nullptr) procedure_(window_, kWmCreate, 0, 0);
+    return window_;
+}
+
+void X11WindowSystem::setTitle(const std::string& utf8) {
+    if (window_ == 0) return;
+    XChangeProperty(display_, window_, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+    // WM_NAME is Latin-1; whatever is not ASCII is shown as '?' there.
+    std::string plain;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            plain += static_cast<char>(c);
+        } else if ((c & 0xC0) != 0x80) {
+            plain += '?';
+        }
+    }
+    XStoreName(display_, window_, plain.c_str());
+}
+
+void X11WindowSystem::addDescriptor(int fd, std::function<void()> ready) {
+    if (fd >= 0) descriptors_.push_back(Descriptor{fd, std::move(ready)});
+}
+
+void X11WindowSystem::callAt(int slot, std::optional<std::uint64_t> time, std::function<void()> action) {
+    if (!time || !action) {
+        planned_.erase(slot);
+        return;
+    }
+    planned_[slot] = Planned{*time, std::move(action)};
+}
+
+void X11WindowSystem::fail(int exitCode) {
+    failed_ = true;
+    quit_ = true;
+    exitCode_ = exitCode;
+}
+
+void X11WindowSystem::postQuitMessage(int exitCode) {
+    quit_ = true;
+    exitCode_ = exitCode;
+}
+
+void X11WindowSystem::setTimer(WindowHandle, std::uintptr_t id, std::uint32_t intervalMs) {
+    const std::uint32_t interval = std::max(intervalOverride_.value_or(intervalMs), kMinimumTimerInterval);
+    timers_[id] = Timer{interval, monotonicMs() + interval};
+}
+
+void X11WindowSystem::killTimer(WindowHandle, std::uintptr_t id) { timers_.erase(id); }
+
+int X11WindowSystem::runMessageLoop() {
+    if (onLoopStart && !failed_ && !quit_) onLoopStart();
+    // Set-up may have failed beyond going on (the frame buffer made during creation).
+    if (failed_ || quit_) return exitCode_;
+    const int connection = ConnectionNumber(display_);
+    while (!quit_) {
+        while (!quit_ && XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            handleEvent(event);
+        }
+        if (quit_) break;
+        runDueWork();
+        if (quit_) break;
+        // XPending also sends what the work asked of the server.
+        if (XPending(display_) > 0) continue;
+
+        std::vector<pollfd> fds;
+        fds.push_back(pollfd{connection, POLLIN, 0});
+        for (const Descriptor& d : descriptors_) fds.push_back(pollfd{d.fd, POLLIN, 0});
+        if (poll(fds.data(), fds.size(), pollTimeout()) <= 0) continue;
+        if ((fds[0].revents & (POLLHUP | POLLERR)) != 0) {
+            // Xlib reports the lost connection (and ends the program) on its next read.
+            XNoOp(display_);
+            XSync(display_, False);
+        }
+        for (std::size_t i = 1; i < fds.size() && !quit_; ++i) {
+            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) descriptors_[i - 1].ready();
+        }
+    }
+    return exitCode_;
+}
+
+void X11WindowSystem::runDueWork() {
+    const std::uint64_t now = monotonicMs();
+    std::vector<std::function<void()>> actions;
+    for (auto it = planned_.begin(); it != planned_.end();) {
+        if (it->second.time <= now) {
+            actions.push_back(std::move(it->second.action));
+            it = planned_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto& action : actions) {
+        if (quit_) return;
+        action();
+    }
+    // Like WM_TIMER, a timer that fell behind ticks once, not once for every interval missed.
+    std::vector<std::uintptr_t> due;
+    for (auto& [id, timer] : timers_) {
+        if (timer.due <= now) due.push_back(id);
+    }
+    for (std::uintptr_t id : due) {
+        auto it = timers_.find(id);
+        if (it == timers_.end() || quit_) continue;
+        it->second.due += it->second.interval;
+        if (it->second.due <= now) it->second.due = now + it->second.interval;
+        sendMessage(window_, kWmTimer, id, 0);
+    }
+}
+
+int X11WindowSystem::pollTimeout() const {
+    std::optional<std::uint64_t> next;
+    for (const auto& [id, timer] : timers_) next = next ? std::min(*next, timer.due) : timer.due;
+    for (const auto& [slot, plan] : planned_) next = next ? std::min(*next, plan.time) : plan.time;
+    if (!next) return -1;
+    const std::uint64_t now = monotonicMs();
+    if (*next <= now) return 0;
+    return static_cast<int>(std::min<std::uint64_t>(*next - now, INT_MAX));
+}
+
+void X11WindowSystem::refuseSelectionRequest(const XSelectionRequestEvent& request) {
+    XEvent reply{};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.display = request.display;
+    reply.xselection.requestor = request.requestor;
+    reply.xselection.selection = request.selection;
+    reply.xselection.target = request.target;
+    reply.xselection.property = None;
+    reply.xselection.time = request.time;
+    XSendEvent(display_, request.requestor, False, NoEventMask, &reply);
+}
+
+void X11WindowSystem::handleEvent(XEvent& event) {
+    switch (event.type) {
+        case Expose:
+            if (event.xexpose.window == window_ && event.xexpose.count == 0 && onExpose) onExpose();
+            break;
+        case ConfigureNotify: {
+            const XConfigureEvent& configure = event.xconfigure;
+            if (configure.window == window_) {
+                const auto width = static_cast<std::uint32_t>(configure.width);
+                const auto height = static_cast<std::uint32_t>(configure.height);
+                if (width != width_ || height != height_) {
+                    width_ = width;
+                    height_ = height;
+                    if (onResize) onResize(width, height);
+                }
+            } else if (shape_.desktop && window_ != 0 && configure.window == RootWindow(display_, DefaultScreen(display_))) {
+                XMoveResizeWindow(display_, window_, 0, 0, static_cast<unsigned>(configure.width), static_cast<unsigned>(configure.height));
+            }
+            break;
+        }
+        case KeyPress:
+            if (onKey) onKey(XLookupKeysym(&event.xkey, 0));
+            break;
+        case ClientMessage:
+            if (event.xclient.window == window_ && event.xclient.message_type == atom("WM_PROTOCOLS") &&
+                static_cast<Atom>(event.xclient.data.l[0]) == atom("WM_DELETE_WINDOW")) {
+                sendMessage(window_, kWmClose, 0, 0);
+            }
+            break;
+        case DestroyNotify:
+            if (event.xdestroywindow.window == window_) {
+                const WindowHandle gone = window_;
+                window_ = 0;
+                if (procedure_ != nullptr) procedure_(gone, kWmDestroy, 0, 0);
+            }
+            break;
+        case SelectionRequest:
+            refuseSelectionRequest(event.xselectionrequest);
+            break;
+        case SelectionClear:
+            if (shape_.desktop && event.xselectionclear.selection == selection_) {
+                std::fputs("velmora-tool: another program took over the desktop; ending\n", stderr);
+                postQuitMessage(0);
+            }
+            break;
+        case MappingNotify:
+            XRefreshKeyboardMapping(&event.xmapping);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace velmora::x11

@@ -1,0 +1,113 @@
+#pragma once
+// The window system of the live player on X11. The program has one window, which is both the
+// window of its procedure and the one it draws on: the core's search for the window behind the
+// desktop icons finds it, so that the desktop attachment, the commands, the timer and the frames
+// all take the Windows program's own path. The message loop waits on the X connection, the
+// timers and any descriptors the player adds (signals, file changes), one thing at a time.
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/null/null_platform.h"
+
+namespace velmora::x11 {
+
+// Milliseconds on the clock the shell's tick count also reads.
+std::uint64_t monotonicMs();
+
+struct WindowShape {
+    // A desktop-type window covering the root window, below all others, instead of a normal one.
+    bool desktop = false;
+    std::uint32_t width = 1280;  // of a normal window
+    std::uint32_t height = 720;
+};
+
+class X11WindowSystem final : public NullWindowSystem {
+public:
+    X11WindowSystem(Display* display, const WindowShape& shape);
+    ~X11WindowSystem() override;
+    X11WindowSystem(const X11WindowSystem&) = delete;
+    X11WindowSystem& operator=(const X11WindowSystem&) = delete;
+
+    // The window system of the core.
+    WindowHandle findWindow(std::u16string_view className) override;
+    WindowHandle findWindowEx(WindowHandle parent, WindowHandle childAfter, std::u16string_view className) override;
+    std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void enumWindows(const std::function<bool(WindowHandle)>& visit) override;
+    RectI getWindowRect(WindowHandle window) override;
+    void messageBox(std::u16string_view text, std::u16string_view caption) override;
+    bool registerWindowClass(const WindowClassInfo& info) override;
+    WindowHandle createWindow(std::u16string_view className, std::u16string_view title, InstanceHandle instance) override;
+    int runMessageLoop() override;
+    void postQuitMessage(int exitCode) override;
+    void setTimer(WindowHandle window, std::uintptr_t id, std::uint32_t intervalMs) override;
+    void killTimer(WindowHandle window, std::uintptr_t id) override;
+
+    // What the player adds.
+    WindowHandle window() const { return window_; }
+    // Every window timer runs at this interval instead of the one asked for (--fps).
+    void overrideTimerInterval(std::uint32_t intervalMs) { intervalOverride_ = intervalMs; }
+    void setTitle(const std::string& utf8);
+    // Calls ready whenever fd is readable.
+    void addDescriptor(int fd, std::function<void()> ready);
+    // Calls action once at the given time on monotonicMs's clock, in place of an earlier call
+    // planned under the same slot; none cancels it.
+    void callAt(int slot, std::optional<std::uint64_t> time, std::function<void()> action = {});
+    // Ends the message loop with this exit code after the error the player has printed.
+    void fail(int exitCode);
+    // Set when the loop ended by fail, or when the window could not be made.
+    bool failed() const { return failed_; }
+    // Why createWindow gave no window (one line); whether another player holds the desktop.
+    const std::string& failure() const { return failure_; }
+    bool otherDesktopFound() const { return otherDesktop_; }
+
+    // Input that has no Windows message of its own.
+    std::function<void(unsigned long keysym)> onKey;
+    std::function<void(std::uint32_t width, std::uint32_t height)> onResize;
+    std::function<void()> onExpose;
+    std::function<void()> onLoopStart;
+
+private:
+    struct Timer {
+        std::uint32_t interval = 0;
+        std::uint64_t due = 0;
+    };
+    struct Planned {
+        std::uint64_t time = 0;
+        std::function<void()> action;
+    };
+    struct Descriptor {
+        int fd = -1;
+        std::function<void()> ready;
+    };
+
+    Atom atom(const char* name);
+    void handleEvent(XEvent& event);
+    void runDueWork();
+    int pollTimeout() const;
+    void refuseSelectionRequest(const XSelectionRequestEvent& request);
+
+    Display* display_;
+    WindowShape shape_;
+    Window window_ = 0;
+    std::uint32_t width_ = 0;
+    std::uint32_t height_ = 0;
+    WindowProcedure procedure_ = nullptr;
+    Atom selection_ = 0;  // owned by the player that is the desktop of this screen
+    std::map<std::uintptr_t, Timer> timers_;
+    std::map<int, Planned> planned_;
+    std::vector<Descriptor> descriptors_;
+    std::optional<std::uint32_t> intervalOverride_;
+    bool quit_ = false;
+    int exitCode_ = 0;
+    bool failed_ = false;
+    bool otherDesktop_ = false;
+    std::string failure_;
+};
+
+}  // namespace velmora::x11

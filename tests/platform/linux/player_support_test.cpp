@@ -1,0 +1,74 @@
+// The live player's decisions: theme stepping, the title, bursts of saves, the files a reload reads.
+#include "player_support.h"
+
+#include <gtest/gtest.h>
+
+#include "app/menu.h"
+
+namespace velmora::posix {
+namespace {
+
+TEST(StepThemeCommandTest, StepsThroughTheMenuOrderAndWraps) {
+    const ThemeList themes = {u"Autumn", u"Beach", u"VMA_City.zip"};
+    EXPECT_EQ(stepThemeCommand(themes, u"Autumn", 1), kFirstThemeCommand + 1);
+    EXPECT_EQ(stepThemeCommand(themes, u"VMA_City.zip", 1), kFirstThemeCommand);
+    EXPECT_EQ(stepThemeCommand(themes, u"Autumn", -1), kFirstThemeCommand + 2);
+    EXPECT_EQ(stepThemeCommand(themes, u"Beach", -1), kFirstThemeCommand);
+    // A theme given by a name the menu does not list (config.txt may name it differently).
+    EXPECT_EQ(stepThemeCommand(themes, u"City", 1), kFirstThemeCommand);
+    EXPECT_EQ(stepThemeCommand(themes, u"", -1), kFirstThemeCommand + 2);
+    EXPECT_EQ(stepThemeCommand({u"Only"}, u"Only", 1), kFirstThemeCommand);
+    EXPECT_EQ(stepThemeCommand({}, u"Only", 1), std::nullopt);
+}
+
+TEST(PlayerTitleTest, ShowsTheDisplayNameAndTheRate) {
+    EXPECT_EQ(playerTitle(u"VMA_Lantern_Valley.zip", true, 59), "Lantern Valley - 59 fps");
+    EXPECT_EQ(playerTitle(u"Dusk", true, std::nullopt), "Dusk");
+    EXPECT_EQ(playerTitle(u"Dusk", false, 60), "Dusk - paused");
+    EXPECT_EQ(playerTitle(u"Caf\u00e9", true, 30), "Caf\xc3\xa9 - 30 fps");
+    EXPECT_EQ(playerTitle(u"", true, 60), "Velmora - no theme");
+}
+
+TEST(FrameRateMeterTest, CountsFramesOverWholeSeconds) {
+    FrameRateMeter meter;
+    EXPECT_EQ(meter.sample(5000, 100), std::nullopt);
+    EXPECT_EQ(meter.sample(5500, 130), std::nullopt);
+    EXPECT_EQ(meter.sample(6000, 160), 60);
+    EXPECT_EQ(meter.sample(6400, 170), 60);  // the last full measurement until the next
+    EXPECT_EQ(meter.sample(7250, 190), 24);  // 30 frames in 1250 ms
+    // A counter that went back (a new presenter) starts a new measurement.
+    EXPECT_EQ(meter.sample(7300, 0), 24);
+    EXPECT_EQ(meter.sample(8300, 10), 10);
+}
+
+TEST(QuietPeriodTest, OneReloadAfterABurstButNoEndlessWait) {
+    QuietPeriod quiet(200, 1500);
+    EXPECT_EQ(quiet.due(), std::nullopt);
+    quiet.note(1000);
+    quiet.note(1050);
+    quiet.note(1120);
+    EXPECT_EQ(quiet.due(), 1320u);
+    for (std::uint64_t t = 1200; t < 4000; t += 100) quiet.note(t);
+    EXPECT_EQ(quiet.due(), 2500u);  // a file written without pause is reloaded after all
+    quiet.clear();
+    EXPECT_EQ(quiet.due(), std::nullopt);
+    quiet.note(9000);
+    EXPECT_EQ(quiet.due(), 9200u);
+}
+
+TEST(ThemeFilesTest, NamesWhatAReloadReads) {
+    const std::u16string folder = u"/p/";
+    const auto paths = [](std::vector<std::string> names) {
+        std::vector<std::filesystem::path> out(names.begin(), names.end());
+        return out;
+    };
+    EXPECT_EQ(themeFiles(folder, u"Dusk", {u"floor.png", u"sky.png", u"floor.png"}),
+              paths({"/p/config.txt", "/p/themes/Dusk", "/p/themes/Dusk/theme.txt", "/p/themes/Dusk/floor.png",
+                     "/p/themes/Dusk/sky.png"}));
+    // Archive members are read from the archive itself.
+    EXPECT_EQ(themeFiles(folder, u"VMA_City.zip", {u"floor.png"}), paths({"/p/config.txt", "/p/themes/VMA_City.zip"}));
+    EXPECT_EQ(themeFiles(u"/p", u"", {}), paths({"/p/config.txt"}));
+}
+
+}  // namespace
+}  // namespace velmora::posix

@@ -1,0 +1,538 @@
+#!/usr/bin/env python3
+"""velmora-tool play and render --webp, run as a user runs them.
+
+Each test starts its own Xvfb on a display it picks (free), a scratch program folder with small
+generated themes, and velmora-tool; it looks at the window with xwd and xprop, presses keys with
+xdotool and sends signals, and compares what the window shows with velmora-tool render's frame
+of the same theme. Everything waits by polling with a time limit, never by a fixed long sleep.
+
+  play_test.py --tool PATH TEST     TEST: window, pause, watch, desktop, fallback, webp
+"""
+
+import argparse
+import os
+import random
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+from pathlib import Path
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_until(what, seconds, probe, interval=0.1):
+    """Calls probe until it gives a true value, which is returned; fails after seconds."""
+    end = time.monotonic() + seconds
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() >= end:
+            raise Failure(f"{what}: not within {seconds} s")
+        time.sleep(interval)
+
+
+# ---------------------------------------------------------------------------------------------
+# Pictures: raw RGB rows, from PNG files (8-bit, not interlaced) and from xwd's dump format.
+
+def png_bytes(width, height, rgb):
+    stride = width * 3
+    rows = b"".join(b"\0" + rgb[y * stride:(y + 1) * stride] for y in range(height))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def write_png(path, width, height, colour):
+    Path(path).parent.mkdir(parents=True, exist_ok=True)
+    Path(path).write_bytes(png_bytes(width, height, bytes(colour) * (width * height)))
+
+
+def unfilter(data, width, height, channels):
+    stride = width * channels
+    out = bytearray(stride * height)
+    prev = bytearray(stride)
+    pos = 0
+    for y in range(height):
+        kind = data[pos]
+        line = bytearray(data[pos + 1:pos + 1 + stride])
+        pos += 1 + stride
+        if kind == 1:
+            for i in range(channels, stride):
+                line[i] = (line[i] + line[i - channels]) & 0xFF
+        elif kind == 2:
+            line = bytearray((a + b) & 0xFF for a, b in zip(line, prev))
+        elif kind == 3:
+            for i in range(stride):
+                left = line[i - channels] if i >= channels else 0
+                line[i] = (line[i] + ((left + prev[i]) >> 1)) & 0xFF
+        elif kind == 4:
+            for i in range(stride):
+                a = line[i - channels] if i >= channels else 0
+                b, c = prev[i], prev[i - channels] if i >= channels else 0
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 0xFF
+        elif kind != 0:
+            raise Failure(f"bad PNG row filter {kind}")
+        out[y * stride:(y + 1) * stride] = line
+        prev = line
+    return out
+
+
+class Picture:
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, bytes(rgb)
+
+    def __eq__(self, other):
+        return (self.width, self.height, self.rgb) == (other.width, other.height, other.rgb)
+
+
+def read_png(path):
+    data = Path(path).read_bytes()
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG file")
+    pos, idat, header = 8, bytearray(), None
+    while pos + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+    width, height, depth, colour, _, _, interlace = header
+    channels = {2: 3, 6: 4}[colour]
+    check(depth == 8 and interlace == 0, f"{path}: unexpected PNG format")
+    pixels = unfilter(zlib.decompress(bytes(idat)), width, height, channels)
+    if channels == 4:
+        rgb = bytearray(width * height * 3)
+        rgb[0::3], rgb[1::3], rgb[2::3] = pixels[0::4], pixels[1::4], pixels[2::4]
+        pixels = rgb
+    return Picture(width, height, pixels)
+
+
+def read_xwd(data):
+    """A true-colour dump with 8 bits a channel in 24 or 32 bits a pixel."""
+    fields = struct.unpack(">25I", data[:100])
+    header_size, width, height = fields[0], fields[4], fields[5]
+    byte_order, bits_per_pixel, line_bytes, masks, ncolors = fields[7], fields[11], fields[12], fields[14:17], fields[19]
+    shift = {0xFF: 0, 0xFF00: 1, 0xFF0000: 2}
+    check(bits_per_pixel in (24, 32) and all(m in shift for m in masks), f"unexpected xwd format {fields}")
+    pixel_bytes = bits_per_pixel // 8
+    pixels = data[header_size + ncolors * 12:]
+    pixels = b"".join(pixels[y * line_bytes:y * line_bytes + width * pixel_bytes] for y in range(height))
+    rgb = bytearray(width * height * 3)
+    for channel, mask in enumerate(masks):
+        offset = shift[mask] if byte_order == 0 else pixel_bytes - 1 - shift[mask]
+        rgb[channel::3] = pixels[offset::pixel_bytes]
+    return Picture(width, height, rgb)
+
+
+def differences(shot, ref):
+    """(mean absolute difference, share of pixels off by more than 32 in a channel)."""
+    check((shot.width, shot.height) == (ref.width, ref.height),
+          f"the window is {shot.width}x{shot.height}, the rendered frame {ref.width}x{ref.height}")
+    a, b = shot.rgb, ref.rgb
+    mean = sum(abs(x - y) for x, y in zip(a, b)) / len(a)
+    far = sum(1 for i in range(0, len(a), 3) if max(abs(a[i + k] - b[i + k]) for k in range(3)) > 32)
+    return mean, far / (len(a) // 3)
+
+
+def matches(shot, ref):
+    # The tolerance of the Windows end-to-end tests; here the same drawing code makes both
+    # pictures, so they agree exactly unless the frame is not the one expected.
+    mean, far = differences(shot, ref)
+    return mean < 3.0 and far < 0.005
+
+
+# ---------------------------------------------------------------------------------------------
+# Processes and the X server.
+
+def stop(proc):
+    if proc.poll() is None:
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        proc.wait()
+
+
+def start_xvfb(size, extra=()):
+    """Xvfb on a free display; returns (process, ":N"). The number is drawn from a high range
+    rather than the first free one, where servers of other tests come and go."""
+    rng = random.Random()
+    for _ in range(20):
+        number = rng.randrange(1000, 30000)
+        if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
+            continue
+        read_end, write_end = os.pipe()
+        proc = subprocess.Popen(["Xvfb", f":{number}", "-displayfd", str(write_end), "-screen", "0", f"{size}x24",
+                                 "-nolisten", "tcp", "-noreset", *extra], pass_fds=(write_end,), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(write_end)
+        text = b""
+        end = time.monotonic() + 20
+        try:
+            # The number comes back once the server accepts connections; nothing when it could
+            # not take the display after all.
+            while not text.endswith(b"\n") and time.monotonic() < end and proc.poll() is None:
+                if select.select([read_end], [], [], 0.2)[0]:
+                    chunk = os.read(read_end, 64)
+                    if not chunk:
+                        break
+                    text += chunk
+        finally:
+            os.close(read_end)
+        if text.strip() == str(number).encode():
+            return proc, f":{number}"
+        stop(proc)
+    raise Failure("Xvfb did not start")
+
+
+class Session:
+    """One Xvfb, one scratch program folder and the players started in it."""
+
+    def __init__(self, tool, work, size="480x360", xvfb_extra=()):
+        self.tool, self.work = tool, work
+        self.root = work / "program"
+        self.xvfb, self.display = start_xvfb(size, xvfb_extra)
+        self.env = dict(os.environ, DISPLAY=self.display)
+        self.players = []
+
+    def close(self):
+        for player in self.players:
+            stop(player)
+        stop(self.xvfb)
+
+    def x(self, *argv, timeout=20):
+        done = subprocess.run(list(argv), env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              stdin=subprocess.DEVNULL, timeout=timeout)
+        return done.returncode, done.stdout, done.stderr.decode(errors="replace")
+
+    def play(self, *args, name="play"):
+        out = open(self.work / f"{name}.out", "wb")
+        err = open(self.work / f"{name}.err", "wb")
+        proc = subprocess.Popen([str(self.tool), "play", "--root", str(self.root), *args], env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=out, stderr=err, start_new_session=True)
+        out.close()
+        err.close()
+        proc.name = name
+        self.players.append(proc)
+        return proc
+
+    def output(self, proc):
+        return (self.work / f"{proc.name}.out").read_text(errors="replace")
+
+    def errors(self, proc):
+        return (self.work / f"{proc.name}.err").read_text(errors="replace")
+
+    def window_of(self, proc):
+        def found():
+            check(proc.poll() is None, f"the player ended with {proc.returncode}: {self.errors(proc)}")
+            code, out, _ = self.x("xdotool", "search", "--pid", str(proc.pid))
+            return out.split()[0].decode() if code == 0 and out.split() else None
+        return wait_until("the player's window", 15, found)
+
+    def title(self, window):
+        return self.x("xdotool", "getwindowname", window)[1].decode(errors="replace").strip()
+
+    def wait_title(self, window, text, seconds=5):
+        return wait_until(f"the title showing '{text}' (it is '{self.title(window)}')", seconds,
+                          lambda: text in self.title(window))
+
+    def key(self, window, name, quits=False):
+        code, _, err = self.x("xdotool", "key", "--window", window, name)
+        # A key that ends the player takes the window with it before xdotool sends the release.
+        check(code == 0 or quits, f"xdotool key {name} failed: {err}")
+
+    def shot(self, window):
+        code, out, err = self.x("xwd", "-id", window, "-silent")
+        check(code == 0, f"xwd failed: {err}")
+        return read_xwd(out)
+
+    def reference(self, theme, size, name=None):
+        out = self.work / ("ref_" + (name or theme))
+        code, _, err = self.x(str(self.tool), "render", "--root", str(self.root), "--theme", theme, "--desktop", size,
+                              "--frames", "1", "--out", str(out), timeout=60)
+        check(code == 0, f"render of {theme} failed: {err}")
+        return read_png(out / "frame_0001.png")
+
+    def wait_picture(self, window, ref, what, seconds=5):
+        last = [None]
+
+        def shows():
+            last[0] = self.shot(window)
+            return (last[0].width, last[0].height) == (ref.width, ref.height) and matches(last[0], ref)
+        try:
+            wait_until(what, seconds, shows, interval=0.05)
+        except Failure:
+            shot = last[0]
+            detail = (f"differences {differences(shot, ref)}" if (shot.width, shot.height) == (ref.width, ref.height)
+                      else f"size {shot.width}x{shot.height}")
+            raise Failure(f"{what}: the window does not show the expected frame ({detail})")
+
+    def moving(self, window, seconds=3):
+        """True when two screenshots a little apart differ (frames are coming)."""
+        first = self.shot(window)
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            time.sleep(0.1)
+            if self.shot(window) != first:
+                return True
+        return False
+
+    def still(self, window):
+        """True when the window stays the same over half a second (after a frame in flight)."""
+        time.sleep(0.1)
+        first = self.shot(window)
+        time.sleep(0.5)
+        return self.shot(window) == first
+
+
+def ended(proc, seconds=10):
+    try:
+        return proc.wait(timeout=seconds)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"the player did not end within {seconds} s")
+
+
+# ---------------------------------------------------------------------------------------------
+# The program folder: two still themes of plain colours and one with a box drifting sideways.
+
+def make_program_folder(root):
+    themes = root / "themes"
+    for name, sky, ground in (("Dusk", (40, 30, 90), (30, 120, 40)), ("Noon", (120, 180, 240), (200, 170, 90))):
+        write_png(themes / name / "sky.png", 8, 8, sky)
+        write_png(themes / name / "ground.png", 40, 6, ground)
+        (themes / name / "theme.txt").write_text("params width:40\nfloor name:ground\nbackground name:sky\n")
+    drift = themes / "Drift"
+    write_png(drift / "sky.png", 8, 8, (10, 10, 10))
+    write_png(drift / "box_1_1.png", 6, 6, (250, 220, 20))
+    (drift / "theme.txt").write_text(
+        "params width:30\nbackground name:sky\n"
+        "add_sprite name:box instances:1 yposition:bottom xanimation:0.05 xscroll:0\n")
+    (root / "config.txt").write_text("config fps:30\nglobal scale:4\n")
+
+
+# ---------------------------------------------------------------------------------------------
+# The tests.
+
+def test_window(s):
+    """The window shows the theme as render draws it; N and P step through the menu's themes;
+    a new window size lays the scene out anew; Q ends with 0."""
+    dusk, noon = s.reference("Dusk", "320x240"), s.reference("Noon", "320x240")
+    player = s.play("--theme", "Dusk", "--size", "320x240")
+    window = s.window_of(player)
+    s.wait_picture(window, dusk, "Dusk at start")
+    s.wait_title(window, "Dusk")
+    check("Dusk: ok" in s.output(player), f"no check report at start: {s.output(player)!r}")
+
+    # The menu lists Drift, Dusk, Noon (sorted as the file system search gives them).
+    s.key(window, "n")
+    s.wait_picture(window, noon, "Noon after N")
+    s.wait_title(window, "Noon")
+    s.key(window, "n")
+    s.wait_title(window, "Drift")
+    s.key(window, "p")
+    s.wait_picture(window, noon, "Noon after P")
+
+    # R reads config.txt again, as "Reload Current Theme" does.
+    (s.root / "config.txt").write_text("config fps:30\nglobal scale:2\n")
+    s.key(window, "r")
+    s.wait_picture(window, s.reference("Noon", "320x240", "Noon_scale2"), "Noon at scale 2 after R")
+
+    code, _, err = s.x("xdotool", "windowsize", window, "200", "150")
+    check(code == 0, f"xdotool windowsize failed: {err}")
+    s.wait_picture(window, s.reference("Noon", "200x150", "Noon_small"), "Noon laid out for 200x150")
+
+    s.key(window, "q", quits=True)
+    check(ended(player) == 0, f"Q ended the player with {player.returncode}: {s.errors(player)}")
+
+
+def test_pause(s):
+    """--fps sets the frame timer; Space stops the frames and starts them again, as the icon's
+    click does; Escape quits."""
+    player = s.play("--theme", "Drift", "--size", "240x160", "--fps", "12")
+    window = s.window_of(player)
+    s.wait_title(window, "fps")
+    rate = int(s.title(window).split(" - ")[-1].split()[0])
+    # config.txt asks for 30; a busy machine may lose a frame or two of the 12.
+    check(6 <= rate <= 13, f"{rate} frames per second with --fps 12 (title '{s.title(window)}')")
+    check(s.moving(window), "the drifting box does not move")
+    s.key(window, "space")
+    s.wait_title(window, "paused")
+    check(s.still(window), "frames still come while paused")
+    s.key(window, "space")
+    wait_until("the title without 'paused'", 5, lambda: "paused" not in s.title(window))
+    check(s.moving(window), "frames do not come again after the second Space")
+    s.key(window, "Escape", quits=True)
+    check(ended(player) == 0, f"Escape ended the player with {player.returncode}")
+
+
+def test_watch(s):
+    """A saved theme.txt shows within two seconds, with check's report; a broken save does not
+    end the player."""
+    player = s.play("--theme", "Dusk", "--size", "200x150", "--watch")
+    window = s.window_of(player)
+    s.wait_picture(window, s.reference("Dusk", "200x150"), "Dusk at start")
+    wait_until("the first report", 5, lambda: "Dusk: ok" in s.output(player))
+
+    theme_txt = s.root / "themes" / "Dusk" / "theme.txt"
+    new_text = "params width:40\nfloor name:ground\nbackground name:dawn\n"
+    # What the saved theme will show, rendered from a copy beforehand so that the clock below
+    # measures the player alone.
+    for folder in (theme_txt.parent, s.root / "themes" / "Copy"):
+        write_png(folder / "dawn.png", 8, 8, (230, 120, 60))
+        write_png(folder / "ground.png", 40, 6, (30, 120, 40))
+    (s.root / "themes" / "Copy" / "theme.txt").write_text(new_text)
+    changed = s.reference("Copy", "200x150")
+    # An editor's save: a new file renamed over the old one.
+    staged = theme_txt.with_name("theme.txt.new")
+    staged.write_text(new_text)
+    os.replace(staged, theme_txt)
+    s.wait_picture(window, changed, "the saved theme.txt", seconds=2.0)
+    wait_until("the report after the reload", 5, lambda: s.output(player).count("Dusk: ok") >= 2)
+
+    theme_txt.write_text("params width:forty\nfloor name:ground\n")
+    wait_until("the report of the broken save", 5, lambda: "themes/Dusk/theme.txt:1: error" in s.output(player))
+    check(player.poll() is None, "a broken theme.txt ended the player")
+    os.kill(player.pid, signal.SIGINT)
+    check(ended(player) == 0, f"SIGINT ended the player with {player.returncode}")
+
+
+def test_desktop(s):
+    """A desktop-type window of the screen's size showing the theme; a second one exits with 1;
+    SIGHUP reloads; SIGUSR1 pauses and resumes; SIGTERM ends it with 0."""
+    player = s.play("--theme", "Dusk", "--desktop")
+    window = s.window_of(player)
+    code, out, _ = s.x("xprop", "-id", window, "_NET_WM_WINDOW_TYPE", "_NET_WM_STATE")
+    props = out.decode()
+    check("_NET_WM_WINDOW_TYPE_DESKTOP" in props, f"not a desktop window: {props}")
+    for state in ("BELOW", "STICKY", "SKIP_TASKBAR", "SKIP_PAGER"):
+        check(f"_NET_WM_STATE_{state}" in props, f"no _NET_WM_STATE_{state}: {props}")
+    s.wait_picture(window, s.reference("Dusk", "480x360"), "Dusk on the whole screen")
+
+    second = s.play("--theme", "Noon", "--desktop", name="second")
+    ended(second)
+    check(second.returncode == 1, f"a second --desktop ended with {second.returncode}")
+    check("already plays" in s.errors(second), f"no message from the second player: {s.errors(second)!r}")
+
+    # The theme becomes the drifting box; SIGHUP shows it.
+    dusk = s.root / "themes" / "Dusk"
+    write_png(dusk / "box_1_1.png", 6, 6, (250, 220, 20))
+    (dusk / "theme.txt").write_text((s.root / "themes" / "Drift" / "theme.txt").read_text())
+    check(s.still(window), "the desktop moves before the reload")
+    os.kill(player.pid, signal.SIGHUP)
+    check(s.moving(window), "the desktop does not move after SIGHUP")
+    os.kill(player.pid, signal.SIGUSR1)
+    s.wait_title(window, "paused")
+    check(s.still(window), "frames still come after SIGUSR1")
+    os.kill(player.pid, signal.SIGUSR1)
+    check(s.moving(window), "frames do not come again after the second SIGUSR1")
+    os.kill(player.pid, signal.SIGTERM)
+    check(ended(player) == 0, f"SIGTERM ended the player with {player.returncode}")
+
+
+def test_fallback(s):
+    """Without MIT-SHM the frames go by XPutImage; a missing theme plays black with its report;
+    a display that cannot be opened gives one line and exit code 2."""
+    player = s.play("--theme", "Noon", "--size", "160x120")
+    window = s.window_of(player)
+    s.wait_picture(window, s.reference("Noon", "160x120"), "Noon without MIT-SHM")
+    os.kill(player.pid, signal.SIGTERM)
+    check(ended(player) == 0, "SIGTERM did not end the player with 0")
+
+    missing = s.play("--theme", "Nowhere", "--size", "64x48", name="missing")
+    window = s.window_of(missing)
+    black = Picture(64, 48, bytes(64 * 48 * 3))
+    s.wait_picture(window, black, "a black scene for a missing theme")
+    check("themes/Nowhere: error: there is no theme" in s.output(missing), f"no report: {s.output(missing)!r}")
+    s.key(window, "q", quits=True)
+    check(ended(missing) == 0, "Q did not end the player with 0")
+
+    done = subprocess.run([str(s.tool), "play", "--root", str(s.root)], env=dict(os.environ, DISPLAY=":65000"),
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=20)
+    lines = done.stderr.decode().splitlines()
+    check(done.returncode == 2 and len(lines) == 1 and "cannot open the X display :65000" in lines[0],
+          f"an unusable display gave {done.returncode}: {lines}")
+
+
+def test_webp(s):
+    """render --webp: one animated WebP with a frame per rendered frame, each as long as it plays."""
+    out = s.work / "drift.webp"
+    before = set(s.work.rglob("*"))
+    code, stdout, err = s.x(str(s.tool), "render", "--root", str(s.root), "--theme", "Drift", "--desktop", "120x80",
+                            "--fps", "20", "--frames", "5", "--webp", str(out), timeout=60)
+    check(code == 0, f"render --webp failed: {err}")
+    check(set(s.work.rglob("*")) - before == {out}, "render --webp wrote more than the preview")
+    code, info, err = s.x("webpmux", "-info", str(out))
+    info = info.decode()
+    check(code == 0, f"webpmux cannot read the file: {err}")
+    check("Canvas size: 120 x 80" in info, info)
+    check("Number of frames: 5" in info, info)
+    durations = [line.split()[6] for line in info.splitlines() if line.strip()[:1].isdigit() and ":" in line.split()[0]]
+    check(durations == ["50"] * 5, f"frame durations {durations}: {info}")
+
+    code, _, err = s.x(str(s.tool), "render", "--root", str(s.root), "--theme", "Drift", "--desktop", "16384x8",
+                       "--frames", "1", "--webp", str(s.work / "wide.webp"))
+    check(code == 2 and "at most 16383" in err, f"a picture wider than WebP allows gave {code}: {err}")
+
+
+TESTS = {
+    "window": (test_window, {}),
+    "pause": (test_pause, {}),
+    "watch": (test_watch, {}),
+    "desktop": (test_desktop, {}),
+    "fallback": (test_fallback, {"xvfb_extra": ("-extension", "MIT-SHM")}),
+    "webp": (test_webp, {}),
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tool", required=True, type=Path)
+    parser.add_argument("test", choices=sorted(TESTS))
+    args = parser.parse_args()
+    test, options = TESTS[args.test]
+    needed = ["webpmux"] if args.test == "webp" else ["Xvfb", "xdotool", "xwd", "xprop"]
+    missing = [program for program in needed if shutil.which(program) is None]
+    if missing:
+        print(f"skipped: {', '.join(missing)} not installed")
+        return 77
+    with tempfile.TemporaryDirectory(prefix=f"velmora_play_{args.test}_") as scratch:
+        work = Path(scratch)
+        make_program_folder(work / "program")
+        session = Session(args.tool.resolve(), work, **options)
+        try:
+            test(session)
+        except Failure as failure:
+            print(f"FAIL {args.test}: {failure}", file=sys.stderr)
+            for player in session.players:
+                print(f"--- {player.name} stdout:\n{session.output(player)}--- {player.name} stderr:\n"
+                      f"{session.errors(player)}", file=sys.stderr)
+            return 1
+        finally:
+            session.close()
+    print(f"ok {args.test}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
