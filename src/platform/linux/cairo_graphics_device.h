@@ -63,6 +63,7 @@ public:
     // The frame target and the last fetched frame (null until made); for tests and tools.
     cairo_surface_t* frameSurface() const { return frame_; }
     cairo_surface_t* fetchedFrame() const { return fetched_; }
+    std::size_t scaledCopyBytes() const { return 0; }
 
 private:
     std::unique_ptr<Bitmap> decode(cairo_read_func_t read, void* closure);
