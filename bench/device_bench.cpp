@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -35,7 +36,16 @@ namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+
+// The time this thread ran, so that the ratios hold on a machine shared with other work.
+struct Clock {
+    using duration = std::chrono::nanoseconds;
+    static duration now() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+    }
+};
 
 constexpr const char* kSampleTheme = "VMA_Lantern_Valley";
 

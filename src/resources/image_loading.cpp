@@ -83,7 +83,8 @@ void loadThemeImages() {
     theme.ceilingImage = ImageFrame{};
     theme.backgroundImage = ImageFrame{};
     theme.screenImage = ImageFrame{};
-    const ThemeSource source = themeSourceFor(appState.currentTheme);
+    // Every picture of an archive theme is found from one reading of its directory.
+    const ThemeSource source = withArchiveIndex(themeSourceFor(appState.currentTheme));
     if (!theme.floorName.empty()) {
         theme.floorImage = loadImageFrame(source, theme.floorName + u".png", 0);
         if (theme.params.width == -1.0f) theme.params.width = static_cast<float>(theme.floorImage.width);

@@ -37,12 +37,41 @@ bool readFolderFile(const std::u16string& path, std::vector<std::uint8_t>& bytes
     return true;
 }
 
+// The archive of the innermost ThemeArchiveScope.
+std::u16string scopedArchivePath;
+std::shared_ptr<ArchiveIndex> scopedArchive;
+
+ArchiveIndex* scopedIndexFor(const std::u16string& path) {
+    return scopedArchive && scopedArchivePath == path ? scopedArchive.get() : nullptr;
+}
+
 }  // namespace
+
+ThemeArchiveScope::ThemeArchiveScope(const ThemeSource& source) : previousPath_(scopedArchivePath), previous_(scopedArchive) {
+    if (!source.isArchive) return;
+    scopedArchive = withArchiveIndex(source).archive;
+    scopedArchivePath = source.path;
+}
+
+ThemeArchiveScope::~ThemeArchiveScope() {
+    scopedArchive = std::move(previous_);
+    scopedArchivePath = std::move(previousPath_);
+}
 
 ThemeSource makeThemeSource(std::u16string path) {
     ThemeSource source;
     source.isArchive = path.size() >= 4 && path.compare(path.size() - 4, 4, u".zip") == 0;
     source.path = std::move(path);
+    return source;
+}
+
+ThemeSource withArchiveIndex(ThemeSource source) {
+    if (!source.isArchive || source.archive) return source;
+    if (scopedIndexFor(source.path) != nullptr) {
+        source.archive = scopedArchive;
+    } else {
+        source.archive = std::make_shared<ArchiveIndex>(source.path);
+    }
     return source;
 }
 
@@ -65,7 +94,11 @@ std::u16string memberPath(const ThemeSource& source, const std::u16string& membe
 }
 
 std::u16string readText(const ThemeSource& source, const std::u16string& member) {
-    if (source.isArchive) return readArchiveText(source.path, member);
+    if (source.isArchive) {
+        if (source.archive) return source.archive->readText(member);
+        if (ArchiveIndex* scoped = scopedIndexFor(source.path)) return scoped->readText(member);
+        return readArchiveText(source.path, member);
+    }
     std::vector<std::uint8_t> bytes;
     if (!readFolderFile(memberPath(source, member), bytes)) return {};
     return decodeTextFile(bytes.data(), bytes.size());
@@ -73,6 +106,8 @@ std::u16string readText(const ThemeSource& source, const std::u16string& member)
 
 std::vector<std::uint8_t> readBytes(const ThemeSource& source, const std::u16string& member) {
     if (!source.isArchive) return {};
+    if (source.archive) return source.archive->readBytes(member);
+    if (ArchiveIndex* scoped = scopedIndexFor(source.path)) return scoped->readBytes(member);
     return readArchiveBytes(source.path, member);
 }
 

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "resources/config.h"
 #include "resources/image_loading.h"
+#include "resources/theme_source.h"
 #include "scene/layout.h"
 #include "theme/parse_theme.h"
 
@@ -16,6 +17,8 @@ std::optional<NumberError> loadTheme() {
     loadedTheme = appState.currentTheme;
     readGlobalSettings();
     lastError.reset();
+    // An archive theme is opened and its directory read once, for theme.txt and every picture.
+    const ThemeArchiveScope archive(themeSourceFor(appState.currentTheme));
     try {
         parseTheme();
     } catch (const NumberError& error) {

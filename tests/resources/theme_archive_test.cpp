@@ -102,5 +102,48 @@ TEST(ThemeArchive, ParsesLikeTheSameThemeInAFolder) {
     resetProcessState();
 }
 
+// A theme load reads its archive through one index: the same text and bytes as one open per
+// read, from one opening of the archive for as long as the load's scope lasts.
+TEST(ThemeArchive, AThemeLoadReadsItsArchiveThroughOneIndex) {
+    if (!toolAvailable("zip")) GTEST_SKIP() << "zip is not installed (scripts/setup.sh installs it)";
+    resetProcessState();
+    TempFolder temp;
+    appState.programFolder = u16(temp.path()) + kPathSeparator;
+    const fs::path folder = temp / "themes" / "Forest";
+    fs::create_directories(folder);
+    const Bytes floor = noiseBytes(5000, 11);
+    writeFileText(folder / "theme.txt", "floor name:floor\r\n");
+    writeFileBytes(folder / "FLOOR.PNG", floor);
+    const auto pack = [&] {
+        fs::remove(temp / "themes" / "Forest.zip");
+        return runCommand("cd " + shellQuoted(folder) + " && zip -q -X -9 ../Forest.zip theme.txt FLOOR.PNG");
+    };
+    ASSERT_TRUE(pack());
+
+    const ThemeSource source = themeSourceFor(u"Forest.zip");
+    const ThemeSource indexed = withArchiveIndex(source);
+    ASSERT_NE(indexed.archive, nullptr);
+    EXPECT_EQ(withArchiveIndex(themeSourceFor(u"Forest")).archive, nullptr);
+    EXPECT_EQ(readText(indexed, u"theme.txt"), readText(source, u"theme.txt"));
+    EXPECT_EQ(readText(indexed, u"theme.txt"), u"floor name:floor\r\n");
+    EXPECT_EQ(readBytes(indexed, u"floor.png"), floor);
+    EXPECT_TRUE(readBytes(indexed, u"sky.png").empty());
+
+    {
+        const ThemeArchiveScope load(source);
+        EXPECT_EQ(readText(source, u"theme.txt"), u"floor name:floor\r\n");
+        // A source made during the load shares the load's index...
+        EXPECT_NE(withArchiveIndex(source).archive, nullptr);
+        EXPECT_EQ(withArchiveIndex(source).archive, withArchiveIndex(themeSourceFor(u"Forest.zip")).archive);
+        // ...and the archive read at the start of the load is the one every read of it sees.
+        writeFileText(folder / "theme.txt", "floor name:other\r\n");
+        ASSERT_TRUE(pack());
+        EXPECT_EQ(readText(source, u"theme.txt"), u"floor name:floor\r\n");
+        EXPECT_EQ(readBytes(source, u"FLOOR.png"), floor);
+    }
+    EXPECT_EQ(readText(source, u"theme.txt"), u"floor name:other\r\n");
+    resetProcessState();
+}
+
 }  // namespace
 }  // namespace velmora::testing
