@@ -172,7 +172,13 @@ uLong ZCALLBACK readMemory(voidpf, voidpf stream, void* buffer, uLong size) {
     const std::uint64_t length = file->bytes->size();
     if (file->position >= length) return 0;
     const auto count = static_cast<uLong>(std::min<std::uint64_t>(size, length - file->position));
-    std::memcpy(buffer, file->bytes->data() + file->position, count);
+    const std::uint8_t* from = file->bytes->data() + file->position;
+    // minizip reads its headers field by field, two and four bytes at a time.
+    if (count <= 8) {
+        for (uLong i = 0; i < count; ++i) static_cast<std::uint8_t*>(buffer)[i] = from[i];
+    } else {
+        std::memcpy(buffer, from, count);
+    }
     file->position += count;
     return count;
 }
