@@ -1,7 +1,7 @@
 #pragma once
 // Where a theme's members (theme.txt, pictures) or config.txt are read from: a folder, or a
-// .zip archive. Nothing is held open between reads, except the archive of a source made with
-// withArchiveIndex, for as long as a copy of that source lives.
+// .zip archive. Nothing is held open between reads, except an archive that a theme load reads
+// many members of (withArchiveIndex, ThemeArchiveScope), for as long as the load holds it.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -49,6 +49,7 @@ private:
     std::u16string previousPath_;
     std::shared_ptr<ArchiveIndex> previous_;
 };
+
 // programFolder + "themes" + separator + name (programFolder ends with the separator; one is
 // added when it does not).
 ThemeSource themeSourceFor(const std::u16string& themeName);
