@@ -116,16 +116,27 @@ void closeArchive(ArchiveReader* reader) {
     delete reader;
 }
 
+namespace {
+ArchiveHandle openArchiveWith(const zlib_filefunc64_def& functions, const void* openPath, ArchiveStatus* status);
+}  // namespace
+
 ArchiveHandle openArchive(const std::u16string& path, ArchiveStatus* status) {
-    ArchiveHandle none(nullptr, closeArchive);
     if (path.empty() || path.find(u'\0') != std::u16string::npos) {
         setStatus(status, ArchiveStatus::CannotOpen);
-        return none;
+        return ArchiveHandle(nullptr, closeArchive);
     }
     zlib_filefunc64_def functions{};
     std::string storage;
     const void* openPath = prepareArchiveFile(path, functions, storage);
-    unzFile unzip = unzOpen2_64(openPath, &functions);
+    return openArchiveWith(functions, openPath, status);
+}
+
+namespace {
+
+ArchiveHandle openArchiveWith(const zlib_filefunc64_def& functions, const void* openPath, ArchiveStatus* status) {
+    ArchiveHandle none(nullptr, closeArchive);
+    zlib_filefunc64_def copy = functions;
+    unzFile unzip = unzOpen2_64(openPath, &copy);
     if (unzip == nullptr) {
         setStatus(status, classifyRejectedFile(functions, openPath));
         return none;
@@ -144,6 +155,93 @@ ArchiveHandle openArchive(const std::u16string& path, ArchiveStatus* status) {
     setStatus(status, ArchiveStatus::Ok);
     return reader;
 }
+
+// An archive read into memory, and minizip's file functions over it with the meaning stdio's
+// have: a seek may pass the end (reads there deliver nothing), not the start.
+struct MemoryFile {
+    const std::vector<std::uint8_t>* bytes = nullptr;
+    std::uint64_t position = 0;
+};
+
+voidpf ZCALLBACK openMemory(voidpf, const void* bytes, int) {
+    return new MemoryFile{static_cast<const std::vector<std::uint8_t>*>(bytes), 0};
+}
+
+uLong ZCALLBACK readMemory(voidpf, voidpf stream, void* buffer, uLong size) {
+    auto* file = static_cast<MemoryFile*>(stream);
+    const std::uint64_t length = file->bytes->size();
+    if (file->position >= length) return 0;
+    const auto count = static_cast<uLong>(std::min<std::uint64_t>(size, length - file->position));
+    const std::uint8_t* from = file->bytes->data() + file->position;
+    // minizip reads its headers field by field, two and four bytes at a time.
+    if (count <= 8) {
+        for (uLong i = 0; i < count; ++i) static_cast<std::uint8_t*>(buffer)[i] = from[i];
+    } else {
+        std::memcpy(buffer, from, count);
+    }
+    file->position += count;
+    return count;
+}
+
+uLong ZCALLBACK writeMemory(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T ZCALLBACK tellMemory(voidpf, voidpf stream) { return static_cast<MemoryFile*>(stream)->position; }
+
+long ZCALLBACK seekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto* file = static_cast<MemoryFile*>(stream);
+    // Offsets are signed for the current position and the end, as they are for fseeko.
+    const auto signedOffset = static_cast<std::int64_t>(offset);
+    std::int64_t base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = static_cast<std::int64_t>(file->position);
+    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = static_cast<std::int64_t>(file->bytes->size());
+    else if (origin != ZLIB_FILEFUNC_SEEK_SET) return -1;
+    if (signedOffset < 0 ? base < -signedOffset : signedOffset > INT64_MAX - base) return -1;
+    file->position = static_cast<std::uint64_t>(base + signedOffset);
+    return 0;
+}
+
+int ZCALLBACK closeMemory(voidpf, voidpf stream) {
+    delete static_cast<MemoryFile*>(stream);
+    return 0;
+}
+
+int ZCALLBACK memoryError(voidpf, voidpf) { return 0; }
+
+constexpr zlib_filefunc64_def kMemoryFunctions = {openMemory, readMemory, writeMemory, tellMemory,
+                                                  seekMemory, closeMemory, memoryError, nullptr};
+
+// The whole archive file, read with the platform's file functions; false when it cannot be
+// opened or read, or is larger than the limit.
+bool readWholeArchive(const std::u16string& path, std::uint64_t limit, std::vector<std::uint8_t>& bytes) {
+    if (path.empty() || path.find(u'\0') != std::u16string::npos) return false;
+    zlib_filefunc64_def functions{};
+    std::string storage;
+    const void* openPath = prepareArchiveFile(path, functions, storage);
+    voidpf stream = functions.zopen64_file(functions.opaque, openPath, ZLIB_FILEFUNC_MODE_READ | ZLIB_FILEFUNC_MODE_EXISTING);
+    if (stream == nullptr) return false;
+    bool ok = functions.zseek64_file(functions.opaque, stream, 0, ZLIB_FILEFUNC_SEEK_END) == 0;
+    const ZPOS64_T size = ok ? functions.ztell64_file(functions.opaque, stream) : 0;
+    ok = ok && size != static_cast<ZPOS64_T>(-1) && size <= limit &&
+         functions.zseek64_file(functions.opaque, stream, 0, ZLIB_FILEFUNC_SEEK_SET) == 0;
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(size));
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const auto want = static_cast<uLong>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+            const uLong got = functions.zread_file(functions.opaque, stream, bytes.data() + done, want);
+            if (got == 0) break;
+            done += got;
+        }
+        // A file that shrank or grew while it was read is left to the file functions.
+        unsigned char more = 0;
+        ok = done == bytes.size() && functions.zread_file(functions.opaque, stream, &more, 1) == 0;
+    }
+    functions.zclose_file(functions.opaque, stream);
+    if (!ok) bytes = {};
+    return ok;
+}
+
+}  // namespace
 
 MemberInfo findMember(ArchiveReader& reader, const std::u16string& name, ArchiveStatus* status) {
     const MemberInfo notFound;
@@ -259,6 +357,36 @@ ReadResult readMember(ArchiveReader& reader, std::int32_t index, std::uint8_t* b
     return result;
 }
 
+namespace {
+
+// The whole of a found member; empty unless it read through with its checksum matching.
+std::vector<std::uint8_t> readWholeMember(ArchiveReader& reader, const MemberInfo& info, ArchiveStatus& state) {
+    std::vector<std::uint8_t> bytes;
+    const auto size = static_cast<std::size_t>(info.size);
+    bytes.reserve(std::min(size, kTrustedReserve));
+    ReadResult part;
+    do {
+        const std::size_t done = bytes.size();
+        const std::size_t step = std::min(size - done, kReadChunk);
+        bytes.resize(done + step);
+        part = readMember(reader, info.index, bytes.data() + done, step);
+        bytes.resize(done + part.bytes);
+    } while (part.status == ArchiveStatus::MoreData && bytes.size() < size);
+    state = part.status;
+    // A member holding more than its stated size is as damaged as one holding less.
+    if (state == ArchiveStatus::MoreData) state = ArchiveStatus::Damaged;
+    if (state != ArchiveStatus::Ok) bytes = {};
+    return bytes;
+}
+
+std::string upperAsciiName(const char* name, std::size_t length) {
+    std::string key(name, length);
+    for (char& c : key) c = static_cast<char>(upperAscii(static_cast<unsigned char>(c)));
+    return key;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, const std::u16string& member,
                                            ArchiveStatus* status) {
     std::vector<std::uint8_t> bytes;
@@ -266,22 +394,7 @@ std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, co
     ArchiveHandle reader = openArchive(archivePath, &state);
     if (reader) {
         const MemberInfo info = findMember(*reader, member, &state);
-        if (info.index >= 0) {
-            const auto size = static_cast<std::size_t>(info.size);
-            bytes.reserve(std::min(size, kTrustedReserve));
-            ReadResult part;
-            do {
-                const std::size_t done = bytes.size();
-                const std::size_t step = std::min(size - done, kReadChunk);
-                bytes.resize(done + step);
-                part = readMember(*reader, info.index, bytes.data() + done, step);
-                bytes.resize(done + part.bytes);
-            } while (part.status == ArchiveStatus::MoreData && bytes.size() < size);
-            state = part.status;
-            // A member holding more than its stated size is as damaged as one holding less.
-            if (state == ArchiveStatus::MoreData) state = ArchiveStatus::Damaged;
-            if (state != ArchiveStatus::Ok) bytes = {};
-        }
+        if (info.index >= 0) bytes = readWholeMember(*reader, info, state);
     }
     setStatus(status, state);
     bytes.shrink_to_fit();
@@ -291,6 +404,112 @@ std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, co
 std::u16string readArchiveText(const std::u16string& archivePath, const std::u16string& member,
                                ArchiveStatus* status) {
     const std::vector<std::uint8_t> bytes = readArchiveBytes(archivePath, member, status);
+    return decodeUtf8(bytes.data(), bytes.size());
+}
+
+ArchiveIndex::ArchiveIndex(const std::u16string& archivePath, std::size_t maxEntries) {
+    // Held in memory, every seek and small read of minizip is a copy instead of a call into the
+    // system; a larger archive is read from its file.
+    if (readWholeArchive(archivePath, kMaxArchiveInMemory, bytes_)) {
+        reader_ = openArchiveWith(kMemoryFunctions, &bytes_, &openStatus_);
+    } else {
+        reader_ = openArchive(archivePath, &openStatus_);
+    }
+    if (!reader_ || reader_->entryCount == 0) return;
+    ArchiveReader& reader = *reader_;
+    // The walk of findMember, once, noting each entry instead of comparing it.
+    reader.directoryIndex = -1;
+    if (unzGoToFirstFile(reader.unzip) != UNZ_OK) {
+        missing_ = ArchiveStatus::Damaged;
+        return;
+    }
+    reader.directoryIndex = 0;
+    for (;;) {
+        if (entries_.size() >= maxEntries) {
+            partial_ = true;
+            return;
+        }
+        unz_file_info64 info{};
+        char stored[kMaxArchiveNameBytes + 1];
+        if (unzGetCurrentFileInfo64(reader.unzip, &info, stored, sizeof stored, nullptr, 0, nullptr, 0) != UNZ_OK) {
+            reader.directoryIndex = -1;
+            missing_ = ArchiveStatus::Damaged;
+            return;
+        }
+        // A stored name longer than the buffer was cut short and can never match.
+        if (info.size_filename <= kMaxArchiveNameBytes) {
+            unz64_file_pos position{};
+            if (unzGetFilePos64(reader.unzip, &position) != UNZ_OK) {
+                // Not expected after a good entry; the rest is left to walks.
+                partial_ = true;
+                return;
+            }
+            entries_.try_emplace(upperAsciiName(stored, info.size_filename),
+                                 Entry{reader.directoryIndex, info.uncompressed_size, position.pos_in_zip_directory});
+        }
+        const int step = unzGoToNextFile(reader.unzip);
+        if (step == UNZ_END_OF_LIST_OF_FILE) return;
+        if (step != UNZ_OK) {
+            const bool endOfOverflowedList = reader.entryCount == kOverflowEntryCount &&
+                                             static_cast<std::uint64_t>(reader.directoryIndex) + 1 >= kOverflowEntryCount;
+            reader.directoryIndex = -1;
+            if (!endOfOverflowedList) missing_ = ArchiveStatus::Damaged;
+            return;
+        }
+        ++reader.directoryIndex;
+    }
+}
+
+MemberInfo ArchiveIndex::findMember(const std::u16string& name, ArchiveStatus* status) {
+    const MemberInfo notFound;
+    if (!reader_) {
+        setStatus(status, openStatus_);
+        return notFound;
+    }
+    ArchiveReader& reader = *reader_;
+    setStatus(status, ArchiveStatus::NotFound);
+    const std::string wanted = encodeUtf8(name);
+    if (wanted.size() > kMaxArchiveNameBytes || wanted.find('\0') != std::string::npos) return notFound;
+    if (reader.entryCount == 0) return notFound;
+
+    const auto found = entries_.find(upperAsciiName(wanted.data(), wanted.size()));
+    if (found == entries_.end()) {
+        if (partial_) return velmora::findMember(reader, name, status);
+        setStatus(status, missing_);
+        return notFound;
+    }
+    const Entry& entry = found->second;
+    if (entry.size > kMaxArchiveMemberSize || entry.index > INT32_MAX) {
+        setStatus(status, ArchiveStatus::TooLarge);
+        return notFound;
+    }
+    // Stand on the entry, as the walk of findMember leaves minizip, so that reading it starts there.
+    closeOpenMember(reader);
+    const unz64_file_pos position{entry.directoryOffset, static_cast<ZPOS64_T>(entry.index)};
+    if (unzGoToFilePos64(reader.unzip, &position) != UNZ_OK) {
+        reader.directoryIndex = -1;
+        setStatus(status, ArchiveStatus::Damaged);
+        return notFound;
+    }
+    reader.directoryIndex = entry.index;
+    setStatus(status, ArchiveStatus::Ok);
+    return MemberInfo{static_cast<std::int32_t>(entry.index), static_cast<std::int32_t>(entry.size)};
+}
+
+std::vector<std::uint8_t> ArchiveIndex::readBytes(const std::u16string& member, ArchiveStatus* status) {
+    std::vector<std::uint8_t> bytes;
+    ArchiveStatus state = openStatus_;
+    if (reader_) {
+        const MemberInfo info = findMember(member, &state);
+        if (info.index >= 0) bytes = readWholeMember(*reader_, info, state);
+    }
+    setStatus(status, state);
+    bytes.shrink_to_fit();
+    return bytes;
+}
+
+std::u16string ArchiveIndex::readText(const std::u16string& member, ArchiveStatus* status) {
+    const std::vector<std::uint8_t> bytes = readBytes(member, status);
     return decodeUtf8(bytes.data(), bytes.size());
 }
 

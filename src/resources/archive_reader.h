@@ -1,5 +1,6 @@
 #pragma once
-// Reading members of a ZIP archive (minizip over zlib's raw inflate), one member per open.
+// Reading members of a ZIP archive (minizip over zlib's raw inflate): one member per open, or
+// many through an ArchiveIndex that opens the archive and reads its directory once.
 //
 // Every problem of an archive reads as an absent member (empty text, no bytes); the optional
 // ArchiveStatus out-parameters say why, for the tools that report problems.
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace velmora {
@@ -72,5 +74,51 @@ std::u16string readArchiveText(const std::u16string& archivePath, const std::u16
                                ArchiveStatus* status = nullptr);
 std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, const std::u16string& member,
                                            ArchiveStatus* status = nullptr);
+
+// The directory holds at most this many entries worth indexing; past them an ArchiveIndex looks
+// names up by walking the directory, as findMember does, so that a forged archive of countless
+// tiny entries cannot make the table grow without bound.
+inline constexpr std::size_t kMaxIndexedEntries = 1u << 18;
+
+// An ArchiveIndex reads an archive up to this size into memory while it lives.
+inline constexpr std::uint64_t kMaxArchiveInMemory = 64u * 1024u * 1024u;
+
+// An archive held open (read into memory when it is no larger than kMaxArchiveInMemory) with its
+// central directory read once into a table of names, for reading many members (a theme's
+// pictures) in time linear in their number rather than walking the directory from its start for
+// each. Every lookup and read gives the same member, bytes and status as findMember,
+// readArchiveBytes and readArchiveText on the same archive.
+class ArchiveIndex {
+public:
+    explicit ArchiveIndex(const std::u16string& archivePath, std::size_t maxEntries = kMaxIndexedEntries);
+    ArchiveIndex(const ArchiveIndex&) = delete;
+    ArchiveIndex& operator=(const ArchiveIndex&) = delete;
+
+    // Why the archive could not be opened (Ok when it was).
+    ArchiveStatus openStatus() const { return openStatus_; }
+    // findMember's answer; a found member is also where the next read of it starts.
+    MemberInfo findMember(const std::u16string& name, ArchiveStatus* status = nullptr);
+    std::vector<std::uint8_t> readBytes(const std::u16string& member, ArchiveStatus* status = nullptr);
+    std::u16string readText(const std::u16string& member, ArchiveStatus* status = nullptr);
+
+private:
+    struct Entry {
+        std::int64_t index = 0;
+        std::uint64_t size = 0;
+        std::uint64_t directoryOffset = 0;  // where its record lies in the directory, for minizip
+    };
+
+    ArchiveStatus openStatus_ = ArchiveStatus::Ok;
+    std::vector<std::uint8_t> bytes_;  // the archive file, when it is read from memory
+    ArchiveHandle reader_{nullptr, closeArchive};
+    // The first entry of each name, by the name with a-z mapped to A-Z.
+    std::unordered_map<std::string, Entry> entries_;
+    // What a name missing from the table reads as: NotFound when the walk reached the end of the
+    // directory, Damaged when it stopped at an entry it could not read.
+    ArchiveStatus missing_ = ArchiveStatus::NotFound;
+    // The table stops short of the end of the directory: names missing from it are looked up by
+    // walking the directory.
+    bool partial_ = false;
+};
 
 }  // namespace velmora

@@ -44,7 +44,8 @@ void loadThemeImages(Theme& target, const ThemeSource& source, GraphicsDevice* d
 void loadThemeImages() {
     // Without an off-screen target there is nothing to create bitmaps on.
     GraphicsDevice* device = desktopHost.frameTarget ? platform().graphics : nullptr;
-    loadThemeImages(theme, themeSourceFor(appState.currentTheme), device);
+    // Every picture of an archive theme is found from one reading of its directory.
+    loadThemeImages(theme, withArchiveIndex(themeSourceFor(appState.currentTheme)), device);
 }
 
 }  // namespace velmora

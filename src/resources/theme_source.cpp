@@ -46,6 +46,12 @@ ThemeSource makeThemeSource(std::u16string path) {
     return source;
 }
 
+ThemeSource withArchiveIndex(ThemeSource source) {
+    if (!source.isArchive || source.archive) return source;
+    source.archive = std::make_shared<ArchiveIndex>(source.path);
+    return source;
+}
+
 ThemeSource themeSourceFor(const std::u16string& themeName) {
     std::u16string path = appState.programFolder;
     if (!path.empty() && path.back() != kPathSeparator) path += kPathSeparator;
@@ -65,7 +71,10 @@ std::u16string memberPath(const ThemeSource& source, const std::u16string& membe
 }
 
 std::u16string readText(const ThemeSource& source, const std::u16string& member) {
-    if (source.isArchive) return readArchiveText(source.path, member);
+    if (source.isArchive) {
+        if (source.archive) return source.archive->readText(member);
+        return readArchiveText(source.path, member);
+    }
     std::vector<std::uint8_t> bytes;
     if (!readFolderFile(memberPath(source, member), bytes)) return {};
     return decodeTextFile(bytes.data(), bytes.size());
@@ -78,6 +87,7 @@ std::u16string readThemeText(const std::u16string& themeName) {
 
 std::vector<std::uint8_t> readBytes(const ThemeSource& source, const std::u16string& member) {
     if (!source.isArchive) return {};
+    if (source.archive) return source.archive->readBytes(member);
     return readArchiveBytes(source.path, member);
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 // Where a theme's members (theme.txt, pictures) or config.txt are read from: a folder, or a
-// .zip archive. Nothing is held open between reads.
+// .zip archive. Nothing is held open between reads, except an archive that a theme load reads
+// many members of (withArchiveIndex), for as long as the load holds its source.
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "resources/archive_reader.h"
 
 namespace velmora {
 
@@ -19,10 +23,18 @@ inline constexpr std::uintmax_t kMaxTextFileSize = 16u * 1024u * 1024u;
 struct ThemeSource {
     std::u16string path;
     bool isArchive = false;  // exactly when path ends with ".zip" (case-sensitive)
+    // The archive opened once with its directory read, shared by the copies of the source; null
+    // when each read opens the archive by itself.
+    std::shared_ptr<ArchiveIndex> archive;
 };
 
 // A source for a path, deciding archive or folder from the name alone.
 ThemeSource makeThemeSource(std::u16string path);
+// The source with its archive opened and its directory read once, for reading many members
+// (a theme load's pictures) each in constant time; reads give what they give without it. A
+// folder source comes back as it is.
+ThemeSource withArchiveIndex(ThemeSource source);
+
 // programFolder + "themes" + separator + name (programFolder ends with the separator; one is
 // added when it does not).
 ThemeSource themeSourceFor(const std::u16string& themeName);

@@ -14,9 +14,10 @@ std::optional<NumberError> loadTheme(const std::u16string& themeName, const Load
     loadState.loadedTheme = themeName;
     readGlobalSettings();
     loadState.error.reset();
-    const ThemeSource source = themeSourceFor(themeName);
+    // An archive theme is opened and its directory read once, for theme.txt and every picture.
+    const ThemeSource source = withArchiveIndex(themeSourceFor(themeName));
     try {
-        parseThemeText(readThemeText(themeName), theme, ParseOptions{options.themeDiagnostics, options.skipBadNumbers});
+        parseThemeText(themeName.empty() ? std::u16string() : readText(source, u"theme.txt"), theme, ParseOptions{options.themeDiagnostics, options.skipBadNumbers});
     } catch (const NumberError& error) {
         // The lines before the bad one stay committed; the scene is still built from them.
         loadState.error = error;

@@ -62,6 +62,34 @@ const Archiver kArchivers[] = {
      [](const fs::path& in, const fs::path& out) { return "cd " + shellQuoted(in) + " && 7z a -tzip -bd -y " + shellQuoted(out) + " " + ThemeFiles::kNames; }},
 };
 
+// Every name reads through an ArchiveIndex exactly as with one open per member: the same entry,
+// bytes and status, in any order and more than once. Also with a table of one entry, which
+// leaves the other names to walks of the directory.
+void expectIndexAgrees(const fs::path& zip, const std::vector<std::u16string>& names, const std::string& what) {
+    ArchiveStatus openStatus{};
+    ArchiveHandle reader = openArchive(u16(zip), &openStatus);
+    for (const std::size_t maxEntries : {kMaxIndexedEntries, std::size_t{1}}) {
+        ArchiveIndex index(u16(zip), maxEntries);
+        EXPECT_EQ(index.openStatus(), openStatus) << what;
+        std::vector<std::u16string> order = names;
+        order.insert(order.end(), names.rbegin(), names.rend());
+        for (const std::u16string& name : order) {
+            const std::string label = what + ", member " + fs::path(name).string() + ", table of " + std::to_string(maxEntries);
+            ArchiveStatus expected{}, actual{};
+            const Bytes bytes = readArchiveBytes(u16(zip), name, &expected);
+            EXPECT_EQ(index.readBytes(name, &actual), bytes) << label;
+            EXPECT_EQ(actual, expected) << label << ": " << archiveStatusText(actual) << " for " << archiveStatusText(expected);
+            if (!reader) continue;
+            ArchiveStatus walked{}, looked{};
+            const MemberInfo byWalk = findMember(*reader, name, &walked);
+            const MemberInfo byIndex = index.findMember(name, &looked);
+            EXPECT_EQ(byIndex.index, byWalk.index) << label;
+            EXPECT_EQ(byIndex.size, byWalk.size) << label;
+            EXPECT_EQ(looked, walked) << label;
+        }
+    }
+}
+
 class ArchiverTest : public ::testing::TestWithParam<Archiver> {};
 
 TEST_P(ArchiverTest, FindsRootMembersIgnoringAsciiCaseAndReadsThemWhole) {
@@ -97,6 +125,9 @@ TEST_P(ArchiverTest, FindsRootMembersIgnoringAsciiCaseAndReadsThemWhole) {
     const ReadResult read = readMember(*reader, empty.index, &byte, 0);
     EXPECT_EQ(read.bytes, 0u);
     EXPECT_EQ(read.status, ArchiveStatus::Ok);
+
+    expectIndexAgrees(zip, {u"floor.png", u"THEME.txt", u"inner.txt", u"SUB/Inner.TXT", u"sub\\inner.txt", u"empty.txt", u"missing.png"},
+                      archiver.label);
 }
 
 INSTANTIATE_TEST_SUITE_P(RealArchivers, ArchiverTest, ::testing::ValuesIn(kArchivers),
@@ -119,6 +150,8 @@ TEST(ArchiveNames, EarlierEntryWinsAmongNamesDifferingOnlyInCase) {
     ASSERT_TRUE(pythonArchive(temp / "b.zip", {{"floor.PNG", "second"}, {"Floor.png", "first"}}));
     EXPECT_EQ(readArchiveText(u16(temp / "a.zip"), u"floor.png"), u"first");
     EXPECT_EQ(readArchiveText(u16(temp / "b.zip"), u"FLOOR.png"), u"second");
+    EXPECT_EQ(ArchiveIndex(u16(temp / "a.zip")).readText(u"FLOOR.PNG"), u"first");
+    EXPECT_EQ(ArchiveIndex(u16(temp / "b.zip")).readText(u"floor.png"), u"second");
 }
 
 TEST(ArchiveNames, OnlyAsciiLettersFoldAndLongNamesAreNeverFound) {
@@ -135,6 +168,10 @@ TEST(ArchiveNames, OnlyAsciiLettersFoldAndLongNamesAreNeverFound) {
     ArchiveStatus status{};
     EXPECT_EQ(readArchiveText(zip, std::u16string(252, u'n') + u".txt", &status), u"");
     EXPECT_EQ(status, ArchiveStatus::NotFound);
+    expectIndexAgrees(temp / "t.zip",
+                      {u"\u00C4RGER.TXT", u"\u00E4rger.txt", std::u16string(251, u'N') + u".TXT", std::u16string(252, u'n') + u".txt",
+                       std::u16string(u"a\0b", 3), u""},
+                      "names");
 }
 
 TEST(ArchiveNames, ArchiveWithANonAsciiFileNameOpens) {
@@ -164,6 +201,8 @@ TEST(ArchiveFiles, FilesThatAreNoArchiveReadAsAbsent) {
     writeFile(temp / "cut.zip", std::string("PK\x03\x04", 4) + std::string(100, '\0'));
     EXPECT_FALSE(openArchive(u16(temp / "cut.zip"), &status));
     EXPECT_EQ(status, ArchiveStatus::Damaged);
+
+    for (const char* name : {"missing.zip", "text.zip", "empty.zip", "cut.zip"}) expectIndexAgrees(temp / name, {u"theme.txt"}, name);
 }
 
 TEST(ArchiveEntries, EncryptedAndUnsupportedEntriesReadAsAbsent) {
@@ -199,7 +238,7 @@ protected:
         ASSERT_TRUE(runCommand("cd " + shellQuoted(temp.path()) + " && zip -q -X -9 deflated.zip theme.txt floor.png sky.txt"));
     }
 
-    // Every member reads either whole and right, or as absent.
+    // Every member reads either whole and right, or as absent; through an index as without one.
     void expectWholeOrAbsent(const Bytes& zip, const std::string& what) {
         const fs::path path = temp / "damaged.zip";
         writeFile(path, zip);
@@ -212,6 +251,7 @@ protected:
                 EXPECT_TRUE(bytes.empty()) << what << ", member " << name << ": " << archiveStatusText(status);
             }
         }
+        expectIndexAgrees(path, {u"theme.txt", u"floor.png", u"sky.txt"}, what);
     }
 
     TempFolder temp;
@@ -272,6 +312,7 @@ TEST_F(DamagedArchiveTest, StatedSizesAreNotTrustedBeyondTheData) {
     Bytes bomb = zip;
     setStatedSize(bomb, sky, 0x7FFF0000u, true);
     writeFile(temp / "bomb.zip", bomb);
+    expectIndexAgrees(temp / "bomb.zip", {u"sky.txt", u"theme.txt"}, "bomb");
     EXPECT_TRUE(readArchiveBytes(u16(temp / "bomb.zip"), u"sky.txt", &status).empty());
     EXPECT_EQ(status, ArchiveStatus::TooLarge);
     ArchiveHandle reader = openArchive(u16(temp / "bomb.zip"));
@@ -282,6 +323,7 @@ TEST_F(DamagedArchiveTest, StatedSizesAreNotTrustedBeyondTheData) {
     Bytes inflated = zip;
     setStatedSize(inflated, sky, 200u * 1024u * 1024u, true);
     writeFile(temp / "inflated.zip", inflated);
+    expectIndexAgrees(temp / "inflated.zip", {u"sky.txt", u"theme.txt"}, "inflated");
     EXPECT_TRUE(readArchiveBytes(u16(temp / "inflated.zip"), u"sky.txt", &status).empty());
     EXPECT_EQ(status, ArchiveStatus::Damaged);
 
@@ -289,6 +331,7 @@ TEST_F(DamagedArchiveTest, StatedSizesAreNotTrustedBeyondTheData) {
     Bytes shrunk = zip;
     setStatedSize(shrunk, sky, 100, true);
     writeFile(temp / "shrunk.zip", shrunk);
+    expectIndexAgrees(temp / "shrunk.zip", {u"sky.txt", u"theme.txt"}, "shrunk");
     EXPECT_TRUE(readArchiveBytes(u16(temp / "shrunk.zip"), u"sky.txt", &status).empty());
     EXPECT_EQ(status, ArchiveStatus::ChecksumMismatch);
 
@@ -296,6 +339,7 @@ TEST_F(DamagedArchiveTest, StatedSizesAreNotTrustedBeyondTheData) {
     Bytes disagree = zip;
     setStatedSize(disagree, sky, 5000, false);
     writeFile(temp / "disagree.zip", disagree);
+    expectIndexAgrees(temp / "disagree.zip", {u"sky.txt", u"theme.txt"}, "disagree");
     EXPECT_TRUE(readArchiveBytes(u16(temp / "disagree.zip"), u"sky.txt", &status).empty());
     EXPECT_EQ(status, ArchiveStatus::Damaged);
 }
@@ -338,6 +382,7 @@ TEST_F(DamagedArchiveTest, ReadMemberStepsThroughTheDirectoryAndStopsAtADamagedE
     ArchiveStatus status{};
     EXPECT_EQ(readArchiveText(u16(temp / "broken.zip"), u"theme.txt", &status), u"params width:320\nfloor name:floor\n");
     EXPECT_EQ(readArchiveText(u16(temp / "broken.zip"), u"sky.txt", &status), u"");
+    expectIndexAgrees(temp / "broken.zip", {u"sky.txt", u"theme.txt", u"floor.png", u"missing"}, "broken");
     EXPECT_EQ(status, ArchiveStatus::Damaged);
     ArchiveHandle broken = openArchive(u16(temp / "broken.zip"));
     ASSERT_TRUE(broken);

@@ -102,5 +102,42 @@ TEST(ThemeArchive, ParsesLikeTheSameThemeInAFolder) {
     resetProcessState();
 }
 
+// A theme load reads its archive through one index: the same text and bytes as one open per
+// read, from one opening of the archive for as long as the load's scope lasts.
+TEST(ThemeArchive, AThemeLoadReadsItsArchiveThroughOneIndex) {
+    if (!toolAvailable("zip")) GTEST_SKIP() << "zip is not installed (scripts/setup.sh installs it)";
+    resetProcessState();
+    TempFolder temp;
+    appState.programFolder = u16(temp.path()) + kPathSeparator;
+    const fs::path folder = temp / "themes" / "Forest";
+    fs::create_directories(folder);
+    const Bytes floor = noiseBytes(5000, 11);
+    writeFile(folder / "theme.txt", "floor name:floor\r\n");
+    writeFile(folder / "FLOOR.PNG", floor);
+    const auto pack = [&] {
+        fs::remove(temp / "themes" / "Forest.zip");
+        return runCommand("cd " + shellQuoted(folder) + " && zip -q -X -9 ../Forest.zip theme.txt FLOOR.PNG");
+    };
+    ASSERT_TRUE(pack());
+
+    const ThemeSource source = themeSourceFor(u"Forest.zip");
+    const ThemeSource indexed = withArchiveIndex(source);
+    ASSERT_NE(indexed.archive, nullptr);
+    EXPECT_EQ(withArchiveIndex(themeSourceFor(u"Forest")).archive, nullptr);
+    EXPECT_EQ(readText(indexed, u"theme.txt"), readText(source, u"theme.txt"));
+    EXPECT_EQ(readText(indexed, u"theme.txt"), u"floor name:floor\r\n");
+    EXPECT_EQ(readBytes(indexed, u"floor.png"), floor);
+    EXPECT_TRUE(readBytes(indexed, u"sky.png").empty());
+
+    // The index holds the archive as it was read when it was made: a load sees one archive
+    // throughout, even when the file is replaced meanwhile.
+    writeFile(folder / "theme.txt", "floor name:other\r\n");
+    ASSERT_TRUE(pack());
+    EXPECT_EQ(readText(indexed, u"theme.txt"), u"floor name:floor\r\n");
+    EXPECT_EQ(readBytes(indexed, u"FLOOR.png"), floor);
+    EXPECT_EQ(readText(source, u"theme.txt"), u"floor name:other\r\n");
+    resetProcessState();
+}
+
 }  // namespace
 }  // namespace velmora::testing

@@ -84,11 +84,222 @@ bool allFinite(const RectF& r) {
     return std::isfinite(r.left) && std::isfinite(r.top) && std::isfinite(r.right) && std::isfinite(r.bottom);
 }
 
+// A scaled draw is replaced by a blend of a copy only where it is certain to give the same
+// pixels: no sampling position closer than this (in source pixels, plus what the rounding of the
+// scale can add up to, see NearestAxis) to the border between two source pixels, and no edge of
+// the rectangle closer than kEdgeMargin (in target pixels) to the middle of a pixel. Within these
+// margins the last bits of cairo's and pixman's fixed-point arithmetic would decide.
+constexpr double kSampleMargin = 1.0 / 1024;
+constexpr double kEdgeMargin = 1.0 / 64;
+
+// Copies per bitmap: one for the size it is drawn at, and room for a second (a scene picture
+// both placed and moving); a picture drawn at changing sizes finds no room and is drawn scaled.
+constexpr std::size_t kMaxCopiesPerBitmap = 2;
+// All copies together, and one copy against the target, so that no theme makes the device hold
+// without bound; past either, pictures are drawn scaled.
+constexpr std::size_t kMaxCopyBytes = 256u * 1024u * 1024u;
+constexpr std::size_t kMaxCopyTargets = 4;
+
+std::uint32_t* pixelRow(cairo_surface_t* surface, std::int64_t y) {
+    return reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) +
+                                            y * static_cast<std::int64_t>(cairo_image_surface_get_stride(surface)));
+}
+
+bool allOpaque(cairo_surface_t* surface, int x0, int y0, int x1, int y1) {
+    for (int y = y0; y < y1; ++y) {
+        const std::uint32_t* row = pixelRow(surface, y);
+        for (int x = x0; x < x1; ++x)
+            if ((row[x] >> 24) != 0xFFu) return false;
+    }
+    return true;
+}
+
+cairo_surface_t* makeSurface(std::int64_t width, std::int64_t height) {
+    if (width <= 0 || height <= 0 || width > kMaxTargetSide || height > kMaxTargetSide) return nullptr;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(width), static_cast<int>(height));
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    cairo_surface_flush(surface);
+    return surface;
+}
+
+std::size_t surfaceBytes(cairo_surface_t* surface) {
+    return static_cast<std::size_t>(cairo_image_surface_get_stride(surface)) *
+           static_cast<std::size_t>(cairo_image_surface_get_height(surface));
+}
+
 }  // namespace
 
-CairoBitmap::CairoBitmap(cairo_surface_t* surface) : surface_(surface) {}
+// A nearest-neighbour draw along one axis, under the identity transform, as cairo and pixman
+// sample it: the rectangle's edges round to the nearest pixel edge, and target pixel X shows source
+// pixel floor((X + 0.5 - start) * scale), held within the picture, where scale is
+// 1 / ((end - start) / side) as cairo computes it.
+//
+// Pixman computes the position in 16.16 fixed point, with the scale rounded to it (the rest of
+// its arithmetic is exact) and the offset chosen by cairo to agree with the exact value near the
+// rectangle, within the translation it splits off, which is no larger than the rectangle's start
+// in source pixels. So the position it computes is off the exact one by at most the scale's
+// rounding times the reach (the target pixel, the rectangle's size and that translation) plus a
+// few units of the last fixed-point bit; a sampling position farther than that from a border
+// between two source pixels is sampled alike.
+struct NearestAxis {
+    double start = 0;
+    double scale = 0;
+    double margin = 0;        // in source pixels, around the borders between them
+    std::int64_t origin = 0;  // the target pixel where the rounded rectangle starts
+    std::int64_t count = 0;   // its pixels from the rounded start to the rounded end
+    std::int64_t first = 0;   // the pixels of it on the target: [first, last)
+    std::int64_t last = 0;
+};
 
-CairoBitmap::~CairoBitmap() { cairo_surface_destroy(surface_); }
+struct CopyBudget {
+    std::size_t bytes = 0;
+};
+
+// One copy of a bitmap, scaled to the size it is drawn at.
+struct ScaledCopy {
+    cairo_surface_t* surface = nullptr;
+    std::size_t bytes = 0;
+    // Where the copy's first pixel goes on the target for the draw at hand.
+    std::int64_t originX = 0, originY = 0;
+    // Every pixel has alpha 255.
+    bool opaque = false;
+
+    // A moving copy (nearest-neighbour draws): the source column of each of its columns and the
+    // source row of each of its rows. It serves every draw of the same size that samples the same
+    // source pixels on the target, wherever it lies.
+    bool moving = false;
+    std::vector<std::int32_t> columns, rows;
+
+    // A placed copy (any other draw of the identity transform): the pixels of one draw replayed on
+    // a cleared target of the same size, serving only draws of exactly that rectangle and filter.
+    RectF rect;
+    Interpolation mode = Interpolation::NearestNeighbor;
+    int targetWidth = 0, targetHeight = 0;
+};
+
+struct ScaledCopies {
+    std::shared_ptr<CopyBudget> budget;
+    std::vector<ScaledCopy> copies;
+    // The last draw of the bitmap that no copy served: a placed copy is made when the next draw
+    // repeats it, so that a picture that moves makes none.
+    bool hasLast = false;
+    RectF lastRect;
+    Interpolation lastMode = Interpolation::NearestNeighbor;
+    int lastTargetWidth = 0, lastTargetHeight = 0;
+
+    ~ScaledCopies() {
+        for (ScaledCopy& copy : copies) {
+            cairo_surface_destroy(copy.surface);
+            budget->bytes -= copy.bytes;
+        }
+    }
+};
+
+// One scaled draw as cairo makes it: the transform, the clip on the target, and the picture's
+// rectangle.
+struct ScaledDraw {
+    cairo_matrix_t matrix;
+    double clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
+    double left = 0, top = 0, right = 0, bottom = 0;
+    int bitmapWidth = 0, bitmapHeight = 0;
+    RectF dest;
+};
+
+namespace {
+
+// Source pixels per target pixel along the axis, as cairo computes it.
+double axisScale(double start, double end, int side) { return 1.0 / ((end - start) / side); }
+
+// One axis of a draw; translation is the larger of its two starts in source pixels. False when
+// an edge on the target lies within the edge margin, or the scale is beyond what a copy serves.
+bool nearestAxis(double start, double end, int side, int targetSide, double translation, NearestAxis& axis) {
+    if (!(end > start) || side <= 0) return false;
+    if (!(std::fabs(start) < kCoordinateLimit) || !(std::fabs(end) < kCoordinateLimit)) return false;
+    for (const double edge : {start, end}) {
+        if (edge > -1 && edge < targetSide + 1 && std::fabs(edge - std::floor(edge) - 0.5) < kEdgeMargin) return false;
+    }
+    const double scale = axisScale(start, end, side);
+    const double fixed = std::ldexp(scale, 16);
+    const double rounded = std::nearbyint(fixed);
+    // A scale halfway between two fixed-point steps could round either way.
+    if (!(rounded >= 1 && rounded <= 0x7FFFFFFF) || std::fabs(fixed - rounded) > 0.45) return false;
+    axis.start = start;
+    axis.scale = scale;
+    axis.origin = static_cast<std::int64_t>(std::floor(start + 0.5));
+    axis.count = static_cast<std::int64_t>(std::floor(end + 0.5)) - axis.origin;
+    if (axis.count <= 0 || axis.count > kMaxTargetSide) return false;
+    axis.first = std::max<std::int64_t>(axis.origin, 0);
+    axis.last = std::min<std::int64_t>(axis.origin + axis.count, targetSide);
+    const double reach = static_cast<double>(std::max(std::llabs(axis.origin), std::llabs(axis.origin + axis.count)) + axis.count) +
+                         translation + 2;
+    axis.margin = kSampleMargin + std::fabs(fixed - rounded) * 0x1p-16 * reach;
+    return axis.margin < 0.25;
+}
+
+// The source pixel of each target pixel in [from, to) along the axis. False when a sampling
+// position within [checkFrom, checkTo) lies within the margin of a border between two source
+// pixels; the others are not drawn from.
+bool sampleAxis(const NearestAxis& axis, int side, std::int64_t from, std::int64_t to, std::int64_t checkFrom,
+                std::int64_t checkTo, std::vector<std::int32_t>& out) {
+    out.resize(static_cast<std::size_t>(std::max<std::int64_t>(to - from, 0)));
+    for (std::int64_t x = from; x < to; ++x) {
+        const double u = (static_cast<double>(x) + 0.5 - axis.start) * axis.scale;
+        const double j = std::floor(u);
+        if (x >= checkFrom && x < checkTo) {
+            // The borders at 0 and at the far edge are harmless: beyond them the edge pixel repeats.
+            if (j >= 1 && u - j < axis.margin) return false;
+            if (j + 1 <= side - 1 && j + 1 - u < axis.margin) return false;
+        }
+        out[static_cast<std::size_t>(x - from)] = static_cast<std::int32_t>(std::clamp(j, 0.0, static_cast<double>(side - 1)));
+    }
+    return true;
+}
+
+bool sameRect(const RectF& a, const RectF& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool nearestAxes(const ScaledDraw& draw, int targetWidth, int targetHeight, NearestAxis& x, NearestAxis& y) {
+    // The translation cairo may split off pixman's transform is bounded by the larger start.
+    const double translation = std::max(std::fabs(draw.left * axisScale(draw.left, draw.right, draw.bitmapWidth)),
+                                        std::fabs(draw.top * axisScale(draw.top, draw.bottom, draw.bitmapHeight)));
+    return std::isfinite(translation) && nearestAxis(draw.left, draw.right, draw.bitmapWidth, targetWidth, translation, x) &&
+           nearestAxis(draw.top, draw.bottom, draw.bitmapHeight, targetHeight, translation, y);
+}
+
+// The draw itself: the only place where a picture is scaled onto a surface.
+void paintScaled(cairo_t* cr, cairo_surface_t* source, const ScaledDraw& draw, double alpha, Interpolation mode) {
+    cairo_save(cr);
+    cairo_set_matrix(cr, &draw.matrix);
+    cairo_rectangle(cr, draw.clipLeft, draw.clipTop, draw.clipRight - draw.clipLeft, draw.clipBottom - draw.clipTop);
+    cairo_clip(cr);
+    cairo_translate(cr, draw.left, draw.top);
+    cairo_scale(cr, (draw.right - draw.left) / draw.bitmapWidth, (draw.bottom - draw.top) / draw.bitmapHeight);
+    cairo_set_source_surface(cr, source, 0, 0);
+    cairo_pattern_t* pattern = cairo_get_source(cr);
+    cairo_pattern_set_filter(pattern, mode == Interpolation::Linear ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
+    // Samples beyond the edge repeat the edge pixels, so a stretched picture does not fade out
+    // towards its border.
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    cairo_paint_with_alpha(cr, alpha);
+    cairo_restore(cr);
+}
+
+}  // namespace
+
+CairoBitmap::CairoBitmap(cairo_surface_t* surface) : surface_(surface) {
+    cairo_surface_flush(surface_);
+    opaque_ = cairo_image_surface_get_format(surface_) == CAIRO_FORMAT_ARGB32 &&
+              allOpaque(surface_, 0, 0, cairo_image_surface_get_width(surface_), cairo_image_surface_get_height(surface_));
+}
+
+CairoBitmap::~CairoBitmap() {
+    copies_.reset();
+    cairo_surface_destroy(surface_);
+}
 
 std::int32_t CairoBitmap::pixelWidth() const { return cairo_image_surface_get_width(surface_); }
 
@@ -105,6 +316,8 @@ void CairoGraphicsDevice::releaseFetched() {
     fetched_ = nullptr;
     windowTarget_ = false;
 }
+
+std::size_t CairoGraphicsDevice::scaledCopyBytes() const { return budget_ ? budget_->bytes : 0; }
 
 bool CairoGraphicsDevice::createImagingFactory() { return true; }
 
@@ -154,6 +367,9 @@ bool CairoGraphicsDevice::replaceFrameSurface(std::uint32_t pixelWidth, std::uin
     }
     if (frame_ != nullptr) cairo_surface_destroy(frame_);
     frame_ = surface;
+    clearPending_ = false;
+    finished_ = false;
+    stale_ = false;
     return true;
 }
 
@@ -176,7 +392,10 @@ void CairoGraphicsDevice::beginDraw() {
     if (frame_ == nullptr) return;
     // A fresh context per frame: an error in one frame (cairo's errors are sticky) does not
     // spoil the next.
-    if (context_ != nullptr) cairo_destroy(context_);
+    if (context_ != nullptr) {
+        prepareTarget();
+        cairo_destroy(context_);
+    }
     context_ = cairo_create(frame_);
     cairo_set_antialias(context_, CAIRO_ANTIALIAS_NONE);
     transform_ = Matrix3x2::identity();
@@ -186,19 +405,39 @@ void CairoGraphicsDevice::setTransform(const Matrix3x2& transform) { transform_ 
 
 void CairoGraphicsDevice::clear(const ColorF& color) {
     if (context_ == nullptr) return;
-    cairo_save(context_);
-    cairo_identity_matrix(context_);
-    cairo_reset_clip(context_);
-    cairo_set_operator(context_, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_rgba(context_, color.r, color.g, color.b, color.a);
-    cairo_paint(context_);
-    cairo_restore(context_);
+    clearPending_ = true;
+    clearColor_ = color;
+}
+
+void CairoGraphicsDevice::prepareTarget() {
+    if (clearPending_) {
+        clearPending_ = false;
+        stale_ = false;
+        cairo_save(context_);
+        cairo_identity_matrix(context_);
+        cairo_reset_clip(context_);
+        cairo_set_operator(context_, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_rgba(context_, clearColor_.r, clearColor_.g, clearColor_.b, clearColor_.a);
+        cairo_paint(context_);
+        cairo_restore(context_);
+        return;
+    }
+    if (stale_) {
+        // Drawn over without a clear: the target holds the last finished frame, as it would
+        // without the swap.
+        stale_ = false;
+        cairo_surface_flush(frame_);
+        cairo_surface_flush(fetched_);
+        std::memcpy(cairo_image_surface_get_data(frame_), cairo_image_surface_get_data(fetched_), surfaceBytes(frame_));
+        cairo_surface_mark_dirty(frame_);
+    }
 }
 
 void CairoGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) {
     if (context_ == nullptr) return;
     // Every bitmap drawn here was made by this device.
-    cairo_surface_t* source = static_cast<const CairoBitmap&>(bitmap).surface();
+    const auto& picture = static_cast<const CairoBitmap&>(bitmap);
+    cairo_surface_t* source = picture.surface();
     const int bitmapWidth = cairo_image_surface_get_width(source);
     const int bitmapHeight = cairo_image_surface_get_height(source);
     if (bitmapWidth <= 0 || bitmapHeight <= 0 || !allFinite(dest)) return;
@@ -208,9 +447,9 @@ void CairoGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest, fl
     const double width = right - left, height = bottom - top;
     if (width == 0 || height == 0 || !std::isfinite(width) || !std::isfinite(height)) return;
 
-    cairo_matrix_t matrix;
-    cairo_matrix_init(&matrix, transform_.m11, transform_.m12, transform_.m21, transform_.m22, transform_.dx, transform_.dy);
-    cairo_matrix_t inverse = matrix;
+    ScaledDraw draw;
+    cairo_matrix_init(&draw.matrix, transform_.m11, transform_.m12, transform_.m21, transform_.m22, transform_.dx, transform_.dy);
+    cairo_matrix_t inverse = draw.matrix;
     if (cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS) return;  // a degenerate transform shows nothing
 
     // Only the part of the rectangle over the target is handed to cairo as the clip, so that
@@ -232,39 +471,265 @@ void CairoGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest, fl
         double xs[4] = {clipLeft, clipRight, clipLeft, clipRight};
         double ys[4] = {clipTop, clipTop, clipBottom, clipBottom};
         for (int i = 0; i < 4; ++i) {
-            cairo_matrix_transform_point(&matrix, &xs[i], &ys[i]);
+            cairo_matrix_transform_point(&draw.matrix, &xs[i], &ys[i]);
             if (!(std::fabs(xs[i]) < kCoordinateLimit) || !(std::fabs(ys[i]) < kCoordinateLimit)) return;
         }
     }
+    draw.clipLeft = clipLeft;
+    draw.clipTop = clipTop;
+    draw.clipRight = clipRight;
+    draw.clipBottom = clipBottom;
+    draw.left = left;
+    draw.top = top;
+    draw.right = right;
+    draw.bottom = bottom;
+    draw.bitmapWidth = bitmapWidth;
+    draw.bitmapHeight = bitmapHeight;
+    draw.dest = dest;
 
-    cairo_t* cr = context_;
-    cairo_save(cr);
-    cairo_set_matrix(cr, &matrix);
-    cairo_rectangle(cr, clipLeft, clipTop, clipRight - clipLeft, clipBottom - clipTop);
-    cairo_clip(cr);
-    cairo_translate(cr, left, top);
-    cairo_scale(cr, width / bitmapWidth, height / bitmapHeight);
-    cairo_set_source_surface(cr, source, 0, 0);
-    cairo_pattern_t* pattern = cairo_get_source(cr);
-    cairo_pattern_set_filter(pattern, mode == Interpolation::Linear ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
-    // Samples beyond the edge repeat the edge pixels, so a stretched picture does not fade out
-    // towards its border.
-    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-    cairo_paint_with_alpha(cr, alpha);
-    cairo_restore(cr);
+    if (scaledCopies_ && transform_ == Matrix3x2::identity() && drawFromCopy(picture, draw, alpha, mode)) return;
+    prepareTarget();
+    paintScaled(context_, source, draw, alpha, mode);
+}
+
+bool CairoGraphicsDevice::drawFromCopy(const CairoBitmap& bitmap, const ScaledDraw& draw, double alpha, Interpolation mode) {
+    if (!budget_) budget_ = std::make_shared<CopyBudget>();
+    if (!bitmap.copies_) {
+        bitmap.copies_ = std::make_unique<ScaledCopies>();
+        bitmap.copies_->budget = budget_;
+    }
+    ScaledCopies& copies = *bitmap.copies_;
+    const int targetWidth = cairo_image_surface_get_width(frame_);
+    const int targetHeight = cairo_image_surface_get_height(frame_);
+
+    // A nearest-neighbour draw: any copy of this size that samples the same source pixels over
+    // the target serves it, wherever it lies.
+    NearestAxis x, y;
+    if (mode == Interpolation::NearestNeighbor && nearestAxes(draw, targetWidth, targetHeight, x, y)) {
+        if (x.first >= x.last || y.first >= y.last) return true;  // nothing of it on the target
+        if (!sampleAxis(x, draw.bitmapWidth, x.first, x.last, x.first, x.last, columns_) ||
+            !sampleAxis(y, draw.bitmapHeight, y.first, y.last, y.first, y.last, rows_))
+            return false;
+        for (ScaledCopy& copy : copies.copies) {
+            if (!copy.moving || static_cast<std::int64_t>(copy.columns.size()) != x.count ||
+                static_cast<std::int64_t>(copy.rows.size()) != y.count)
+                continue;
+            if (std::equal(columns_.begin(), columns_.end(), copy.columns.begin() + (x.first - x.origin)) &&
+                std::equal(rows_.begin(), rows_.end(), copy.rows.begin() + (y.first - y.origin))) {
+                copy.originX = x.origin;
+                copy.originY = y.origin;
+                drawCopy(copy, alpha);
+                return true;
+            }
+        }
+        if (makeMovingCopy(bitmap, copies, draw, x, y)) {
+            ScaledCopy& copy = copies.copies.back();
+            copy.originX = x.origin;
+            copy.originY = y.origin;
+            drawCopy(copy, alpha);
+            return true;
+        }
+        return false;
+    }
+
+    // Any other draw: a copy of exactly this draw serves it.
+    for (ScaledCopy& copy : copies.copies) {
+        if (!copy.moving && copy.mode == mode && sameRect(copy.rect, draw.dest) && copy.targetWidth == targetWidth &&
+            copy.targetHeight == targetHeight) {
+            drawCopy(copy, alpha);
+            return true;
+        }
+    }
+    const bool repeated = copies.hasLast && sameRect(copies.lastRect, draw.dest) && copies.lastMode == mode &&
+                          copies.lastTargetWidth == targetWidth && copies.lastTargetHeight == targetHeight;
+    if (repeated && makePlacedCopy(bitmap, copies, draw, mode)) {
+        drawCopy(copies.copies.back(), alpha);
+        return true;
+    }
+    copies.hasLast = true;
+    copies.lastRect = draw.dest;
+    copies.lastMode = mode;
+    copies.lastTargetWidth = targetWidth;
+    copies.lastTargetHeight = targetHeight;
+    return false;
+}
+
+namespace {
+
+// Room for one more copy of this many bytes, making room by dropping placed copies made for a
+// target of another size, which no draw can use again.
+bool roomForCopy(ScaledCopies& copies, std::size_t bytes, std::size_t targetBytes, int targetWidth, int targetHeight) {
+    auto& list = copies.copies;
+    for (auto it = list.begin(); it != list.end() && list.size() >= kMaxCopiesPerBitmap;) {
+        if (!it->moving && (it->targetWidth != targetWidth || it->targetHeight != targetHeight)) {
+            cairo_surface_destroy(it->surface);
+            copies.budget->bytes -= it->bytes;
+            it = list.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return list.size() < kMaxCopiesPerBitmap && bytes <= kMaxCopyTargets * targetBytes &&
+           bytes <= kMaxCopyBytes - std::min(kMaxCopyBytes, copies.budget->bytes);
+}
+
+}  // namespace
+
+bool CairoGraphicsDevice::makeMovingCopy(const CairoBitmap& bitmap, ScaledCopies& copies, const ScaledDraw& draw,
+                                         const NearestAxis& x, const NearestAxis& y) {
+    const int targetWidth = cairo_image_surface_get_width(frame_);
+    const int targetHeight = cairo_image_surface_get_height(frame_);
+    const auto bytes = static_cast<std::size_t>(x.count) * static_cast<std::size_t>(y.count) * 4;
+    if (!roomForCopy(copies, bytes, surfaceBytes(frame_), targetWidth, targetHeight)) return false;
+    // The whole rectangle, also where it lies beyond the target, so that it serves the picture
+    // wherever it moves; only the part on the target is drawn now (and was checked).
+    ScaledCopy copy;
+    copy.moving = true;
+    if (!sampleAxis(x, draw.bitmapWidth, x.origin, x.origin + x.count, x.first, x.last, copy.columns) ||
+        !sampleAxis(y, draw.bitmapHeight, y.origin, y.origin + y.count, y.first, y.last, copy.rows))
+        return false;
+    copy.surface = makeSurface(x.count, y.count);
+    if (copy.surface == nullptr) return false;
+    cairo_surface_t* source = bitmap.surface();
+    cairo_surface_flush(source);
+    for (std::size_t row = 0; row < copy.rows.size(); ++row) {
+        std::uint32_t* out = pixelRow(copy.surface, static_cast<std::int64_t>(row));
+        if (row > 0 && copy.rows[row] == copy.rows[row - 1]) {
+            std::memcpy(out, pixelRow(copy.surface, static_cast<std::int64_t>(row) - 1), copy.columns.size() * 4);
+            continue;
+        }
+        const std::uint32_t* in = pixelRow(source, copy.rows[row]);
+        for (std::size_t column = 0; column < copy.columns.size(); ++column) out[column] = in[copy.columns[column]];
+    }
+    cairo_surface_mark_dirty(copy.surface);
+    copy.opaque = bitmap.opaque();
+    copy.bytes = surfaceBytes(copy.surface);
+    copies.budget->bytes += copy.bytes;
+    copies.copies.push_back(std::move(copy));
+    return true;
+}
+
+bool CairoGraphicsDevice::makePlacedCopy(const CairoBitmap& bitmap, ScaledCopies& copies, const ScaledDraw& draw,
+                                         Interpolation mode) {
+    const int targetWidth = cairo_image_surface_get_width(frame_);
+    const int targetHeight = cairo_image_surface_get_height(frame_);
+    // Every pixel the draw can touch: its clip, widened to whole pixels.
+    const auto x0 = static_cast<int>(std::clamp(std::floor(draw.clipLeft), 0.0, static_cast<double>(targetWidth)));
+    const auto x1 = static_cast<int>(std::clamp(std::ceil(draw.clipRight), 0.0, static_cast<double>(targetWidth)));
+    const auto y0 = static_cast<int>(std::clamp(std::floor(draw.clipTop), 0.0, static_cast<double>(targetHeight)));
+    const auto y1 = static_cast<int>(std::clamp(std::ceil(draw.clipBottom), 0.0, static_cast<double>(targetHeight)));
+    if (x0 >= x1 || y0 >= y1) return false;
+    const auto bytes = static_cast<std::size_t>(x1 - x0) * static_cast<std::size_t>(y1 - y0) * 4;
+    if (!roomForCopy(copies, bytes, surfaceBytes(frame_), targetWidth, targetHeight)) return false;
+
+    // The same draw, on a cleared target of the same size: the same calls give the same samples.
+    cairo_surface_t* replay = makeSurface(targetWidth, targetHeight);
+    if (replay == nullptr) return false;
+    cairo_t* cr = cairo_create(replay);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    paintScaled(cr, bitmap.surface(), draw, 1.0, mode);
+    const bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    cairo_surface_flush(replay);
+    if (!ok) {
+        cairo_surface_destroy(replay);
+        return false;
+    }
+    ScaledCopy copy;
+    copy.rect = draw.dest;
+    copy.mode = mode;
+    copy.targetWidth = targetWidth;
+    copy.targetHeight = targetHeight;
+    copy.originX = x0;
+    copy.originY = y0;
+    if (x0 == 0 && y0 == 0 && x1 == targetWidth && y1 == targetHeight) {
+        copy.surface = replay;
+    } else {
+        copy.surface = makeSurface(x1 - x0, y1 - y0);
+        if (copy.surface == nullptr) {
+            cairo_surface_destroy(replay);
+            return false;
+        }
+        for (int row = y0; row < y1; ++row) {
+            std::memcpy(pixelRow(copy.surface, row - y0), pixelRow(replay, row) + x0, static_cast<std::size_t>(x1 - x0) * 4);
+        }
+        cairo_surface_mark_dirty(copy.surface);
+        cairo_surface_destroy(replay);
+    }
+    // Pixels the draw did not reach stay transparent, so the copy is opaque only where the draw
+    // covered all of it.
+    copy.opaque = allOpaque(copy.surface, 0, 0, x1 - x0, y1 - y0);
+    copy.bytes = surfaceBytes(copy.surface);
+    copies.budget->bytes += copy.bytes;
+    copies.copies.push_back(std::move(copy));
+    return true;
+}
+
+void CairoGraphicsDevice::drawCopy(const ScaledCopy& copy, double alpha) {
+    const std::int64_t targetWidth = cairo_image_surface_get_width(frame_);
+    const std::int64_t targetHeight = cairo_image_surface_get_height(frame_);
+    const std::int64_t copyWidth = cairo_image_surface_get_width(copy.surface);
+    const std::int64_t copyHeight = cairo_image_surface_get_height(copy.surface);
+    // An opaque copy over the whole target, first after the clear: blending it would leave
+    // nothing of the clear, so it is copied in its place.
+    if (clearPending_ && alpha >= 1.0 && copy.opaque && copy.originX <= 0 && copy.originY <= 0 &&
+        copy.originX + copyWidth >= targetWidth && copy.originY + copyHeight >= targetHeight) {
+        clearPending_ = false;
+        stale_ = false;
+        cairo_surface_flush(frame_);
+        for (std::int64_t row = 0; row < targetHeight; ++row) {
+            std::memcpy(pixelRow(frame_, row), pixelRow(copy.surface, row - copy.originY) - copy.originX,
+                        static_cast<std::size_t>(targetWidth) * 4);
+        }
+        cairo_surface_mark_dirty(frame_);
+        return;
+    }
+    prepareTarget();
+    // A blend at a whole-pixel position: cairo hands it to pixman untransformed.
+    cairo_set_source_surface(context_, copy.surface, static_cast<double>(copy.originX), static_cast<double>(copy.originY));
+    cairo_paint_with_alpha(context_, alpha);
 }
 
 bool CairoGraphicsDevice::endDraw() {
     if (context_ == nullptr) return false;
+    prepareTarget();
     const bool ok = cairo_status(context_) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(context_);
     context_ = nullptr;
     cairo_surface_flush(frame_);
+    finished_ = true;
     return ok;
+}
+
+bool CairoGraphicsDevice::copyFrame(cairo_surface_t* from, cairo_surface_t*& to) {
+    const int width = cairo_image_surface_get_width(from);
+    const int height = cairo_image_surface_get_height(from);
+    if (to == nullptr || cairo_image_surface_get_width(to) != width || cairo_image_surface_get_height(to) != height) {
+        if (to != nullptr) cairo_surface_destroy(to);
+        to = makeSurface(width, height);
+        if (to == nullptr) return false;
+    }
+    cairo_surface_flush(from);
+    cairo_surface_flush(to);
+    std::memcpy(cairo_image_surface_get_data(to), cairo_image_surface_get_data(from), surfaceBytes(from));
+    cairo_surface_mark_dirty(to);
+    return true;
 }
 
 bool CairoGraphicsDevice::fetchFrameBitmap() {
     if (frame_ == nullptr) return false;
+    if (context_ != nullptr) {
+        // Fetched while drawing: what the target holds so far.
+        prepareTarget();
+        cairo_surface_flush(frame_);
+        return copyFrame(frame_, fetched_);
+    }
+    if (!finished_) {
+        // Nothing drawn since the last fetch: it stands. Nothing drawn since the target was made:
+        // its pixels.
+        return stale_ || copyFrame(frame_, fetched_);
+    }
+    // The finished frame becomes the fetched one as it is; the target moves to the other buffer.
     const int width = cairo_image_surface_get_width(frame_);
     const int height = cairo_image_surface_get_height(frame_);
     if (windowTarget_) {
@@ -282,20 +747,14 @@ bool CairoGraphicsDevice::fetchFrameBitmap() {
         return true;
     }
     if (fetched_ == nullptr || cairo_image_surface_get_width(fetched_) != width || cairo_image_surface_get_height(fetched_) != height) {
+        cairo_surface_t* other = makeSurface(width, height);
+        if (other == nullptr) return false;
         if (fetched_ != nullptr) cairo_surface_destroy(fetched_);
-        fetched_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-        if (cairo_surface_status(fetched_) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(fetched_);
-            fetched_ = nullptr;
-            return false;
-        }
+        fetched_ = other;
     }
-    cairo_surface_flush(frame_);
-    cairo_surface_flush(fetched_);
-    const int stride = cairo_image_surface_get_stride(frame_);
-    std::memcpy(cairo_image_surface_get_data(fetched_), cairo_image_surface_get_data(frame_),
-                static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
-    cairo_surface_mark_dirty(fetched_);
+    std::swap(frame_, fetched_);
+    finished_ = false;
+    stale_ = true;
     return true;
 }
 

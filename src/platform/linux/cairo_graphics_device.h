@@ -3,18 +3,31 @@
 // composed on a cairo image surface (premultiplied ARGB32, which is BGRA in memory on the
 // little-endian machines we build for). Off screen it has no window: the window-target calls do
 // nothing. Given a FramePresenter it shows its frames on a window.
+//
+// Scaling a picture every frame costs far more than blending it, so the device keeps, per
+// bitmap, copies scaled to the sizes it is drawn at and blends those, where it can tell that the
+// pixels come out exactly as cairo's scaled draw gives them; elsewhere it draws as cairo does.
 #include <cairo.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ports/graphics_device.h"
 
 namespace velmora {
 
-// A decoded picture: an ARGB32 image surface owned by the bitmap.
+// Defined with the device.
+struct ScaledCopies;
+struct ScaledCopy;
+struct ScaledDraw;
+struct CopyBudget;
+struct NearestAxis;
+
+// A decoded picture: an ARGB32 image surface owned by the bitmap, and the scaled copies the
+// device made of it, which live as long as it does.
 class CairoBitmap final : public Bitmap {
 public:
     explicit CairoBitmap(cairo_surface_t* surface);
@@ -25,9 +38,14 @@ public:
     std::int32_t pixelWidth() const override;
     std::int32_t pixelHeight() const override;
     cairo_surface_t* surface() const { return surface_; }
+    // Every pixel has alpha 255; found once, when the bitmap is made.
+    bool opaque() const { return opaque_; }
 
 private:
+    friend class CairoGraphicsDevice;
     cairo_surface_t* surface_;
+    bool opaque_ = false;
+    mutable std::unique_ptr<ScaledCopies> copies_;
 };
 
 // Where a device with a window shows its frames: a pixel buffer of the window's size in the
@@ -79,9 +97,24 @@ public:
     cairo_surface_t* frameSurface() const { return frame_; }
     cairo_surface_t* fetchedFrame() const { return fetched_; }
 
+    // Drawing from scaled copies, and copying an opaque picture that covers the whole target in
+    // place of the clear under it (on unless switched off). The pixels are the same either way;
+    // the tests compare them.
+    void setScaledCopies(bool enabled) { scaledCopies_ = enabled; }
+    // Bytes held in the scaled copies of the bitmaps this device made copies of.
+    std::size_t scaledCopyBytes() const;
+
 private:
     bool replaceFrameSurface(std::uint32_t pixelWidth, std::uint32_t pixelHeight);
     void releaseFetched();
+
+    void prepareTarget();
+    bool drawFromCopy(const CairoBitmap& bitmap, const ScaledDraw& draw, double alpha, Interpolation mode);
+    void drawCopy(const ScaledCopy& copy, double alpha);
+    bool makeMovingCopy(const CairoBitmap& bitmap, ScaledCopies& copies, const ScaledDraw& draw, const NearestAxis& x,
+                        const NearestAxis& y);
+    bool makePlacedCopy(const CairoBitmap& bitmap, ScaledCopies& copies, const ScaledDraw& draw, Interpolation mode);
+    bool copyFrame(cairo_surface_t* from, cairo_surface_t*& to);
 
     cairo_surface_t* frame_ = nullptr;
     cairo_t* context_ = nullptr;
@@ -89,6 +122,20 @@ private:
     Matrix3x2 transform_ = Matrix3x2::identity();
     FramePresenter* presenter_ = nullptr;
     bool windowTarget_ = false;  // fetched_ wraps the presenter's buffer
+
+    // The clear is made when the next draw needs it, so that an opaque picture covering the
+    // whole target can take its place.
+    bool clearPending_ = false;
+    ColorF clearColor_;
+    // A fetch hands the finished frame over by swapping the two buffers: the target is then the
+    // older buffer, which holds what the target shows only once it is cleared or restored.
+    bool finished_ = false;
+    bool stale_ = false;
+
+    bool scaledCopies_ = true;
+    std::shared_ptr<CopyBudget> budget_;
+    // Per draw: the source columns and rows a draw samples on the target.
+    std::vector<std::int32_t> columns_, rows_;
 };
 
 }  // namespace velmora

@@ -268,6 +268,40 @@ TEST_F(CairoDeviceTest, WritesTheFetchedFrameAsPng) {
     EXPECT_FALSE(device.writeFramePng(u"/nonexistent/velmora/frame.png"));
 }
 
+// The fetched frame is the target's own buffer, handed over: what follows must not notice.
+TEST_F(CairoDeviceTest, AFrameDrawnWithoutAClearContinuesTheLastOne) {
+    auto bitmap = load(testing::pngBytes(1, 1, {kGreen}));
+    ASSERT_NE(bitmap, nullptr);
+    drawFrame(*bitmap, {0, 0, 2, 2}, 1.0f, Interpolation::NearestNeighbor, Matrix3x2::identity(), {1, 0, 0, 1});
+    cairo_surface_t* first = device.fetchedFrame();
+
+    device.beginDraw();
+    device.drawBitmap(*bitmap, {8, 8, 10, 10}, 1.0f, Interpolation::NearestNeighbor);
+    ASSERT_TRUE(device.endDraw());
+    ASSERT_TRUE(device.fetchFrameBitmap());
+    EXPECT_NE(device.fetchedFrame(), first);
+    EXPECT_EQ(frame(0, 0), kGreen);
+    EXPECT_EQ(frame(5, 5), kRed);
+    EXPECT_EQ(frame(9, 9), kGreen);
+
+    // An empty frame, and a second fetch with nothing drawn, show the same again.
+    device.beginDraw();
+    ASSERT_TRUE(device.endDraw());
+    ASSERT_TRUE(device.fetchFrameBitmap());
+    ASSERT_TRUE(device.fetchFrameBitmap());
+    EXPECT_EQ(frame(0, 0), kGreen);
+    EXPECT_EQ(frame(5, 5), kRed);
+    EXPECT_EQ(frame(9, 9), kGreen);
+
+    // A clear without a draw still clears.
+    device.beginDraw();
+    device.clear({0, 0, 1, 1});
+    ASSERT_TRUE(device.endDraw());
+    ASSERT_TRUE(device.fetchFrameBitmap());
+    EXPECT_EQ(frame(0, 0), kBlue);
+    EXPECT_EQ(frame(9, 9), kBlue);
+}
+
 TEST(CairoDeviceSetupTest, HasNoWindowTarget) {
     auto device = createOffscreenGraphicsDevice();
     ASSERT_NE(device, nullptr);

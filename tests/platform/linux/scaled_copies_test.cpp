@@ -1,0 +1,322 @@
+// Drawing from scaled copies gives the pixels of drawing every picture scaled, bit for bit: the
+// sample theme played frame by frame on two devices, one with copies and one without, and
+// pictures of every kind drawn at random positions, sizes, opacities and filters.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ground/records.h"
+#include "app/frame_timer.h"
+#include "cairo_graphics_device.h"
+#include "desktop/frame.h"
+#include "ports/platform.h"
+#include "resources/theme_source.h"
+#include "scene/animation.h"
+#include "scene/drawing.h"
+#include "scene/load_theme.h"
+#include "ground/random.h"
+#include "support/process_state.h"
+#include "ground/theme_model.h"
+
+namespace velmora {
+namespace {
+
+// Empty when the two frames are the same; else where they first differ.
+std::string firstDifference(cairo_surface_t* a, cairo_surface_t* b) {
+    if (a == nullptr || b == nullptr) return "no frame";
+    cairo_surface_flush(a);
+    cairo_surface_flush(b);
+    const int width = cairo_image_surface_get_width(a), height = cairo_image_surface_get_height(a);
+    if (width != cairo_image_surface_get_width(b) || height != cairo_image_surface_get_height(b)) return "sizes differ";
+    for (int y = 0; y < height; ++y) {
+        const auto* rowA = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(a) + y * cairo_image_surface_get_stride(a));
+        const auto* rowB = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(b) + y * cairo_image_surface_get_stride(b));
+        for (int x = 0; x < width; ++x) {
+            if (rowA[x] != rowB[x]) {
+                char text[96];
+                std::snprintf(text, sizeof text, "at %d,%d: %08X with copies, %08X without", x, y, rowA[x], rowB[x]);
+                return text;
+            }
+        }
+    }
+    return {};
+}
+
+struct Desktop {
+    int left, top, width, height;
+};
+
+class SampleThemeFrames : public ::testing::TestWithParam<Desktop> {
+protected:
+    void SetUp() override { testing::resetProcessState(); }
+    void TearDown() override {
+        theme = Theme{};  // its bitmaps go before the devices
+        installPlatform(Platform{});
+        testing::resetProcessState();
+    }
+
+    static void drawFrameOn(CairoGraphicsDevice& device) {
+        installPlatform(Platform{nullptr, nullptr, &device});
+        beginFrame();
+        drawScene();
+        presentFrame();
+    }
+
+    CairoGraphicsDevice withCopies, withoutCopies;
+};
+
+TEST_P(SampleThemeFrames, AreTheSameWithAndWithoutScaledCopies) {
+    const Desktop desktop = GetParam();
+    ASSERT_TRUE(withCopies.createOffscreenTarget(static_cast<std::uint32_t>(desktop.width), static_cast<std::uint32_t>(desktop.height)));
+    ASSERT_TRUE(withoutCopies.createOffscreenTarget(static_cast<std::uint32_t>(desktop.width), static_cast<std::uint32_t>(desktop.height)));
+    withoutCopies.setScaledCopies(false);
+    desktopHost.frameTarget = true;
+    desktopHost.desktopLeft = static_cast<float>(desktop.left);
+    desktopHost.desktopTop = static_cast<float>(desktop.top);
+    desktopHost.desktopWidth = static_cast<float>(desktop.width);
+    desktopHost.desktopHeight = static_cast<float>(desktop.height);
+    const std::string root = VELMORA_SOURCE_DIR;
+    appState.programFolder = std::u16string(root.begin(), root.end()) + kPathSeparator;
+    appState.currentTheme = u"VMA_Lantern_Valley";
+    installPlatform(Platform{nullptr, nullptr, &withCopies});
+    seedRandom(1);
+    loadTheme();
+    ASSERT_TRUE(theme.backgroundImage.bitmap);
+    appState.panOffset = 0;
+    appState.panDirection = -1.0f;
+
+    // Two seconds at 60 frames per second, the pan running; the characters enter meanwhile.
+    std::uint32_t tick = 0;
+    appState.lastTick = tick;
+    for (int frame = 1; frame <= 120; ++frame) {
+        tick += 16;
+        stepPan(tick);
+        updateScene(16);
+        appState.lastTick = tick;
+        drawFrameOn(withCopies);
+        drawFrameOn(withoutCopies);
+        const std::string difference = firstDifference(withCopies.fetchedFrame(), withoutCopies.fetchedFrame());
+        ASSERT_EQ(difference, "") << "frame " << frame;
+    }
+    // The copies were made and drawn from: at least the scaled floor.
+    EXPECT_GE(withCopies.scaledCopyBytes(), static_cast<std::size_t>(theme.floorImage.width) * theme.floorImage.height * 16 * 4);
+    EXPECT_EQ(withoutCopies.scaledCopyBytes(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, SampleThemeFrames,
+                         ::testing::Values(Desktop{0, 0, 1920, 1080}, Desktop{37, -21, 1366, 768}, Desktop{-300, 0, 1280, 720}),
+                         [](const auto& info) {
+                             const Desktop& d = info.param;
+                             return std::to_string(d.width) + "x" + std::to_string(d.height) + (d.left != 0 || d.top != 0 ? "Offset" : "");
+                         });
+
+// A picture of random pixels, transparent, translucent and opaque ones mixed, or all opaque but
+// for the transparent pixels listed.
+std::unique_ptr<Bitmap> randomPicture(std::mt19937& random, int width, int height, bool opaque,
+                                      const std::vector<std::pair<int, int>>& holes = {}) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_surface_flush(surface);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t kind = random() % 4;
+            const std::uint32_t a = opaque || kind == 3 ? 255 : kind == 0 ? 0 : random() % 256;
+            const auto channel = [&] { return a == 0 ? 0u : static_cast<std::uint32_t>(random() % (a + 1)); };
+            row[x] = (a << 24) | (channel() << 16) | (channel() << 8) | channel();
+        }
+    }
+    for (const auto& [x, y] : holes) {
+        reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface))[x] = 0;
+    }
+    cairo_surface_mark_dirty(surface);
+    return std::make_unique<CairoBitmap>(surface);
+}
+
+// Pictures drawn as the scene draws them (at sizes that are whole multiples of theirs and at other
+// sizes, moving by fractions of a pixel, fading, mirrored, partly off the target, some at the same
+// place frame after frame), frame after frame on both devices.
+TEST(ScaledCopies, GiveTheSamePixelsAsScaledDrawsOfEveryKind) {
+    constexpr int kWidth = 160, kHeight = 90;
+    CairoGraphicsDevice withCopies, withoutCopies;
+    ASSERT_TRUE(withCopies.createOffscreenTarget(kWidth, kHeight));
+    ASSERT_TRUE(withoutCopies.createOffscreenTarget(kWidth, kHeight));
+    withoutCopies.setScaledCopies(false);
+    std::mt19937 random(20240611);
+    const auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+
+    struct Sprite {
+        std::unique_ptr<Bitmap> picture;
+        float scaleX, scaleY;
+        float x, y, dx, dy;
+        Interpolation mode;
+        bool placed;  // drawn at the same place every frame
+    };
+    const float scales[] = {1, 2, 3, 4, 0.5f, 2.5f, 8.0f / 3.0f, 3.2f, 5};
+    std::vector<Sprite> sprites;
+    for (int i = 0; i < 40; ++i) {
+        Sprite s;
+        const int w = 1 + static_cast<int>(random() % 24), h = 1 + static_cast<int>(random() % 16);
+        s.picture = randomPicture(random, w, h, i % 5 == 0);
+        s.scaleX = scales[random() % std::size(scales)];
+        s.scaleY = i % 3 == 0 ? s.scaleX : scales[random() % std::size(scales)];
+        s.x = static_cast<float>(uniform(-40, kWidth));
+        s.y = static_cast<float>(uniform(-20, kHeight));
+        s.dx = static_cast<float>(uniform(-1.5, 1.5));
+        s.dy = i % 4 == 0 ? static_cast<float>(uniform(-0.7, 0.7)) : 0.0f;
+        s.mode = i % 3 == 1 ? Interpolation::Linear : Interpolation::NearestNeighbor;
+        s.placed = i % 6 == 0;
+        sprites.push_back(std::move(s));
+    }
+    // A background stretched over the whole target, and a half-pixel grid of positions, where
+    // rounding is decided by the last bits.
+    auto background = randomPicture(random, 48, 27, true);
+
+    for (int frame = 0; frame < 40; ++frame) {
+        for (CairoGraphicsDevice* device : {&withCopies, &withoutCopies}) {
+            device->beginDraw();
+            device->clear({0.1f, 0.2f, 0.3f, 1});
+            if (frame % 4 != 3) device->drawBitmap(*background, {0, 0, kWidth, kHeight}, 1.0f, frame % 2 ? Interpolation::Linear : Interpolation::NearestNeighbor);
+            for (std::size_t i = 0; i < sprites.size(); ++i) {
+                const Sprite& s = sprites[i];
+                const float w = static_cast<float>(s.picture->pixelWidth()) * s.scaleX;
+                const float h = static_cast<float>(s.picture->pixelHeight()) * s.scaleY;
+                float x = s.x, y = s.y;
+                if (!s.placed) {
+                    x += s.dx * static_cast<float>(frame);
+                    y += s.dy * static_cast<float>(frame);
+                    if (i % 7 == 0) x = std::floor(x) + 0.5f;  // exactly on the middle of a pixel
+                }
+                const float opacity = i % 4 == 2 ? static_cast<float>((frame * 37 + static_cast<int>(i) * 11) % 101) / 100.0f : 1.0f;
+                const bool mirrored = i % 9 == 4;
+                if (mirrored) {
+                    const float k = 1.0f - 2.0f * static_cast<float>(frame % 5) / 4.0f;
+                    const float c = w * 0.5f + x;
+                    device->setTransform(Matrix3x2{k, 0, 0, 1, c - k * c, 0});
+                }
+                device->drawBitmap(*s.picture, {x, y, x + w, y + h}, opacity, s.mode);
+                if (mirrored) device->setTransform(Matrix3x2::identity());
+            }
+            ASSERT_TRUE(device->endDraw());
+            ASSERT_TRUE(device->fetchFrameBitmap());
+        }
+        ASSERT_EQ(firstDifference(withCopies.fetchedFrame(), withoutCopies.fetchedFrame()), "") << "frame " << frame;
+    }
+    EXPECT_GT(withCopies.scaledCopyBytes(), 0u);
+}
+
+// Draws on both devices, one frame each, compared.
+class TwoDevices {
+public:
+    TwoDevices(int width, int height) {
+        EXPECT_TRUE(withCopies.createOffscreenTarget(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)));
+        EXPECT_TRUE(withoutCopies.createOffscreenTarget(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)));
+        withoutCopies.setScaledCopies(false);
+    }
+    template <typename Draw>
+    std::string frame(Draw&& draw) {
+        for (CairoGraphicsDevice* device : {&withCopies, &withoutCopies}) {
+            device->beginDraw();
+            device->clear({1, 0, 0, 1});
+            draw(*device);
+            device->setTransform(Matrix3x2::identity());
+            EXPECT_TRUE(device->endDraw());
+            EXPECT_TRUE(device->fetchFrameBitmap());
+        }
+        return firstDifference(withCopies.fetchedFrame(), withoutCopies.fetchedFrame());
+    }
+    CairoGraphicsDevice withCopies, withoutCopies;
+};
+
+// Rectangles whose edges and sampling positions fall on, just beside and between the borders of
+// pixels, at scales exact in fixed point (3/8, 5/16, 1/4 of a source pixel per target pixel) and
+// at one that is not (2/5) far from the origin, where fixed-point steps add up.
+TEST(ScaledCopies, AgreeOnTheBordersBetweenPixels) {
+    std::mt19937 random(7);
+    struct Case {
+        int width, height;
+        float drawnWidth, drawnHeight;
+        float near;  // where the sweep starts, in target pixels
+        int targetWidth;
+    };
+    const Case cases[] = {{3, 2, 8, 4, 10, 64}, {5, 3, 16, 8, 150, 200}, {4, 2, 16, 8, 30, 64}, {16, 1, 40, 2, 3000, 3100}};
+    for (const Case& c : cases) {
+        TwoDevices devices(c.targetWidth, 12);
+        auto picture = randomPicture(random, c.width, c.height, false);
+        const float nudges[] = {-1.0f / 131072, 0, 1.0f / 131072, 1.0f / 2048};
+        for (int step = 0; step < 256; ++step) {
+            for (const float nudge : nudges) {
+                for (const bool alongY : {false, true}) {
+                    const float phase = static_cast<float>(step) / 128.0f + nudge;
+                    const float x = alongY ? c.near + 0.25f : c.near + phase;
+                    const float y = alongY ? 1.0f + phase : 1.25f;
+                    const std::string difference = devices.frame([&](GraphicsDevice& device) {
+                        device.drawBitmap(*picture, {x, y, x + c.drawnWidth, y + c.drawnHeight}, 1.0f, Interpolation::NearestNeighbor);
+                    });
+                    ASSERT_EQ(difference, "") << c.width << "x" << c.height << " drawn at " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+// An opaque picture over the whole target, drawn first at full opacity, is copied in place of
+// the clear; a picture with a transparent pixel, a faded one, one drawn after another, one
+// mirrored and one that leaves a row of the clear are blended over the clear as before.
+TEST(ScaledCopies, ReplaceTheClearOnlyWithAnOpaquePictureOverEverything) {
+    std::mt19937 random(3);
+    constexpr int kWidth = 64, kHeight = 36;
+    TwoDevices devices(kWidth, kHeight);
+    auto opaque = randomPicture(random, 16, 9, true);
+    auto holed = randomPicture(random, 16, 9, true, {{7, 5}});
+    auto small = randomPicture(random, 2, 2, true);
+    EXPECT_TRUE(static_cast<CairoBitmap&>(*opaque).opaque());
+    EXPECT_FALSE(static_cast<CairoBitmap&>(*holed).opaque());
+    const RectF whole{0, 0, kWidth, kHeight};
+    const Matrix3x2 mirrored{-1, 0, 0, 1, kWidth, 0};
+    for (const Interpolation mode : {Interpolation::Linear, Interpolation::NearestNeighbor}) {
+        // Each at least twice, so that the copies are made and then drawn from.
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            EXPECT_EQ(devices.frame([&](GraphicsDevice& d) { d.drawBitmap(*opaque, whole, 1.0f, mode); }), "");
+            EXPECT_EQ(devices.frame([&](GraphicsDevice& d) { d.drawBitmap(*holed, whole, 1.0f, mode); }), "");
+            EXPECT_EQ(devices.frame([&](GraphicsDevice& d) { d.drawBitmap(*opaque, whole, 0.6f, mode); }), "");
+            EXPECT_EQ(devices.frame([&](GraphicsDevice& d) {
+                d.drawBitmap(*small, {3, 3, 7, 7}, 1.0f, mode);
+                d.drawBitmap(*opaque, whole, 1.0f, mode);
+            }), "");
+            EXPECT_EQ(devices.frame([&](GraphicsDevice& d) {
+                d.setTransform(mirrored);
+                d.drawBitmap(*opaque, whole, 1.0f, mode);
+            }), "");
+            EXPECT_EQ(devices.frame([&](GraphicsDevice& d) { d.drawBitmap(*opaque, {0, 0, kWidth, kHeight - 0.75f}, 1.0f, mode); }), "");
+            EXPECT_EQ(devices.frame([&](GraphicsDevice& d) { d.drawBitmap(*opaque, {-16, -9, kWidth + 16, kHeight + 9}, 1.0f, mode); }), "");
+        }
+    }
+    EXPECT_GT(devices.withCopies.scaledCopyBytes(), 0u);
+}
+
+// A picture keeps copies of at most two sizes; at further sizes it is drawn scaled, and its
+// copies go with it.
+TEST(ScaledCopies, AreAtMostTwoPerPictureAndGoWithIt) {
+    std::mt19937 random(5);
+    TwoDevices devices(80, 80);
+    auto picture = randomPicture(random, 4, 4, false);
+    for (int repeat = 0; repeat < 2; ++repeat) {
+        for (const float side : {8.0f, 16.0f, 32.0f, 64.0f}) {
+            ASSERT_EQ(devices.frame([&](GraphicsDevice& d) { d.drawBitmap(*picture, {1.25f, 2.25f, 1.25f + side, 2.25f + side}, 1.0f, Interpolation::NearestNeighbor); }),
+                      "");
+        }
+    }
+    EXPECT_EQ(devices.withCopies.scaledCopyBytes(), (8u * 8u + 16u * 16u) * 4u);
+    picture.reset();
+    EXPECT_EQ(devices.withCopies.scaledCopyBytes(), 0u);
+}
+
+}  // namespace
+}  // namespace velmora
