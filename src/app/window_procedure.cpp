@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "ground/records.h"
+#include "app/desktop_recovery.h"
+#include "app/frame_pacing.h"
 #include "app/frame_timer.h"
 #include "app/menu.h"
 #include "app/shell_texts.h"
@@ -32,8 +34,11 @@ public:
 };
 
 void runStartTheme(WindowHandle window, std::optional<std::uint32_t> selection) {
-    SceneBusy busy;
-    startTheme(window, selection);
+    {
+        SceneBusy busy;
+        startTheme(window, selection);
+    }
+    updateTimerPeriod();
 }
 
 // Joins the parts into shellTarget, cut to fit with its terminator, and opens it.
@@ -101,6 +106,7 @@ void togglePause() {
     appState.trayIcon.icon = appState.playing ? appState.playIcon : appState.pauseIcon;
     platform().shell->notifyIcon(NotifyIconAction::Modify, appState.trayIcon);
     appState.lastTick = platform().shell->tickCount();
+    updateTimerPeriod();
 }
 
 void openTrayMenu(WindowHandle window) {
@@ -109,10 +115,24 @@ void openTrayMenu(WindowHandle window) {
     platform().shell->trackPopupMenu(appState.trayMenu, pointer.x, pointer.y, window);
 }
 
-void onTimer() {
+void onTimer(WindowHandle window, std::uintptr_t id) {
+    if (onDesktopTimer(window, id)) return;
     if (!appState.playing || appState.sceneBusy) return;
-    SceneBusy busy;
-    renderFrame();
+    {
+        SceneBusy busy;
+        renderFrame();
+    }
+    afterFrame(window);
+}
+
+std::intptr_t onPowerBroadcast(WindowHandle window, std::uintptr_t event, std::intptr_t data) {
+    switch (event) {
+        case kPbtApmResumeAutomatic:
+            checkDesktop(window);
+            return 1;
+        default:
+            return platform().windows->defWindowProc(window, kWmPowerBroadcast, event, data);
+    }
 }
 
 }  // namespace
@@ -131,7 +151,7 @@ std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::u
         case kWmCommand:
             return onCommand(window, static_cast<std::uint32_t>(wParam & 0xFFFF));
         case kWmTimer:
-            onTimer();
+            onTimer(window, wParam);
             return 0;
         case kTrayCallbackMessage:
             if (lParam == kWmLButtonDown) {
@@ -140,7 +160,19 @@ std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::u
                 openTrayMenu(window);
             }
             return 0;
+        case kWmDisplayChange:
+            onDisplayChange(window);
+            return 0;
+        case kWmPowerBroadcast:
+            return onPowerBroadcast(window, wParam, lParam);
+        case kWmWtsSessionChange:
+            onSessionChange(window, wParam);
+            return 0;
         default:
+            if (isTaskbarCreated(message)) {
+                onTaskbarCreated(window);
+                return 0;
+            }
             return platform().windows->defWindowProc(window, message, wParam, lParam);
     }
 }

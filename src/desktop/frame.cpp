@@ -18,6 +18,9 @@ void presentFrame() {
     GraphicsDevice& device = *platform().graphics;
     if (device.endDraw()) {
         if (device.fetchFrameBitmap()) desktopHost.frameBitmap = true;
+    } else if (device.targetLost()) {
+        // The window procedure makes the targets again after this frame.
+        desktopHost.targetLost = true;
     }
     if (desktopHost.frameBitmap && desktopHost.windowTarget) device.presentFrameBitmap();
 }

@@ -45,6 +45,11 @@ public:
     // Runs while the popup menu is open (its own message loop).
     std::function<void()> whileMenuOpen;
     std::vector<std::string>* eventLog = nullptr;
+    // Checked notification-icon calls refused, one less each time (a taskbar not ready yet).
+    int refusedIconCalls = 0;
+    // Frame pacing calls the system lacks.
+    bool noThrottlingOptOut = false;
+    bool noTimerPeriod = false;
 
     // The handle loadIcon gives a resource.
     static IconHandle iconHandleFor(int resourceId) { return static_cast<IconHandle>(0x7000 + resourceId); }
@@ -60,6 +65,12 @@ public:
     std::vector<TrackedMenu> trackedMenus;
     std::vector<std::u16string> searchedPatterns;
     std::vector<std::u16string> openedTargets;
+    std::vector<NotifyCall> checkedNotifyCalls;  // with their result in the record's order
+    std::vector<bool> checkedNotifyResults;
+    int throttlingOptOuts = 0;
+    // timeBeginPeriod calls in force (begins less ends), and every call in order.
+    int timerPeriodDepth = 0;
+    std::vector<std::string> timerPeriodCalls;
 
     // --- Shell ------------------------------------------------------------------------------
     void enableHeapTerminationOnCorruption() override;
@@ -75,6 +86,10 @@ public:
     void trackPopupMenu(MenuHandle menu, int x, int y, WindowHandle owner) override;
     std::vector<std::u16string> findFiles(const std::u16string& pattern) override;
     void shellOpen(const std::u16string& target) override;
+    bool notifyIconChecked(NotifyIconAction action, const NotifyIconRecord& record) override;
+    bool ignoreTimerResolutionThrottling() override;
+    bool beginTimerPeriod(std::uint32_t periodMs) override;
+    void endTimerPeriod(std::uint32_t periodMs) override;
 
 private:
     void log(const std::string& event);

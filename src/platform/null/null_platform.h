@@ -26,6 +26,16 @@ public:
     void setTimer(WindowHandle, std::uintptr_t, std::uint32_t) override {}
     void killTimer(WindowHandle, std::uintptr_t) override {}
     PointI getCursorPos() override { return {}; }
+    std::uint32_t registerWindowMessage(std::u16string_view) override { return 0; }
+    bool isWindow(WindowHandle) override { return false; }
+    bool sendMessageTimeout(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t, std::uint32_t) override { return false; }
+    RectI getClientRect(WindowHandle) override { return {}; }
+    WindowHandle windowAbove(WindowHandle) override { return 0; }
+    WindowHandle createLayeredChildWindow(std::u16string_view, WindowHandle, RectI) override { return 0; }
+    void setWindowPos(WindowHandle, WindowHandle, RectI) override {}
+    void destroyWindow(WindowHandle) override {}
+    void registerSessionNotification(WindowHandle) override {}
+    void unregisterSessionNotification(WindowHandle) override {}
 };
 
 // A shell whose clock stands at 0, with no icons, menus, files or programs to open.
@@ -44,6 +54,10 @@ public:
     void trackPopupMenu(MenuHandle, int, int, WindowHandle) override {}
     std::vector<std::u16string> findFiles(const std::u16string&) override { return {}; }
     void shellOpen(const std::u16string&) override {}
+    bool notifyIconChecked(NotifyIconAction, const NotifyIconRecord&) override { return false; }
+    bool ignoreTimerResolutionThrottling() override { return false; }
+    bool beginTimerPeriod(std::uint32_t) override { return false; }
+    void endTimerPeriod(std::uint32_t) override {}
 };
 
 // No drawing device: every set-up step fails, so nothing is decoded or drawn.
