@@ -18,11 +18,11 @@ void presentFrame() {
     GraphicsDevice& device = *platform().graphics;
     if (device.endDraw()) {
         if (device.fetchFrameBitmap()) desktopHost.frameBitmap = true;
-    } else if (device.targetLost()) {
-        // The window procedure makes the targets again after this frame.
-        desktopHost.targetLost = true;
     }
     if (desktopHost.frameBitmap && desktopHost.windowTarget) device.presentFrameBitmap();
+    // Either end may report a lost device; the window procedure makes the targets again after
+    // this frame.
+    if (device.targetLost()) desktopHost.targetLost = true;
 }
 
 }  // namespace velmora

@@ -25,6 +25,11 @@ public:
     std::vector<std::u16string> findFiles(const std::u16string& pattern) override;
 
     void shellOpen(const std::u16string& target) override;
+
+    bool notifyIconChecked(NotifyIconAction action, const NotifyIconRecord& record) override;
+    bool ignoreTimerResolutionThrottling() override;
+    bool beginTimerPeriod(std::uint32_t periodMs) override;
+    void endTimerPeriod(std::uint32_t periodMs) override;
 };
 
 }  // namespace velmora::win32
