@@ -26,6 +26,8 @@ import time
 import zlib
 from pathlib import Path
 
+from desktop_compositor import DesktopCompositor
+
 SKIP = 77
 SCREEN_W, SCREEN_H = 800, 600
 
@@ -270,6 +272,13 @@ class Wine:
         })
         self.env.pop("WAYLAND_DISPLAY", None)
         self.started = []
+        self.compositor = None
+
+    def compose_desktop(self):
+        """Plays the desktop window manager of the 24H2 layout (see desktop_compositor.py)."""
+        if self.compositor is None:
+            self.compositor = DesktopCompositor(self.display)
+            self.compositor.start()
 
     def start(self, exe, *args, name):
         out = open(self.logs / f"{name}.log", "ab")
@@ -344,6 +353,8 @@ class Wine:
         return shot
 
     def stop(self):
+        if self.compositor is not None:
+            self.compositor.stop()
         run_quietly(["wineserver", "-k"], self.env, 20)
         for proc in self.started:
             stop_process(proc)
@@ -533,6 +544,8 @@ class Context:
         proc = self.wine.start(self.exes["standin_shell"], mode, *extra, name=name)
         ok, seen = self.wine.wait_count("Progman", 1, 30000)
         check(ok, f"the stand-in shell ({mode}) did not come up (Progman windows: {seen})")
+        if mode == "24h2":
+            self.wine.compose_desktop()
         return proc
 
     def start_velmora(self, exe):

@@ -20,8 +20,8 @@
 // "Progman" (WM_CLOSE) ends the process and takes its windows with it.
 //
 // In the 24h2 mode a program may put a window of its own between the "WorkerW" and the
-// "SHELLDLL_DefView" children; the stand-in lends it the X window of "Progman", as for its own
-// "WorkerW", so that Wine shows what is drawn there.
+// "SHELLDLL_DefView" children. Windows composes it from its own surface; under Wine the test
+// harness does that (desktop_compositor.py).
 //
 // Nothing here paints: whatever shows on the wallpaper window is what the program drew.
 #include <windows.h>
@@ -36,7 +36,6 @@ enum class Mode { normal, second, win24h2, none };
 
 constexpr UINT kSpawnWorker = 0x052C;
 constexpr UINT kResizeDesktop = WM_APP + 1;
-constexpr UINT_PTR kLendTimer = 1;
 constexpr const wchar_t* kWholeWindowProp = L"__wine_x11_whole_window";
 
 Mode mode = Mode::normal;
@@ -89,17 +88,6 @@ void spawnChildWorker(HINSTANCE instance) {
     SetPropW(wallpaper, kWholeWindowProp, GetPropW(progman, kWholeWindowProp));
 }
 
-// Children of "Progman" made by other processes share its X window, like the "WorkerW".
-void lendXWindowToForeignChildren() {
-    for (HWND child = GetWindow(progman, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(child, &pid);
-        if (pid != GetCurrentProcessId() && GetPropW(child, kWholeWindowProp) == nullptr) {
-            SetPropW(child, kWholeWindowProp, GetPropW(progman, kWholeWindowProp));
-        }
-    }
-}
-
 void resizeDesktop(int width, int height) {
     const UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
     SetWindowPos(progman, nullptr, 0, 0, width, height, flags);
@@ -128,9 +116,6 @@ LRESULT CALLBACK progmanProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
     case kResizeDesktop:
         resizeDesktop(static_cast<int>(wParam), static_cast<int>(lParam));
-        return 0;
-    case WM_TIMER:
-        if (wParam == kLendTimer) lendXWindowToForeignChildren();
         return 0;
     case WM_ERASEBKGND:
         return 1;
@@ -220,9 +205,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
                                   progman, nullptr, instance, nullptr);
         if (defView == nullptr) {
             return 1;
-        }
-        if (mode == Mode::win24h2) {
-            SetTimer(progman, kLendTimer, 50, nullptr);
         }
     }
     if (restarted) {
