@@ -30,8 +30,14 @@ Function lookUp(const wchar_t* module, const char* name, bool load) {
 
 using TimePeriodFunction = UINT(WINAPI*)(UINT);
 
-TimePeriodFunction timePeriodCall(const char* name) {
-    return lookUp<TimePeriodFunction>(L"winmm.dll", name, true);
+TimePeriodFunction timeBeginPeriodCall() {
+    static const TimePeriodFunction call = lookUp<TimePeriodFunction>(L"winmm.dll", "timeBeginPeriod", true);
+    return call;
+}
+
+TimePeriodFunction timeEndPeriodCall() {
+    static const TimePeriodFunction call = lookUp<TimePeriodFunction>(L"winmm.dll", "timeEndPeriod", true);
+    return call;
 }
 
 using SetProcessInformationFunction = BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
@@ -124,12 +130,12 @@ bool Win32Shell::ignoreTimerResolutionThrottling() {
 }
 
 bool Win32Shell::beginTimerPeriod(std::uint32_t periodMs) {
-    const TimePeriodFunction begin = timePeriodCall("timeBeginPeriod");
+    const TimePeriodFunction begin = timeBeginPeriodCall();
     return begin != nullptr && begin(periodMs) == 0;  // TIMERR_NOERROR
 }
 
 void Win32Shell::endTimerPeriod(std::uint32_t periodMs) {
-    if (const TimePeriodFunction end = timePeriodCall("timeEndPeriod")) end(periodMs);
+    if (const TimePeriodFunction end = timeEndPeriodCall()) end(periodMs);
 }
 
 }  // namespace velmora::win32
