@@ -1,5 +1,6 @@
 #include "shell_fixture.h"
 
+#include <chrono>
 #include <fstream>
 
 #include "ground/records.h"
@@ -15,12 +16,16 @@ namespace velmora::testing {
 
 namespace {
 int folderSerial = 0;
+
+// ctest runs each test in a process of its own, two at a time: the folder name must differ
+// between processes, not only between the tests of one.
+const std::string processToken = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
 void ShellFixture::SetUp() {
     resetProcessState();
     folder = std::filesystem::temp_directory_path() /
-             ("velmora_app_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+             ("velmora_app_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + processToken + "_" +
               std::to_string(++folderSerial));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder / "themes");
