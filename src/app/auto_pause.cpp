@@ -1,5 +1,7 @@
 #include "app/auto_pause.h"
 
+#include "app/frame_pacing.h"
+
 #include <algorithm>
 #include <array>
 
@@ -80,6 +82,7 @@ void followAutoPauseKeys(WindowHandle window) {
     if (appState.autoPauseTimer) windows.killTimer(window, kAutoPauseTimerId);
     appState.autoPauseTimer = false;
     if (appState.autoPaused) setAutoPaused(appState, false, platform().shell->tickCount());
+    updateTimerPeriod();
 }
 
 void checkAutoPause() {
@@ -87,6 +90,7 @@ void checkAutoPause() {
     Shell& shell = *platform().shell;
     const bool wanted = autoPauseWanted(*platform().windows, shell, appState.pauseFullscreen, appState.pauseBattery, desktopHost.workerW);
     setAutoPaused(appState, wanted, shell.tickCount());
+    updateTimerPeriod();
 }
 
 }  // namespace velmora

@@ -15,11 +15,8 @@
 
 namespace velmora {
 
-inline constexpr std::uintptr_t kAutoPauseTimerId = 1012;  // apart from the frame timer's 1000
+inline constexpr std::uintptr_t kAutoPauseTimerId = 1013;  // apart from the frame timer and the desktop's
 inline constexpr std::uint32_t kAutoPauseIntervalMs = 500;
-// WM_POWERBROADCAST and its event PBT_APMPOWERSTATUSCHANGE (the Win32 values).
-inline constexpr std::uint32_t kPowerBroadcastMessage = 0x0218;
-inline constexpr std::uintptr_t kPowerStatusChangeEvent = 0x000A;
 
 // A foreground window of the shell itself (the desktop, the taskbars, the start menu and the
 // shell's other pop-ups) never counts as covering the scene.

@@ -72,7 +72,8 @@ void renderFrame() {
     // Unsigned difference: right across the wrap of the tick counter.
     updateScene(static_cast<std::int32_t>(now - appState.lastTick));
     appState.lastTick = now;
-    if (!desktopHost.frameTarget) return;
+    // Nothing is visible while the session is locked; the scene goes on so that nothing jumps.
+    if (!desktopHost.frameTarget || desktopWatch.sessionLocked) return;
     beginFrame();
     drawScene();
     presentFrame();

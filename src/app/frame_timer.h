@@ -13,7 +13,8 @@ inline constexpr std::uintptr_t kFrameTimerId = 1000;
 // selection with no theme list entry does nothing at all: the running theme and timer stay.
 void startTheme(WindowHandle window, std::optional<std::uint32_t> selection = std::nullopt);
 // One frame: pan, animate by the elapsed ticks, draw, present. The caller calls it only while
-// frames are produced (producingFrames). Without an off-screen target the scene still animates but nothing is drawn.
+// frames are produced (producingFrames). Without an off-screen target, or while the session is
+// locked, the scene still animates but nothing is drawn.
 void renderFrame();
 
 // The pan step of one frame at tick now (lastTick still holds the previous frame's tick).

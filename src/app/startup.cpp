@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "ground/records.h"
+#include "app/desktop_recovery.h"
+#include "app/frame_pacing.h"
 #include "app/menu.h"
 #include "app/shell_texts.h"
 #include "app/window_procedure.h"
@@ -75,6 +77,8 @@ int runVelmora(InstanceHandle instance) {
         return 1;
     }
 
+    optOutOfTimerThrottling();
+
     appState.appIcon = shell.loadIcon(instance, kAppIconResource, 32);
     appState.playIcon = shell.loadIcon(instance, kPlayIconResource, 16);
     appState.pauseIcon = shell.loadIcon(instance, kPauseIconResource, 16);
@@ -91,12 +95,15 @@ int runVelmora(InstanceHandle instance) {
         return 1;
     }
 
+    startWatchingDesktop(appState.mainWindow);
     buildTrayMenu();
     addTrayIcon();
 
     const int exitCode = windows.runMessageLoop();
 
     removeTrayIcon();
+    stopWatchingDesktop(appState.mainWindow);
+    releaseTimerPeriod();
     destroyIcons();
     return exitCode;
 }

@@ -8,6 +8,8 @@
 
 #include "ground/records.h"
 #include "app/auto_pause.h"
+#include "app/desktop_recovery.h"
+#include "app/frame_pacing.h"
 #include "app/frame_timer.h"
 #include "app/menu.h"
 #include "app/shell_texts.h"
@@ -33,8 +35,11 @@ public:
 };
 
 void runStartTheme(WindowHandle window, std::optional<std::uint32_t> selection) {
-    SceneBusy busy;
-    startTheme(window, selection);
+    {
+        SceneBusy busy;
+        startTheme(window, selection);
+    }
+    updateTimerPeriod();
 }
 
 // Joins the parts into shellTarget, cut to fit with its terminator, and opens it.
@@ -108,6 +113,7 @@ void togglePause() {
     appState.trayIcon.icon = appState.playing ? appState.playIcon : appState.pauseIcon;
     platform().shell->notifyIcon(NotifyIconAction::Modify, appState.trayIcon);
     appState.lastTick = platform().shell->tickCount();
+    updateTimerPeriod();
 }
 
 void openTrayMenu(WindowHandle window) {
@@ -116,21 +122,34 @@ void openTrayMenu(WindowHandle window) {
     platform().shell->trackPopupMenu(appState.trayMenu, pointer.x, pointer.y, window);
 }
 
-void onTimer(std::uintptr_t id) {
+void onTimer(WindowHandle window, std::uintptr_t id) {
+    if (onDesktopTimer(window, id)) return;
     if (id == kAutoPauseTimerId && appState.autoPauseTimer) {
         checkAutoPause();
         return;
     }
     if (!producingFrames(appState) || appState.sceneBusy) return;
-    SceneBusy busy;
-    renderFrame();
+    {
+        SceneBusy busy;
+        renderFrame();
+    }
+    afterFrame(window);
 }
 
-// A change of the power source may start or end a pause on battery at once; the broadcast
-// itself is left to the default handling.
+// After sleep the desktop is checked; a change of the power source may start or end a pause on
+// battery at once, the broadcast itself being left to the default handling.
 std::intptr_t onPowerBroadcast(WindowHandle window, std::uintptr_t event, std::intptr_t data) {
-    if (event == kPowerStatusChangeEvent) checkAutoPause();
-    return platform().windows->defWindowProc(window, kPowerBroadcastMessage, event, data);
+    switch (event) {
+        case kPbtApmResumeAutomatic:
+            checkDesktop(window);
+            return 1;
+        case kPbtApmPowerStatusChange:
+            checkAutoPause();
+            break;
+        default:
+            break;
+    }
+    return platform().windows->defWindowProc(window, kWmPowerBroadcast, event, data);
 }
 
 }  // namespace
@@ -149,10 +168,8 @@ std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::u
         case kWmCommand:
             return onCommand(window, static_cast<std::uint32_t>(wParam & 0xFFFF));
         case kWmTimer:
-            onTimer(wParam);
+            onTimer(window, wParam);
             return 0;
-        case kPowerBroadcastMessage:
-            return onPowerBroadcast(window, wParam, lParam);
         case kTrayCallbackMessage:
             if (lParam == kWmLButtonDown) {
                 togglePause();
@@ -160,7 +177,19 @@ std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::u
                 openTrayMenu(window);
             }
             return 0;
+        case kWmDisplayChange:
+            onDisplayChange(window);
+            return 0;
+        case kWmPowerBroadcast:
+            return onPowerBroadcast(window, wParam, lParam);
+        case kWmWtsSessionChange:
+            onSessionChange(window, wParam);
+            return 0;
         default:
+            if (isTaskbarCreated(message)) {
+                onTaskbarCreated(window);
+                return 0;
+            }
             return platform().windows->defWindowProc(window, message, wParam, lParam);
     }
 }

@@ -1,14 +1,39 @@
 #pragma once
 // Finding the shell window behind the desktop icons and creating the drawing device on it.
+#include "ports/handles.h"
+
 namespace velmora {
 
-// Sets progman and workerW of desktopHost. On failure the user has been shown why ("No Progman
-// found." or "No WorkerW found.") and closed the message.
-bool findDesktopWindow();
+struct DesktopSearch {
+    // Start-up tells the user when there is no desktop window; a later search, after the shell
+    // changed, keeps quiet and tries again at the next change.
+    bool reportFailures = true;
+};
 
-// findDesktopWindow, then the drawing device on workerW: imaging factory, drawing factory,
-// desktop rectangle, window target, off-screen frame target. Stops at the first failure; each
-// desktopHost flag says which objects exist.
+// Sets progman and workerW of desktopHost, and progmanChildren when "Progman" holds both the
+// icon view and the "WorkerW" (Windows 11 24H2 and later). On failure the user has been shown
+// why ("No Progman found." or "No WorkerW found.") and closed the message.
+bool findDesktopWindow();
+bool findDesktopWindow(const DesktopSearch& search);
+
+// findDesktopWindow, then createDesktopDevice.
 bool attachDesktop();
+
+// The drawing device on the desktop window found: the factories that do not exist yet, the
+// program's own window where the layout draws into one, the desktop rectangle, the window
+// target and the off-screen frame target. Targets made before are let go first. Stops at the
+// first failure; each desktopHost flag says which objects exist.
+bool createDesktopDevice();
+
+// The window the targets are made on: the program's own window on the 24H2 layout, else workerW.
+WindowHandle drawingWindow();
+
+// The desktop rectangle as it is now, in screen coordinates: the rectangle of workerW, or on the
+// 24H2 layout the client area of "Progman".
+RectI measureDesktop();
+
+// Destroys the program's own window behind the icons, if there is one, so that the wallpaper
+// shows again at once.
+void destroySceneWindow();
 
 }  // namespace velmora

@@ -20,6 +20,9 @@ void presentFrame() {
         if (device.fetchFrameBitmap()) desktopHost.frameBitmap = true;
     }
     if (desktopHost.frameBitmap && desktopHost.windowTarget) device.presentFrameBitmap();
+    // Either end may report a lost device; the window procedure makes the targets again after
+    // this frame.
+    if (device.targetLost()) desktopHost.targetLost = true;
 }
 
 }  // namespace velmora

@@ -17,6 +17,15 @@ struct DesktopHost {
     float desktopTop = 0;
     float desktopWidth = 0;
     float desktopHeight = 0;
+    // Windows 11 24H2 and later: "Progman" holds both the icon view and the wallpaper "WorkerW"
+    // as children, and the scene is drawn into sceneWindow, a child of "Progman" of the
+    // program's own that lies between them.
+    bool progmanChildren = false;
+    WindowHandle sceneWindow = 0;
+    // The desktop rectangle (screen coordinates) the targets were made for.
+    RectI targetRect{};
+    // The last frame's end reported a lost device: the targets must be made again.
+    bool targetLost = false;
 };
 
 extern DesktopHost desktopHost;

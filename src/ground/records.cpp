@@ -6,6 +6,7 @@ namespace velmora {
 
 AppState appState;
 DesktopHost desktopHost;
+DesktopWatch desktopWatch;
 GlobalSettings globalSettings;
 LoadState loadState;
 Theme theme;
@@ -13,6 +14,7 @@ Theme theme;
 void resetRecords() {
     appState = AppState{};
     desktopHost = DesktopHost{};
+    desktopWatch = DesktopWatch{};
     globalSettings = GlobalSettings{};
     loadState = LoadState{};
     clearTheme(theme);

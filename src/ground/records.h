@@ -3,6 +3,7 @@
 // them in the order a theme load and a frame lay down.
 #include "ground/app_state.h"
 #include "ground/desktop_host.h"
+#include "ground/desktop_watch.h"
 #include "ground/global_settings.h"
 #include "ground/load_state.h"
 #include "ground/theme_model.h"

@@ -27,3 +27,11 @@ void GraphicsDevice::drawPicture(const Bitmap& bitmap, const PicturePlacement& p
 }
 
 }  // namespace velmora
+
+namespace velmora {
+
+bool GraphicsDevice::targetLost() { return false; }
+
+void GraphicsDevice::releaseTargets() {}
+
+}  // namespace velmora

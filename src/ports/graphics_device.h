@@ -99,6 +99,15 @@ public:
     // Copies the fetched frame bitmap onto the window target: begin, draw at the origin at its
     // own size with opacity 1 and linear interpolation, end (its result is ignored).
     virtual void presentFrameBitmap() = 0;
+
+    // True when the last endDraw failed because the targets must be made again (the device was
+    // lost: after sleep, a driver update, a GPU reset). A device that cannot lose its targets
+    // never says so.
+    virtual bool targetLost();
+    // Lets go of the window target, the frame target and the fetched frame, so that they can be
+    // made again on another window or at another size. Pictures made on the old frame target are
+    // not drawn any more; they must be loaded again.
+    virtual void releaseTargets();
 };
 
 }  // namespace velmora

@@ -84,6 +84,20 @@ public:
     virtual UserNotificationState queryUserNotificationState() = 0;
     // GetSystemPowerStatus.
     virtual PowerStatus systemPowerStatus() = 0;
+    // --- Following the desktop when it changes ------------------------------------------------
+    // Shell_NotifyIconW with its result: false when the notification area refused the call
+    // (after a restart of the shell, until its taskbar is ready).
+    virtual bool notifyIconChecked(NotifyIconAction action, const NotifyIconRecord& record) = 0;
+
+    // --- Frame pacing -------------------------------------------------------------------------
+    // Opts the process out of the throttling that ignores the timer-resolution requests of
+    // processes without visible windows (SetProcessInformation, ProcessPowerThrottling). False
+    // where the system has no such call.
+    virtual bool ignoreTimerResolutionThrottling() = 0;
+    // timeBeginPeriod / timeEndPeriod. begin is false where it is unavailable or refused; an end
+    // belongs to each successful begin.
+    virtual bool beginTimerPeriod(std::uint32_t periodMs) = 0;
+    virtual void endTimerPeriod(std::uint32_t periodMs) = 0;
 };
 
 }  // namespace velmora

@@ -22,6 +22,15 @@ inline constexpr std::uint32_t kWmTimer = 0x0113;
 inline constexpr std::uint32_t kWmLButtonDown = 0x0201;
 inline constexpr std::uint32_t kWmRButtonDown = 0x0204;
 
+// Messages about the desktop changing under the program.
+inline constexpr std::uint32_t kWmDisplayChange = 0x007E;
+inline constexpr std::uint32_t kWmPowerBroadcast = 0x0218;
+inline constexpr std::uint32_t kWmWtsSessionChange = 0x02B1;
+inline constexpr std::uintptr_t kPbtApmResumeAutomatic = 0x0012;    // WM_POWERBROADCAST events
+inline constexpr std::uintptr_t kPbtApmPowerStatusChange = 0x000A;
+inline constexpr std::uintptr_t kWtsSessionLock = 0x7;             // WM_WTSSESSION_CHANGE events
+inline constexpr std::uintptr_t kWtsSessionUnlock = 0x8;
+
 // A window procedure: every message of a window of the class arrives here.
 using WindowProcedure = std::intptr_t (*)(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
@@ -84,6 +93,31 @@ public:
     // the monitor that holds the largest part of the window, in screen coordinates. All zero
     // when it cannot be told.
     virtual RectI monitorRectOfWindow(WindowHandle window) = 0;
+    // --- Following the desktop when it changes ------------------------------------------------
+    // RegisterWindowMessageW: the message number shared by every program that registers the
+    // name (0 when it fails).
+    virtual std::uint32_t registerWindowMessage(std::u16string_view name) = 0;
+    virtual bool isWindow(WindowHandle window) = 0;
+    // SendMessageTimeoutW with SMTO_NORMAL: false when the window did not answer in time.
+    virtual bool sendMessageTimeout(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                                    std::uint32_t timeoutMs) = 0;
+    // GetClientRect: left and top are 0. An unknown window gives an all-zero rectangle.
+    virtual RectI getClientRect(WindowHandle window) = 0;
+    // GetWindow(GW_HWNDPREV): the sibling directly above the window in the z-order, 0 if none.
+    virtual WindowHandle windowAbove(WindowHandle window) = 0;
+    // A window of the program's own, of a class of its own that paints nothing, made a child of
+    // parent (WS_CHILD, not yet visible) at rect in parent's client coordinates, with
+    // WS_EX_LAYERED made opaque by SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA) so that
+    // it has a surface of its own. 0 when it cannot be made.
+    virtual WindowHandle createLayeredChildWindow(std::u16string_view className, WindowHandle parent, RectI rect) = 0;
+    // SetWindowPos without activation: moved to rect (in the parent's client coordinates), put
+    // directly below insertAfter in the z-order (0: at the top), and shown.
+    virtual void setWindowPos(WindowHandle window, WindowHandle insertAfter, RectI rect) = 0;
+    virtual void destroyWindow(WindowHandle window) = 0;
+    // WTSRegisterSessionNotification (this session only) / WTSUnRegisterSessionNotification:
+    // lock and unlock arrive as WM_WTSSESSION_CHANGE. Results are ignored.
+    virtual void registerSessionNotification(WindowHandle window) = 0;
+    virtual void unregisterSessionNotification(WindowHandle window) = 0;
 };
 
 }  // namespace velmora

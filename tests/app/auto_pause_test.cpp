@@ -242,7 +242,7 @@ TEST_F(AutoPause, TheTimerRunsOnlyWhileAKeyIsOn) {
         shell.tick = 1016;
         send(kWmTimer, kAutoPauseTimerId);
         EXPECT_EQ(framesDrawn(), 1u);
-        EXPECT_EQ(send(kPowerBroadcastMessage, kPowerStatusChangeEvent), kFakeDefWindowProcResult);
+        EXPECT_EQ(send(kWmPowerBroadcast, kPbtApmPowerStatusChange), kFakeDefWindowProcResult);
         EXPECT_EQ(shell.powerQueries, 0);
 
         writeConfig("config pause_fullscreen:1\n");
@@ -276,16 +276,17 @@ TEST_F(AutoPause, APowerStatusChangeIsLookedAtOnceAndNothingIsAskedPerFrame) {
         EXPECT_EQ(shell.powerQueries, powerQueries);
 
         shell.power = PowerStatus{0, 0};
-        constexpr std::uintptr_t kResumeAutomatic = 0x12;
-        EXPECT_EQ(send(kPowerBroadcastMessage, kResumeAutomatic), kFakeDefWindowProcResult);
+        // Resume is the desktop's business (it is checked again); the battery waits for its own
+        // broadcast.
+        send(kWmPowerBroadcast, kPbtApmResumeAutomatic);
         EXPECT_FALSE(appState.autoPaused);
-        EXPECT_EQ(send(kPowerBroadcastMessage, kPowerStatusChangeEvent), kFakeDefWindowProcResult);
+        EXPECT_EQ(send(kWmPowerBroadcast, kPbtApmPowerStatusChange), kFakeDefWindowProcResult);
         EXPECT_TRUE(appState.autoPaused);
-        EXPECT_EQ(windows.defWindowProcCalls.back().message, kPowerBroadcastMessage);
+        EXPECT_EQ(windows.defWindowProcCalls.back().message, kWmPowerBroadcast);
 
         shell.power = PowerStatus{1, 0};
         shell.tick = 5000;
-        send(kPowerBroadcastMessage, kPowerStatusChangeEvent);
+        send(kWmPowerBroadcast, kPbtApmPowerStatusChange);
         EXPECT_FALSE(appState.autoPaused);
         EXPECT_EQ(appState.lastTick, 5000u);
     });

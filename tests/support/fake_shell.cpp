@@ -69,3 +69,32 @@ void FakeShell::shellOpen(const std::u16string& target) {
 }
 
 }  // namespace velmora::testing
+
+namespace velmora::testing {
+
+bool FakeShell::notifyIconChecked(NotifyIconAction action, const NotifyIconRecord& record) {
+    const bool accepted = refusedIconCalls <= 0;
+    if (!accepted) --refusedIconCalls;
+    checkedNotifyCalls.push_back(NotifyCall{action, record});
+    checkedNotifyResults.push_back(accepted);
+    return accepted;
+}
+
+bool FakeShell::ignoreTimerResolutionThrottling() {
+    ++throttlingOptOuts;
+    return !noThrottlingOptOut;
+}
+
+bool FakeShell::beginTimerPeriod(std::uint32_t periodMs) {
+    timerPeriodCalls.push_back("begin " + std::to_string(periodMs));
+    if (noTimerPeriod) return false;
+    ++timerPeriodDepth;
+    return true;
+}
+
+void FakeShell::endTimerPeriod(std::uint32_t periodMs) {
+    timerPeriodCalls.push_back("end " + std::to_string(periodMs));
+    --timerPeriodDepth;
+}
+
+}  // namespace velmora::testing

@@ -47,6 +47,11 @@ public:
     std::vector<std::string>* eventLog = nullptr;
     UserNotificationState notificationState = UserNotificationState::AcceptsNotifications;
     PowerStatus power{1, 0};  // on mains
+    // Checked notification-icon calls refused, one less each time (a taskbar not ready yet).
+    int refusedIconCalls = 0;
+    // Frame pacing calls the system lacks.
+    bool noThrottlingOptOut = false;
+    bool noTimerPeriod = false;
 
     // The handle loadIcon gives a resource.
     static IconHandle iconHandleFor(int resourceId) { return static_cast<IconHandle>(0x7000 + resourceId); }
@@ -64,6 +69,12 @@ public:
     std::vector<std::u16string> openedTargets;
     int notificationStateQueries = 0;
     int powerQueries = 0;
+    std::vector<NotifyCall> checkedNotifyCalls;  // with their result in the record's order
+    std::vector<bool> checkedNotifyResults;
+    int throttlingOptOuts = 0;
+    // timeBeginPeriod calls in force (begins less ends), and every call in order.
+    int timerPeriodDepth = 0;
+    std::vector<std::string> timerPeriodCalls;
 
     // --- Shell ------------------------------------------------------------------------------
     void enableHeapTerminationOnCorruption() override;
@@ -87,6 +98,10 @@ public:
         ++powerQueries;
         return power;
     }
+    bool notifyIconChecked(NotifyIconAction action, const NotifyIconRecord& record) override;
+    bool ignoreTimerResolutionThrottling() override;
+    bool beginTimerPeriod(std::uint32_t periodMs) override;
+    void endTimerPeriod(std::uint32_t periodMs) override;
 
 private:
     void log(const std::string& event);

@@ -261,3 +261,108 @@ RectI FakeWindowSystem::monitorRectOfWindow(WindowHandle window) {
 }
 
 }  // namespace velmora::testing
+
+namespace velmora::testing {
+
+WindowHandle FakeWindowSystem::parentOf(WindowHandle window) const {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? 0 : it->second.parent;
+}
+
+std::vector<WindowHandle> FakeWindowSystem::childrenOf(WindowHandle window) const {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? std::vector<WindowHandle>{} : it->second.children;
+}
+
+std::vector<WindowHandle>& FakeWindowSystem::siblingsOf(WindowHandle window) {
+    const WindowHandle parent = windows_.at(window).parent;
+    return parent == 0 ? topLevel_ : windows_.at(parent).children;
+}
+
+void FakeWindowSystem::remove(WindowHandle window) {
+    if (!exists(window)) return;
+    for (WindowHandle child : std::vector<WindowHandle>(windows_.at(window).children)) remove(child);
+    auto& siblings = siblingsOf(window);
+    siblings.erase(std::find(siblings.begin(), siblings.end(), window));
+    windows_.erase(window);
+}
+
+void FakeWindowSystem::endShell() {
+    for (WindowHandle window : std::vector<WindowHandle>(topLevel_)) {
+        if (window != createdWindow) remove(window);
+    }
+    progman_ = 0;
+    spawnedWorkerW_ = 0;
+}
+
+void FakeWindowSystem::restartShell(DesktopLayout layout) {
+    endShell();
+    buildDesktop(layout, desktopRect_);
+}
+
+void FakeWindowSystem::resizeDesktop(RectI desktopRect) {
+    desktopRect_ = desktopRect;
+    if (progman_ != 0) setWindowRect(progman_, desktopRect);
+    if (spawnedWorkerW_ != 0) setWindowRect(spawnedWorkerW_, desktopRect);
+}
+
+std::uint32_t FakeWindowSystem::registerWindowMessage(std::u16string_view name) {
+    auto [it, added] = registeredMessages_.emplace(std::u16string(name), 0xC000 + static_cast<std::uint32_t>(registeredMessages_.size()));
+    return it->second;
+}
+
+bool FakeWindowSystem::sendMessageTimeout(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                                          std::uint32_t /*timeoutMs*/) {
+    timedMessages.push_back(SentMessage{window, message, wParam, lParam});
+    sendMessage(window, message, wParam, lParam);
+    return exists(window);
+}
+
+RectI FakeWindowSystem::getClientRect(WindowHandle window) {
+    const RectI r = getWindowRect(window);
+    return RectI{0, 0, r.right - r.left, r.bottom - r.top};
+}
+
+WindowHandle FakeWindowSystem::windowAbove(WindowHandle window) {
+    if (!exists(window)) return 0;
+    const auto& siblings = siblingsOf(window);
+    auto it = std::find(siblings.begin(), siblings.end(), window);
+    return it == siblings.begin() ? 0 : *(it - 1);
+}
+
+WindowHandle FakeWindowSystem::createLayeredChildWindow(std::u16string_view className, WindowHandle parent, RectI rect) {
+    if (failLayeredChild || !exists(parent)) return 0;
+    // A new window comes at the top of its siblings.
+    const WindowHandle handle = make(std::u16string(className), parent);
+    auto& children = windows_.at(parent).children;
+    children.insert(children.begin(), handle);
+    const RectI origin = windows_.at(parent).rect;
+    setWindowRect(handle, RectI{origin.left + rect.left, origin.top + rect.top, origin.left + rect.right, origin.top + rect.bottom});
+    layeredChildren.push_back(LayeredChild{std::u16string(className), parent, rect, handle});
+    return handle;
+}
+
+void FakeWindowSystem::setWindowPos(WindowHandle window, WindowHandle insertAfter, RectI rect) {
+    if (!exists(window)) return;
+    auto& siblings = siblingsOf(window);
+    siblings.erase(std::find(siblings.begin(), siblings.end(), window));
+    auto at = insertAfter == 0 ? siblings.begin() : std::find(siblings.begin(), siblings.end(), insertAfter);
+    siblings.insert(at == siblings.end() || insertAfter == 0 ? at : at + 1, window);
+    const WindowHandle parent = windows_.at(window).parent;
+    const RectI origin = parent == 0 ? RectI{} : windows_.at(parent).rect;
+    setWindowRect(window, RectI{origin.left + rect.left, origin.top + rect.top, origin.left + rect.right, origin.top + rect.bottom});
+}
+
+void FakeWindowSystem::destroyWindow(WindowHandle window) {
+    destroyedWindows.push_back(window);
+    remove(window);
+}
+
+void FakeWindowSystem::registerSessionNotification(WindowHandle window) { sessionNotifications.push_back(window); }
+
+void FakeWindowSystem::unregisterSessionNotification(WindowHandle window) {
+    sessionNotifications.erase(std::remove(sessionNotifications.begin(), sessionNotifications.end(), window),
+                               sessionNotifications.end());
+}
+
+}  // namespace velmora::testing

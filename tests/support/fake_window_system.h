@@ -81,6 +81,17 @@ public:
     WindowHandle spawnedWorkerW() const { return spawnedWorkerW_; }
     // Extra reaction to every sent message, after the desktop's own.
     std::function<void(const SentMessage&)> onSendMessage;
+    // The shell ends and starts again: every window of the desktop goes (with the children
+    // made in it) and a new desktop of that layout comes, with new handles.
+    void restartShell(DesktopLayout layout);
+    // Only the shell's windows go (another shell, or a shell that has not come back yet).
+    void endShell();
+    // The desktop windows take this rectangle (a display change).
+    void resizeDesktop(RectI desktopRect);
+    bool exists(WindowHandle window) const { return windows_.count(window) != 0; }
+    WindowHandle parentOf(WindowHandle window) const;
+    // Children of a window, top of the z-order first.
+    std::vector<WindowHandle> childrenOf(WindowHandle window) const;
 
     // --- Script -----------------------------------------------------------------------------
     bool failRegisterClass = false;
@@ -104,6 +115,17 @@ public:
     std::vector<WindowHandle> foregroundWindows;
     std::vector<SentMessage> defWindowProcCalls;
     std::vector<WindowClassInfo> registeredClasses;
+    std::vector<SentMessage> timedMessages;  // also in sentMessages
+    struct LayeredChild {
+        std::u16string className;
+        WindowHandle parent = 0;
+        RectI rect{};
+        WindowHandle handle = 0;
+    };
+    std::vector<LayeredChild> layeredChildren;
+    std::vector<WindowHandle> destroyedWindows;
+    std::vector<WindowHandle> sessionNotifications;  // windows registered and not unregistered
+    bool failLayeredChild = false;
     int enumerations = 0;
     int foregroundQueries = 0;
     WindowHandle createdWindow = 0;
@@ -135,6 +157,17 @@ public:
     bool isWindowCloaked(WindowHandle window) override;
     std::u16string getClassName(WindowHandle window) override { return classOf(window); }
     RectI monitorRectOfWindow(WindowHandle window) override;
+    std::uint32_t registerWindowMessage(std::u16string_view name) override;
+    bool isWindow(WindowHandle window) override { return exists(window); }
+    bool sendMessageTimeout(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                            std::uint32_t timeoutMs) override;
+    RectI getClientRect(WindowHandle window) override;
+    WindowHandle windowAbove(WindowHandle window) override;
+    WindowHandle createLayeredChildWindow(std::u16string_view className, WindowHandle parent, RectI rect) override;
+    void setWindowPos(WindowHandle window, WindowHandle insertAfter, RectI rect) override;
+    void destroyWindow(WindowHandle window) override;
+    void registerSessionNotification(WindowHandle window) override;
+    void unregisterSessionNotification(WindowHandle window) override;
 
 private:
     struct Window {
@@ -148,6 +181,8 @@ private:
     WindowHandle make(const std::u16string& className, WindowHandle parent);
     void log(const std::string& event);
     void answerDesktopMessage(const SentMessage& sent);
+    std::vector<WindowHandle>& siblingsOf(WindowHandle window);
+    void remove(WindowHandle window);
 
     std::map<WindowHandle, Window> windows_;
     std::vector<WindowHandle> topLevel_;
@@ -158,6 +193,7 @@ private:
     RectI desktopRect_{};
     std::deque<std::function<void()>> script_;
     std::map<std::pair<WindowHandle, std::uintptr_t>, std::uint32_t> timers_;
+    std::map<std::u16string, std::uint32_t> registeredMessages_;
 };
 
 }  // namespace velmora::testing

@@ -26,6 +26,7 @@ const char* deviceCallName(DeviceCall call) {
         case DeviceCall::EndDraw: return "endDraw";
         case DeviceCall::FetchFrameBitmap: return "fetchFrameBitmap";
         case DeviceCall::PresentFrameBitmap: return "presentFrameBitmap";
+        case DeviceCall::ReleaseTargets: return "releaseTargets";
     }
     return "?";
 }
@@ -206,9 +207,15 @@ void RecordingGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest
 
 bool RecordingGraphicsDevice::endDraw() {
     RecordedCall c = callOf(DeviceCall::EndDraw);
-    c.succeeded = !failEndDraw;
+    lost_ = loseTargets;
+    c.succeeded = !failEndDraw && !lost_;
     record(c);
     return c.succeeded;
+}
+
+void RecordingGraphicsDevice::releaseTargets() {
+    record(callOf(DeviceCall::ReleaseTargets));
+    lost_ = false;
 }
 
 bool RecordingGraphicsDevice::fetchFrameBitmap() {

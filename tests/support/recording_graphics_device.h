@@ -43,6 +43,7 @@ enum class DeviceCall {
     EndDraw,
     FetchFrameBitmap,
     PresentFrameBitmap,
+    ReleaseTargets,
 };
 
 const char* deviceCallName(DeviceCall call);
@@ -87,6 +88,8 @@ public:
     bool failFrameTarget = false;
     bool failEndDraw = false;
     bool failFetchFrameBitmap = false;
+    // endDraw fails as a lost device does, until the targets are made again.
+    bool loseTargets = false;
     // When false, no call is recorded except the picture loads (a cheap device for benchmarks).
     bool recording = true;
 
@@ -129,6 +132,8 @@ public:
     bool endDraw() override;
     bool fetchFrameBitmap() override;
     void presentFrameBitmap() override;
+    bool targetLost() override { return lost_; }
+    void releaseTargets() override;
 
 private:
     struct Size {
@@ -147,6 +152,7 @@ private:
     std::shared_ptr<int> liveCount_;
     int created_ = 0;
     Matrix3x2 transform_{};
+    bool lost_ = false;
 };
 
 // UTF-8 to UTF-16 for test paths (ASCII and the usual multi-byte forms).

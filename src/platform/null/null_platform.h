@@ -33,6 +33,16 @@ public:
     bool isWindowCloaked(WindowHandle) override { return false; }
     std::u16string getClassName(WindowHandle) override { return {}; }
     RectI monitorRectOfWindow(WindowHandle) override { return {}; }
+    std::uint32_t registerWindowMessage(std::u16string_view) override { return 0; }
+    bool isWindow(WindowHandle) override { return false; }
+    bool sendMessageTimeout(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t, std::uint32_t) override { return false; }
+    RectI getClientRect(WindowHandle) override { return {}; }
+    WindowHandle windowAbove(WindowHandle) override { return 0; }
+    WindowHandle createLayeredChildWindow(std::u16string_view, WindowHandle, RectI) override { return 0; }
+    void setWindowPos(WindowHandle, WindowHandle, RectI) override {}
+    void destroyWindow(WindowHandle) override {}
+    void registerSessionNotification(WindowHandle) override {}
+    void unregisterSessionNotification(WindowHandle) override {}
 };
 
 // A shell whose clock stands at 0, with no icons, menus, files or programs to open.
@@ -53,6 +63,10 @@ public:
     void shellOpen(const std::u16string&) override {}
     UserNotificationState queryUserNotificationState() override { return UserNotificationState::Unknown; }
     PowerStatus systemPowerStatus() override { return {}; }
+    bool notifyIconChecked(NotifyIconAction, const NotifyIconRecord&) override { return false; }
+    bool ignoreTimerResolutionThrottling() override { return false; }
+    bool beginTimerPeriod(std::uint32_t) override { return false; }
+    void endTimerPeriod(std::uint32_t) override {}
 };
 
 // No drawing device: every set-up step fails, so nothing is decoded or drawn.

@@ -17,6 +17,9 @@ namespace {
 // Off-screen frames are bounded like pictures, so a mistaken size cannot allocate without bound.
 constexpr std::uint32_t kMaxOffscreenSide = 16384;
 
+// MinGW spells the code as an unsigned number.
+constexpr HRESULT kRecreateTarget = static_cast<HRESULT>(D2DERR_RECREATE_TARGET);
+
 }  // namespace
 
 bool Direct2DGraphicsDevice::createImagingFactory() {
@@ -126,7 +129,9 @@ void Direct2DGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest,
 
 bool Direct2DGraphicsDevice::endDraw() {
     if (!frameTarget_) return false;
-    return SUCCEEDED(frameTarget_->EndDraw(nullptr, nullptr));
+    const HRESULT result = frameTarget_->EndDraw(nullptr, nullptr);
+    if (result == kRecreateTarget) targetLost_ = true;
+    return SUCCEEDED(result);
 }
 
 bool Direct2DGraphicsDevice::fetchFrameBitmap() {
@@ -146,7 +151,18 @@ void Direct2DGraphicsDevice::presentFrameBitmap() {
     if (!windowTarget_ || !frameBitmap_) return;
     windowTarget_->BeginDraw();
     windowTarget_->DrawBitmap(frameBitmap_.get(), nullptr, 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
-    windowTarget_->EndDraw(nullptr, nullptr);
+    // The window target is where a lost device shows first.
+    if (windowTarget_->EndDraw(nullptr, nullptr) == kRecreateTarget) targetLost_ = true;
+}
+
+void Direct2DGraphicsDevice::releaseTargets() {
+    frameBitmap_.reset();
+    frameTarget_.reset();
+    frameBitmapTarget_.reset();
+    windowTarget_.reset();
+    offscreenPixels_.reset();
+    offscreenFrameFetched_ = false;
+    targetLost_ = false;
 }
 
 bool Direct2DGraphicsDevice::createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) {

@@ -50,6 +50,8 @@ public:
 
     bool fetchFrameBitmap() override;
     void presentFrameBitmap() override;
+    bool targetLost() override { return targetLost_; }
+    void releaseTargets() override;
 
     bool createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
     bool writeFramePng(const std::u16string& path) override;
@@ -69,6 +71,8 @@ private:
     // been taken from them.
     ComPtr<IWICBitmap> offscreenPixels_;
     bool offscreenFrameFetched_ = false;
+    // An end of drawing reported D2DERR_RECREATE_TARGET; cleared when the targets go.
+    bool targetLost_ = false;
 };
 
 }  // namespace velmora::win32

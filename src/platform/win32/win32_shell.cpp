@@ -19,6 +19,29 @@ namespace {
 HWND toHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 HMENU toMenu(MenuHandle menu) { return reinterpret_cast<HMENU>(menu); }
 
+// The frame-pacing calls are looked up when first needed: older Windows (and Wine) may lack
+// them, and the program goes on without them.
+template <typename Function>
+Function lookUp(const wchar_t* module, const char* name, bool load) {
+    HMODULE handle = load ? LoadLibraryW(module) : GetModuleHandleW(module);
+    if (handle == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name)));
+}
+
+using TimePeriodFunction = UINT(WINAPI*)(UINT);
+
+TimePeriodFunction timeBeginPeriodCall() {
+    static const TimePeriodFunction call = lookUp<TimePeriodFunction>(L"winmm.dll", "timeBeginPeriod", true);
+    return call;
+}
+
+TimePeriodFunction timeEndPeriodCall() {
+    static const TimePeriodFunction call = lookUp<TimePeriodFunction>(L"winmm.dll", "timeEndPeriod", true);
+    return call;
+}
+
+using SetProcessInformationFunction = BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
+
 }  // namespace
 
 void Win32Shell::enableHeapTerminationOnCorruption() {
@@ -44,7 +67,9 @@ IconHandle Win32Shell::loadIcon(InstanceHandle instance, int resourceId, int siz
 
 void Win32Shell::destroyIcon(IconHandle icon) { DestroyIcon(reinterpret_cast<HICON>(icon)); }
 
-void Win32Shell::notifyIcon(NotifyIconAction action, const NotifyIconRecord& record) {
+void Win32Shell::notifyIcon(NotifyIconAction action, const NotifyIconRecord& record) { notifyIconChecked(action, record); }
+
+bool Win32Shell::notifyIconChecked(NotifyIconAction action, const NotifyIconRecord& record) {
     NOTIFYICONDATAW data;
     std::memset(&data, 0, sizeof(data));
     data.cbSize = record.size;
@@ -59,7 +84,7 @@ void Win32Shell::notifyIcon(NotifyIconAction action, const NotifyIconRecord& rec
     for (std::size_t i = 0; i < kNotifyTipUnits; ++i) tip[i] = static_cast<wchar_t>(record.tip[i]);
     tip[kNotifyTipUnits - 1] = L'\0';
     wsprintfW(data.szTip, L"%s", tip);
-    Shell_NotifyIconW(static_cast<DWORD>(action), &data);
+    return Shell_NotifyIconW(static_cast<DWORD>(action), &data) != FALSE;
 }
 
 MenuHandle Win32Shell::createPopupMenu() { return reinterpret_cast<MenuHandle>(CreatePopupMenu()); }
@@ -103,6 +128,25 @@ PowerStatus Win32Shell::systemPowerStatus() {
     if (!GetSystemPowerStatus(&status)) return PowerStatus{};
     // MinGW's headers still call the battery saver byte (SystemStatusFlag) Reserved1.
     return PowerStatus{status.ACLineStatus, status.Reserved1};
+bool Win32Shell::ignoreTimerResolutionThrottling() {
+    const auto setProcessInformation = lookUp<SetProcessInformationFunction>(L"kernel32.dll", "SetProcessInformation", false);
+    if (setProcessInformation == nullptr) return false;
+    // The flag in the control mask and not in the state mask: this process's timer-resolution
+    // requests are honoured even while it has no visible window.
+    PROCESS_POWER_THROTTLING_STATE state = {};
+    state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
+    state.ControlMask = PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION;
+    state.StateMask = 0;
+    return setProcessInformation(GetCurrentProcess(), ProcessPowerThrottling, &state, sizeof(state)) != FALSE;
+}
+
+bool Win32Shell::beginTimerPeriod(std::uint32_t periodMs) {
+    const TimePeriodFunction begin = timeBeginPeriodCall();
+    return begin != nullptr && begin(periodMs) == 0;  // TIMERR_NOERROR
+}
+
+void Win32Shell::endTimerPeriod(std::uint32_t periodMs) {
+    if (const TimePeriodFunction end = timeEndPeriodCall()) end(periodMs);
 }
 
 }  // namespace velmora::win32

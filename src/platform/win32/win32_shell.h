@@ -28,6 +28,10 @@ public:
 
     UserNotificationState queryUserNotificationState() override;
     PowerStatus systemPowerStatus() override;
+    bool notifyIconChecked(NotifyIconAction action, const NotifyIconRecord& record) override;
+    bool ignoreTimerResolutionThrottling() override;
+    bool beginTimerPeriod(std::uint32_t periodMs) override;
+    void endTimerPeriod(std::uint32_t periodMs) override;
 };
 
 }  // namespace velmora::win32

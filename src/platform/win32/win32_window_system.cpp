@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <dwmapi.h>
+#include <wtsapi32.h>
 
 #include "wide_text.h"
 
@@ -20,6 +21,25 @@ WindowProcedure classProcedure = nullptr;
 LRESULT CALLBACK forwardingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (classProcedure == nullptr) return DefWindowProcW(window, message, wParam, lParam);
     return classProcedure(fromHwnd(window), message, wParam, lParam);
+}
+
+// The program's own window behind the desktop icons paints nothing itself (the drawing device
+// fills it) and lets the mouse through.
+LRESULT CALLBACK sceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    switch (message) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(window, &paint);
+            EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_NCHITTEST:
+            return HTTRANSPARENT;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
 }
 
 BOOL CALLBACK visitTopLevelWindow(HWND window, LPARAM context) {
@@ -140,5 +160,59 @@ RectI Win32WindowSystem::monitorRectOfWindow(WindowHandle window) {
     if (monitor == nullptr || !GetMonitorInfoW(monitor, &info)) return RectI{};
     return RectI{info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
 }
+
+std::uint32_t Win32WindowSystem::registerWindowMessage(std::u16string_view name) {
+    return RegisterWindowMessageW(toWide(name).c_str());
+}
+
+bool Win32WindowSystem::isWindow(WindowHandle window) { return window != 0 && IsWindow(toHwnd(window)) != FALSE; }
+
+bool Win32WindowSystem::sendMessageTimeout(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                                           std::uint32_t timeoutMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(toHwnd(window), message, wParam, lParam, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+RectI Win32WindowSystem::getClientRect(WindowHandle window) {
+    RECT rect = {};
+    if (!GetClientRect(toHwnd(window), &rect)) return RectI{};
+    return RectI{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+WindowHandle Win32WindowSystem::windowAbove(WindowHandle window) { return fromHwnd(GetWindow(toHwnd(window), GW_HWNDPREV)); }
+
+WindowHandle Win32WindowSystem::createLayeredChildWindow(std::u16string_view className, WindowHandle parent, RectI rect) {
+    const std::wstring name = toWide(className);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW existing = {};
+    existing.cbSize = sizeof(existing);
+    if (!GetClassInfoExW(instance, name.c_str(), &existing)) {
+        WNDCLASSEXW windowClass = {};
+        windowClass.cbSize = sizeof(windowClass);
+        windowClass.lpfnWndProc = sceneWindowProc;
+        windowClass.hInstance = instance;
+        windowClass.lpszClassName = name.c_str();
+        if (RegisterClassExW(&windowClass) == 0) return 0;
+    }
+    HWND window = CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE, name.c_str(), L"", WS_CHILD | WS_CLIPSIBLINGS, rect.left, rect.top,
+                                  rect.right - rect.left, rect.bottom - rect.top, toHwnd(parent), nullptr, instance, nullptr);
+    if (window == nullptr) return 0;
+    // Opaque: the layered style only gives the window a surface of its own.
+    SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
+    return fromHwnd(window);
+}
+
+void Win32WindowSystem::setWindowPos(WindowHandle window, WindowHandle insertAfter, RectI rect) {
+    SetWindowPos(toHwnd(window), insertAfter == 0 ? HWND_TOP : toHwnd(insertAfter), rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void Win32WindowSystem::destroyWindow(WindowHandle window) { DestroyWindow(toHwnd(window)); }
+
+void Win32WindowSystem::registerSessionNotification(WindowHandle window) {
+    WTSRegisterSessionNotification(toHwnd(window), NOTIFY_FOR_THIS_SESSION);
+}
+
+void Win32WindowSystem::unregisterSessionNotification(WindowHandle window) { WTSUnRegisterSessionNotification(toHwnd(window)); }
 
 }  // namespace velmora::win32

@@ -33,6 +33,17 @@ public:
     bool isWindowCloaked(WindowHandle window) override;
     std::u16string getClassName(WindowHandle window) override;
     RectI monitorRectOfWindow(WindowHandle window) override;
+    std::uint32_t registerWindowMessage(std::u16string_view name) override;
+    bool isWindow(WindowHandle window) override;
+    bool sendMessageTimeout(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                            std::uint32_t timeoutMs) override;
+    RectI getClientRect(WindowHandle window) override;
+    WindowHandle windowAbove(WindowHandle window) override;
+    WindowHandle createLayeredChildWindow(std::u16string_view className, WindowHandle parent, RectI rect) override;
+    void setWindowPos(WindowHandle window, WindowHandle insertAfter, RectI rect) override;
+    void destroyWindow(WindowHandle window) override;
+    void registerSessionNotification(WindowHandle window) override;
+    void unregisterSessionNotification(WindowHandle window) override;
 };
 
 }  // namespace velmora::win32

@@ -146,6 +146,55 @@ void checkShellAndWindows(const std::wstring& folder) {
     check(visited <= 1, "the enumeration stops when asked");
 }
 
+// The calls with which the program follows a changing desktop: its own layered child window put
+// between two siblings, the shell's messages, and the frame-pacing requests.
+void checkDesktopCalls() {
+    velmora::win32::Win32WindowSystem windows;
+    velmora::win32::Win32Shell shell;
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VelmoraCheckDesktop";
+    RegisterClassExW(&windowClass);
+    HWND parent = CreateWindowExW(0, L"VelmoraCheckDesktop", L"", WS_POPUP, 0, 0, 320, 200, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    HWND icons = CreateWindowExW(0, L"VelmoraCheckDesktop", L"", WS_CHILD, 0, 0, 320, 200, parent, nullptr,
+                                 windowClass.hInstance, nullptr);
+    HWND wallpaper = CreateWindowExW(0, L"VelmoraCheckDesktop", L"", WS_CHILD, 0, 0, 320, 200, parent, nullptr,
+                                     windowClass.hInstance, nullptr);
+    SetWindowPos(wallpaper, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const auto handle = [](HWND window) { return reinterpret_cast<velmora::WindowHandle>(window); };
+    check(parent != nullptr && windows.windowAbove(handle(wallpaper)) == handle(icons), "the sibling above a window");
+
+    const velmora::RectI client = windows.getClientRect(handle(parent));
+    check(client.left == 0 && client.top == 0 && client.right == 320 && client.bottom == 200, "the client rectangle");
+    const velmora::WindowHandle own = windows.createLayeredChildWindow(u"VelmoraCheckScene", handle(parent), client);
+    HWND ownWindow = reinterpret_cast<HWND>(own);
+    check(own != 0 && GetAncestor(ownWindow, GA_PARENT) == parent, "the own window is a child of the given parent");
+    check((GetWindowLongW(ownWindow, GWL_STYLE) & WS_CHILD) != 0 && (GetWindowLongW(ownWindow, GWL_EXSTYLE) & WS_EX_LAYERED) != 0,
+          "the own window is a layered child");
+    BYTE alpha = 0;
+    DWORD layeredFlags = 0;
+    check(GetLayeredWindowAttributes(ownWindow, nullptr, &alpha, &layeredFlags) && alpha == 255 && layeredFlags == LWA_ALPHA,
+          "the own window is opaque");
+    windows.setWindowPos(own, handle(icons), client);
+    check(GetWindow(icons, GW_HWNDNEXT) == ownWindow && GetWindow(ownWindow, GW_HWNDNEXT) == wallpaper &&
+              (GetWindowLongW(ownWindow, GWL_STYLE) & WS_VISIBLE) != 0,
+          "the own window lies between the two siblings, shown");
+    check(windows.sendMessageTimeout(own, WM_NULL, 0, 0, 1000), "a timed message to a window that answers");
+    windows.destroyWindow(own);
+    check(!windows.isWindow(own) && windows.isWindow(handle(parent)), "the own window is destroyed, its parent stays");
+    check(!windows.sendMessageTimeout(own, WM_NULL, 0, 0, 1000), "a timed message to a window that is gone fails");
+    check(windows.registerWindowMessage(u"TaskbarCreated") == RegisterWindowMessageW(L"TaskbarCreated"),
+          "TaskbarCreated has the system's number");
+    DestroyWindow(parent);
+
+    // Where the system lacks these, the program goes on: they must simply not fail loudly.
+    shell.ignoreTimerResolutionThrottling();
+    if (shell.beginTimerPeriod(1)) shell.endTimerPeriod(1);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -154,6 +203,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc > 1) folder = argv[1];
     checkPictures(folder);
     checkShellAndWindows(folder);
+    checkDesktopCalls();
     if (failures == 0) std::printf("all platform checks passed\n");
     return failures;
 }

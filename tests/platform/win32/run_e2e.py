@@ -26,12 +26,19 @@ import time
 import zlib
 from pathlib import Path
 
+from desktop_compositor import DesktopCompositor
+
 SKIP = 77
 SCREEN_W, SCREEN_H = 800, 600
 
 # Velmora's window class and messages.
 VMA = "VMA"
 WM_COMMAND = 0x0111
+WM_CLOSE = 0x0010
+# The stand-in shell's own message: resize the desktop windows (wParam width, lParam height).
+STANDIN_RESIZE = 0x8000 + 1
+# The class of Velmora's own window behind the icons on the 24H2 layout.
+SCENE_CLASS = "VelmoraScene"
 TRAY_CALLBACK = 99999
 WM_LBUTTONDOWN = 513
 CMD_EXIT, CMD_RELOAD = 902, 903
@@ -265,6 +272,13 @@ class Wine:
         })
         self.env.pop("WAYLAND_DISPLAY", None)
         self.started = []
+        self.compositor = None
+
+    def compose_desktop(self):
+        """Plays the desktop window manager of the 24H2 layout (see desktop_compositor.py)."""
+        if self.compositor is None:
+            self.compositor = DesktopCompositor(self.display)
+            self.compositor.start()
 
     def start(self, exe, *args, name, env=None):
         out = open(self.logs / f"{name}.log", "ab")
@@ -339,6 +353,8 @@ class Wine:
         return shot
 
     def stop(self):
+        if self.compositor is not None:
+            self.compositor.stop()
         run_quietly(["wineserver", "-k"], self.env, 20)
         for proc in self.started:
             stop_process(proc)
@@ -457,13 +473,21 @@ def make_program_folder(folder, exes, default_theme=THEME_A):
     return folder / velmora.name
 
 
-def reference(tool, program_folder, theme, out):
-    """The frame velmora-tool renders of the theme on a desktop of the screen's size."""
+def reference(tool, program_folder, theme, out, desktop=(SCREEN_W, SCREEN_H)):
+    """The frame velmora-tool renders of the theme on a desktop of the screen's size (or of the
+    given size, placed at the screen's top left corner on black)."""
     shutil.rmtree(out, ignore_errors=True)
     result = run([str(tool), "render", "--root", str(program_folder), "--theme", theme,
-                  "--desktop", f"{SCREEN_W}x{SCREEN_H}", "--frames", "1", "--out", str(out)], timeout=60)
+                  "--desktop", f"{desktop[0]}x{desktop[1]}", "--frames", "1", "--out", str(out)], timeout=60)
     check(result.code == 0, f"velmora-tool render failed ({result.code}): {result.stderr}")
-    return read_png(out / "frame_0001.png")
+    frame = read_png(out / "frame_0001.png")
+    if (frame.width, frame.height) == (SCREEN_W, SCREEN_H):
+        return frame
+    rgb = bytearray(SCREEN_W * SCREEN_H * 3)
+    for y in range(min(frame.height, SCREEN_H)):
+        width = min(frame.width, SCREEN_W)
+        rgb[y * SCREEN_W * 3:(y * SCREEN_W + width) * 3] = frame.rgb[y * frame.width * 3:(y * frame.width + width) * 3]
+    return Picture(SCREEN_W, SCREEN_H, bytes(rgb))
 
 
 # The floor of the test themes: 100 x 20 theme pixels at scale 4, centred, on the bottom edge.
@@ -516,10 +540,13 @@ class Context:
     def program(self, default_theme=THEME_A):
         return make_program_folder(self.work / "program", self.exes, default_theme)
 
-    def start_shell(self, mode):
-        self.wine.start(self.exes["standin_shell"], mode, name="standin_shell")
+    def start_shell(self, mode, *extra, name="standin_shell"):
+        proc = self.wine.start(self.exes["standin_shell"], mode, *extra, name=name)
         ok, seen = self.wine.wait_count("Progman", 1, 30000)
         check(ok, f"the stand-in shell ({mode}) did not come up (Progman windows: {seen})")
+        if mode == "24h2":
+            self.wine.compose_desktop()
+        return proc
 
     def start_velmora(self, exe):
         proc = self.wine.start(exe, name="velmora")
@@ -630,6 +657,90 @@ def test_no_progman(ctx):
     shot = ctx.wine.wallpaper_shot(Picture(SCREEN_W, SCREEN_H, bytes(SCREEN_W * SCREEN_H * 3)))
     check(brightness(shot) == 0, "something was drawn on the screen without a desktop window")
     ctx.exit_velmora(proc)
+
+
+def wait_black(wine, seconds, what):
+    """Waits until nothing but Wine's tray window shows on the screen."""
+    black = Picture(SCREEN_W, SCREEN_H, bytes(SCREEN_W * SCREEN_H * 3))
+    end = time.monotonic() + seconds
+    while brightness(wine.wallpaper_shot(black)) != 0:
+        check(time.monotonic() < end, f"{what}: the screen did not turn black")
+        time.sleep(0.3)
+
+
+def test_shell_restart(ctx):
+    """Explorer restarts: its windows and the icons of its taskbar go, a new shell comes with a
+    new "Progman" and "WorkerW" and broadcasts "TaskbarCreated"."""
+    exe = ctx.program()
+    ref = reference(ctx.tool, exe.parent, THEME_A, ctx.work / "reference")
+    shell = ctx.start_shell("normal")
+    proc = ctx.start_velmora(exe)
+    wine = ctx.wine
+    wait_for_picture(wine, ref, 60, "before the restart", ctx.work / "screen_before.png")
+    ctx.one_icon()
+
+    wine.post("Progman", WM_CLOSE)
+    check(wait_exit(shell, 30) is not None, "the stand-in shell did not end")
+    ok, seen = wine.wait_count("Progman", 0, 10000)
+    check(ok, f"the old Progman is still there ({seen})")
+    wait_black(wine, 10, "after the shell ended")
+    check(proc.poll() is None, "velmora.exe ended with the shell")
+    log("the shell ended; nothing shows")
+
+    ctx.start_shell("normal", "restarted", name="standin_shell_restarted")
+    icons = wine.wait_icons(1, 20)
+    check(icons == 1, f"the notification icon was not added again ({icons} icons)")
+    log("the notification icon is back")
+    wait_for_picture(wine, ref, 60, "after the restart, on the new WorkerW", ctx.work / "screen_after.png")
+    ctx.no_error_box()
+    ctx.exit_velmora(proc)
+
+
+def test_display_change(ctx):
+    """The shell resizes its desktop windows and broadcasts WM_DISPLAYCHANGE (three times): the
+    scene is laid out for the new size."""
+    exe = ctx.program()
+    ref = reference(ctx.tool, exe.parent, THEME_A, ctx.work / "reference")
+    small = (640, 480)
+    ref_small = reference(ctx.tool, exe.parent, THEME_A, ctx.work / "reference_small", small)
+    check(compare(ref, ref_small)[2] > 20, "the two layouts look too much alike to tell apart")
+    ctx.start_shell("normal")
+    proc = ctx.start_velmora(exe)
+    wine = ctx.wine
+    wait_for_picture(wine, ref, 60, "before the change", ctx.work / "screen_before.png")
+    wine.post("Progman", STANDIN_RESIZE, *small)
+    wait_for_picture(wine, ref_small, 30, f"after the change to {small[0]}x{small[1]}", ctx.work / "screen_after.png")
+    check(proc.poll() is None, "velmora.exe ended after the display change")
+    ctx.exit_velmora(proc)
+
+
+def progman_children(wine):
+    """The classes of the children of "Progman", top of the z-order first."""
+    children, inside = [], False
+    for window in wine.window_list():
+        if not window["child"]:
+            inside = window["class"] == "Progman"
+        elif inside:
+            children.append(window["class"])
+    return children
+
+
+def test_24h2_own_window(ctx):
+    """On the 24H2 layout the scene is drawn into Velmora's own child window of "Progman", which
+    lies between the "SHELLDLL_DefView" and "WorkerW" children, and goes at exit."""
+    exe = ctx.program()
+    ref = reference(ctx.tool, exe.parent, THEME_A, ctx.work / "reference")
+    ctx.start_shell("24h2")
+    proc = ctx.start_velmora(exe)
+    wait_for_picture(ctx.wine, ref, 60, "24h2 shell", ctx.work / "screen.png")
+    children = progman_children(ctx.wine)
+    check(children == ["SHELLDLL_DefView", SCENE_CLASS, "WorkerW"],
+          f"the children of Progman are {children}, not the icon view, Velmora's window and the WorkerW")
+    log(f"children of Progman, top first: {children}")
+    ctx.no_error_box()
+    ctx.exit_velmora(proc)
+    children = progman_children(ctx.wine)
+    check(SCENE_CLASS not in children, f"Velmora's window is still there after Exit: {children}")
 
 
 def _box_gone(wine):
@@ -773,6 +884,9 @@ TESTS = {
     "no_progman": test_no_progman,
     "pause_fullscreen": test_pause_fullscreen,
     "pause_fullscreen_off": test_pause_fullscreen_off,
+    "shell_restart": test_shell_restart,
+    "display_change": test_display_change,
+    "win11_24h2_own_window": test_24h2_own_window,
 }
 
 

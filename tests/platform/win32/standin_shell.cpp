@@ -2,7 +2,7 @@
 // which has no "Progman" of its own. It provides the windows the program searches for and
 // answers message 0x052C the way the shell does.
 //
-//   standin_shell.exe [normal|second|24h2|none]
+//   standin_shell.exe [normal|second|24h2|none] [restarted]
 //
 // normal  "Progman" with a "SHELLDLL_DefView" child; 0x052C with 13/0 or 13/1 creates the
 //         wallpaper "WorkerW" and a "WorkerW" that takes over the "SHELLDLL_DefView".
@@ -11,16 +11,32 @@
 //         with 13/x or 0/0 creates a "WorkerW" child of "Progman" behind the "SHELLDLL_DefView".
 // none    no windows at all (another shell).
 //
+// restarted  plays a shell that has just been restarted: the notification icons of the old
+//         taskbar are gone (the test program's icon is removed), and once the windows exist
+//         "TaskbarCreated" is broadcast to the top-level windows.
+//
+// Posting kResizeDesktop to "Progman" (wParam width, lParam height) resizes the desktop windows
+// and broadcasts WM_DISPLAYCHANGE three times, as a monitor being plugged in does. Closing
+// "Progman" (WM_CLOSE) ends the process and takes its windows with it.
+//
+// In the 24h2 mode a program may put a window of its own between the "WorkerW" and the
+// "SHELLDLL_DefView" children. Windows composes it from its own surface; under Wine the test
+// harness does that (desktop_compositor.py).
+//
 // Nothing here paints: whatever shows on the wallpaper window is what the program drew.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cwchar>
+#include <initializer_list>
 
 namespace {
 
 enum class Mode { normal, second, win24h2, none };
 
 constexpr UINT kSpawnWorker = 0x052C;
+constexpr UINT kResizeDesktop = WM_APP + 1;
+constexpr const wchar_t* kWholeWindowProp = L"__wine_x11_whole_window";
 
 Mode mode = Mode::normal;
 HWND progman = nullptr;
@@ -69,7 +85,18 @@ void spawnChildWorker(HINSTANCE instance) {
     SetWindowPos(wallpaper, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // Wine draws into another process's window through the X window of a top-level window; a
     // child has none. The child covers "Progman" exactly, so it can use the X window of "Progman".
-    SetPropW(wallpaper, L"__wine_x11_whole_window", GetPropW(progman, L"__wine_x11_whole_window"));
+    SetPropW(wallpaper, kWholeWindowProp, GetPropW(progman, kWholeWindowProp));
+}
+
+void resizeDesktop(int width, int height) {
+    const UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+    SetWindowPos(progman, nullptr, 0, 0, width, height, flags);
+    for (HWND window : {defView, wallpaper, iconHost}) {
+        if (window != nullptr) SetWindowPos(window, nullptr, 0, 0, width, height, flags);
+    }
+    for (int i = 0; i < 3; ++i) {
+        PostMessageW(HWND_BROADCAST, WM_DISPLAYCHANGE, 24, MAKELPARAM(width, height));
+    }
 }
 
 LRESULT CALLBACK progmanProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -87,6 +114,9 @@ LRESULT CALLBACK progmanProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         }
         return 0;
     }
+    case kResizeDesktop:
+        resizeDesktop(static_cast<int>(wParam), static_cast<int>(lParam));
+        return 0;
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:
@@ -119,6 +149,20 @@ bool registerClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc) {
     return RegisterClassExW(&wc) != 0;
 }
 
+// The icon the test program shows (its hidden window of class "VMA", icon id 500) was held by
+// the taskbar that went away.
+void forgetTestProgramIcon() {
+    HWND program = FindWindowW(L"VMA", nullptr);
+    if (program == nullptr) {
+        return;
+    }
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = program;
+    data.uID = 500;
+    Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
 Mode parseMode(const wchar_t* commandLine) {
     while (*commandLine == L' ' || *commandLine == L'\t') {
         ++commandLine;
@@ -139,6 +183,10 @@ Mode parseMode(const wchar_t* commandLine) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     mode = parseMode(commandLine);
+    const bool restarted = std::wcsstr(commandLine, L"restarted") != nullptr;
+    if (restarted) {
+        forgetTestProgramIcon();
+    }
     if (mode != Mode::none) {
         if (!registerClass(instance, L"Progman", progmanProc) || !registerClass(instance, L"WorkerW", quietProc) ||
             !registerClass(instance, L"SHELLDLL_DefView", quietProc)) {
@@ -158,6 +206,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
         if (defView == nullptr) {
             return 1;
         }
+    }
+    if (restarted) {
+        PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     }
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -1,0 +1,35 @@
+#include "desktop/desktop_changes.h"
+
+#include "desktop/desktop_attach.h"
+#include "ground/records.h"
+#include "ports/platform.h"
+
+namespace velmora {
+
+bool desktopWindowGone() {
+    WindowSystem& windows = *platform().windows;
+    if (desktopHost.progman == 0 || desktopHost.workerW == 0) return true;
+    if (!windows.isWindow(desktopHost.workerW)) return true;
+    if (windows.findWindow(u"Progman") != desktopHost.progman) return true;
+    return desktopHost.progmanChildren && desktopHost.sceneWindow != 0 && !windows.isWindow(desktopHost.sceneWindow);
+}
+
+bool desktopSizeChanged() {
+    const RectI now = measureDesktop();
+    const RectI& made = desktopHost.targetRect;
+    return now.left != made.left || now.top != made.top || now.right != made.right || now.bottom != made.bottom;
+}
+
+Reattach reattachDesktop() {
+    GraphicsDevice& device = *platform().graphics;
+    device.releaseTargets();
+    desktopHost.windowTarget = false;
+    desktopHost.frameTarget = false;
+    desktopHost.frameBitmap = false;
+    desktopHost.targetLost = false;
+    destroySceneWindow();
+    if (!findDesktopWindow(DesktopSearch{false})) return Reattach::NoDesktopWindow;
+    return createDesktopDevice() ? Reattach::Done : Reattach::NoTargets;
+}
+
+}  // namespace velmora
