@@ -128,6 +128,8 @@ PowerStatus Win32Shell::systemPowerStatus() {
     if (!GetSystemPowerStatus(&status)) return PowerStatus{};
     // MinGW's headers still call the battery saver byte (SystemStatusFlag) Reserved1.
     return PowerStatus{status.ACLineStatus, status.Reserved1};
+}
+
 bool Win32Shell::ignoreTimerResolutionThrottling() {
     const auto setProcessInformation = lookUp<SetProcessInformationFunction>(L"kernel32.dll", "SetProcessInformation", false);
     if (setProcessInformation == nullptr) return false;
