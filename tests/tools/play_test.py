@@ -23,14 +23,8 @@ import time
 import zlib
 from pathlib import Path
 
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
+from screen_pictures import Failure, Picture, check, png_bytes, read_png, read_xwd  # noqa: E402
 
 
 def wait_until(what, seconds, probe, interval=0.1):
@@ -48,101 +42,10 @@ def wait_until(what, seconds, probe, interval=0.1):
 # ---------------------------------------------------------------------------------------------
 # Pictures: raw RGB rows, from PNG files (8-bit, not interlaced) and from xwd's dump format.
 
-def png_bytes(width, height, rgb):
-    stride = width * 3
-    rows = b"".join(b"\0" + rgb[y * stride:(y + 1) * stride] for y in range(height))
-
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
-
 
 def write_png(path, width, height, colour):
     Path(path).parent.mkdir(parents=True, exist_ok=True)
     Path(path).write_bytes(png_bytes(width, height, bytes(colour) * (width * height)))
-
-
-def unfilter(data, width, height, channels):
-    stride = width * channels
-    out = bytearray(stride * height)
-    prev = bytearray(stride)
-    pos = 0
-    for y in range(height):
-        kind = data[pos]
-        line = bytearray(data[pos + 1:pos + 1 + stride])
-        pos += 1 + stride
-        if kind == 1:
-            for i in range(channels, stride):
-                line[i] = (line[i] + line[i - channels]) & 0xFF
-        elif kind == 2:
-            line = bytearray((a + b) & 0xFF for a, b in zip(line, prev))
-        elif kind == 3:
-            for i in range(stride):
-                left = line[i - channels] if i >= channels else 0
-                line[i] = (line[i] + ((left + prev[i]) >> 1)) & 0xFF
-        elif kind == 4:
-            for i in range(stride):
-                a = line[i - channels] if i >= channels else 0
-                b, c = prev[i], prev[i - channels] if i >= channels else 0
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 0xFF
-        elif kind != 0:
-            raise Failure(f"bad PNG row filter {kind}")
-        out[y * stride:(y + 1) * stride] = line
-        prev = line
-    return out
-
-
-class Picture:
-    def __init__(self, width, height, rgb):
-        self.width, self.height, self.rgb = width, height, bytes(rgb)
-
-    def __eq__(self, other):
-        return (self.width, self.height, self.rgb) == (other.width, other.height, other.rgb)
-
-
-def read_png(path):
-    data = Path(path).read_bytes()
-    check(data[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG file")
-    pos, idat, header = 8, bytearray(), None
-    while pos + 8 <= len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        pos += 12 + length
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-    width, height, depth, colour, _, _, interlace = header
-    channels = {2: 3, 6: 4}[colour]
-    check(depth == 8 and interlace == 0, f"{path}: unexpected PNG format")
-    pixels = unfilter(zlib.decompress(bytes(idat)), width, height, channels)
-    if channels == 4:
-        rgb = bytearray(width * height * 3)
-        rgb[0::3], rgb[1::3], rgb[2::3] = pixels[0::4], pixels[1::4], pixels[2::4]
-        pixels = rgb
-    return Picture(width, height, pixels)
-
-
-def read_xwd(data):
-    """A true-colour dump with 8 bits a channel in 24 or 32 bits a pixel."""
-    fields = struct.unpack(">25I", data[:100])
-    header_size, width, height = fields[0], fields[4], fields[5]
-    byte_order, bits_per_pixel, line_bytes, masks, ncolors = fields[7], fields[11], fields[12], fields[14:17], fields[19]
-    shift = {0xFF: 0, 0xFF00: 1, 0xFF0000: 2}
-    check(bits_per_pixel in (24, 32) and all(m in shift for m in masks), f"unexpected xwd format {fields}")
-    pixel_bytes = bits_per_pixel // 8
-    pixels = data[header_size + ncolors * 12:]
-    pixels = b"".join(pixels[y * line_bytes:y * line_bytes + width * pixel_bytes] for y in range(height))
-    rgb = bytearray(width * height * 3)
-    for channel, mask in enumerate(masks):
-        offset = shift[mask] if byte_order == 0 else pixel_bytes - 1 - shift[mask]
-        rgb[channel::3] = pixels[offset::pixel_bytes]
-    return Picture(width, height, rgb)
 
 
 def differences(shot, ref):
