@@ -102,9 +102,14 @@ const char* archiveStatusText(ArchiveStatus status) {
         case ArchiveStatus::UnsupportedMethod: return "unsupported compression method";
         case ArchiveStatus::Encrypted: return "encrypted";
         case ArchiveStatus::ChecksumMismatch: return "checksum mismatch";
+        case ArchiveStatus::Truncated: return "data ends before its stated size";
         case ArchiveStatus::TooLarge: return "too large";
     }
     return "unknown";
+}
+
+bool memberDelivered(ArchiveStatus status) {
+    return status == ArchiveStatus::Ok || status == ArchiveStatus::ChecksumMismatch || status == ArchiveStatus::Truncated;
 }
 
 void closeArchive(ArchiveReader* reader) {
@@ -231,10 +236,16 @@ ReadResult readMember(ArchiveReader& reader, std::int32_t index, std::uint8_t* b
 
     while (result.bytes < count) {
         const std::size_t want = std::min<std::size_t>(count - result.bytes, kReadChunk);
+        const ZPOS64_T before = unztell64(reader.unzip);
         const int got = unzReadCurrentFile(reader.unzip, buffer + result.bytes, static_cast<unsigned>(want));
         if (got < 0) {
+            // The archive ran out or the data cannot be inflated further: what came before stays,
+            // including what this call inflated before it failed (minizip counts it, but returns
+            // only the error).
+            const ZPOS64_T after = unztell64(reader.unzip);
+            if (after > before) result.bytes += static_cast<std::size_t>(std::min<ZPOS64_T>(after - before, want));
             closeOpenMember(reader);
-            result.status = ArchiveStatus::Damaged;
+            result.status = ArchiveStatus::Truncated;
             return result;
         }
         if (got == 0) break;
@@ -247,7 +258,7 @@ ReadResult readMember(ArchiveReader& reader, std::int32_t index, std::uint8_t* b
         }
         // The data ended before the size the headers state.
         closeOpenMember(reader);
-        result.status = ArchiveStatus::Damaged;
+        result.status = ArchiveStatus::Truncated;
         return result;
     }
     // The whole member is read: closing it checks the CRC-32.
@@ -260,13 +271,17 @@ ReadResult readMember(ArchiveReader& reader, std::int32_t index, std::uint8_t* b
 }
 
 std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, const std::u16string& member,
-                                           ArchiveStatus* status) {
+                                           ArchiveStatus* status, std::uint64_t maxBytes) {
     std::vector<std::uint8_t> bytes;
     ArchiveStatus state = ArchiveStatus::Ok;
     ArchiveHandle reader = openArchive(archivePath, &state);
     if (reader) {
         const MemberInfo info = findMember(*reader, member, &state);
-        if (info.index >= 0) {
+        if (info.index >= 0 && static_cast<std::uint64_t>(info.size) > maxBytes) {
+            // Decided from the stated size, before anything is allocated; the read below never
+            // goes past the stated size either, so a size that lies cannot pass the limit.
+            state = ArchiveStatus::TooLarge;
+        } else if (info.index >= 0) {
             const auto size = static_cast<std::size_t>(info.size);
             bytes.reserve(std::min(size, kTrustedReserve));
             ReadResult part;
@@ -278,9 +293,11 @@ std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, co
                 bytes.resize(done + part.bytes);
             } while (part.status == ArchiveStatus::MoreData && bytes.size() < size);
             state = part.status;
-            // A member holding more than its stated size is as damaged as one holding less.
+            // minizip stops at the stated size, so a member never reads on past it; should it, the
+            // member is as damaged as one whose directory cannot be read.
             if (state == ArchiveStatus::MoreData) state = ArchiveStatus::Damaged;
-            if (state != ArchiveStatus::Ok) bytes = {};
+            // A checksum mismatch or data that stops early keeps what was read.
+            if (!memberDelivered(state)) bytes = {};
         }
     }
     setStatus(status, state);
@@ -289,8 +306,8 @@ std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, co
 }
 
 std::u16string readArchiveText(const std::u16string& archivePath, const std::u16string& member,
-                               ArchiveStatus* status) {
-    const std::vector<std::uint8_t> bytes = readArchiveBytes(archivePath, member, status);
+                               ArchiveStatus* status, std::uint64_t maxBytes) {
+    const std::vector<std::uint8_t> bytes = readArchiveBytes(archivePath, member, status, maxBytes);
     return decodeUtf8(bytes.data(), bytes.size());
 }
 
