@@ -49,8 +49,8 @@ struct ThemeCheck {
 };
 
 void add(Diagnostics& out, bool error, std::string file, int line, std::string message) {
-    out.push_back(Diagnostic{line, error ? Diagnostic::Severity::Error : Diagnostic::Severity::Warning, std::move(message),
-                             std::move(file)});
+    append(out, Diagnostic{line, error ? Diagnostic::Severity::Error : Diagnostic::Severity::Warning, std::move(message),
+                           std::move(file)});
 }
 
 class Checker {
@@ -99,7 +99,7 @@ public:
         loadTheme(name, LoadOptions{&parse, true});
         for (Diagnostic& d : parse) {
             d.file = textFile;
-            out.push_back(std::move(d));
+            append(out, std::move(d));
         }
         PictureLines pictureLines;
         lintThemeText(readThemeText(name), textFile, out, &pictureLines);

@@ -14,6 +14,7 @@ std::optional<NumberError> loadTheme(const std::u16string& themeName, const Load
     loadState.loadedTheme = themeName;
     readGlobalSettings();
     loadState.error.reset();
+    loadState.firstPicturePastBudget.reset();
     const ThemeSource source = themeSourceFor(themeName);
     try {
         parseThemeText(readThemeText(themeName), theme, ParseOptions{options.themeDiagnostics, options.skipBadNumbers});
@@ -21,7 +22,8 @@ std::optional<NumberError> loadTheme(const std::u16string& themeName, const Load
         // The lines before the bad one stay committed; the scene is still built from them.
         loadState.error = error;
     }
-    loadThemeImages(theme, source, desktopHost.frameTarget ? platform().graphics : nullptr);
+    loadState.firstPicturePastBudget =
+        loadThemeImages(theme, source, desktopHost.frameTarget ? platform().graphics : nullptr).firstPastBudget;
     layoutScene();
     return loadState.error;
 }
