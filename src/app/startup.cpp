@@ -91,7 +91,12 @@ int runVelmora(InstanceHandle instance) {
         return 1;
     }
 
-    buildTrayMenu();
+    // A theme list that cannot be built in full (memory) leaves the menu as far as it got; the
+    // program still shows its icon and runs.
+    try {
+        buildTrayMenu();
+    } catch (...) {
+    }
     addTrayIcon();
 
     const int exitCode = windows.runMessageLoop();

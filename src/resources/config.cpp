@@ -133,8 +133,9 @@ std::u16string readConfigText() { return readText(programFolderSource(), u"confi
 
 void readConfigSection(Diagnostics* diagnostics) {
     const ConfigSection section = readConfigSectionText(readConfigText(), diagnostics);
-    appState.frameRate = section.frameRate;
+    // The copy that may fail comes first, so that a failure leaves both settings as they were.
     if (appState.currentTheme.empty()) appState.currentTheme = section.defaultTheme;
+    appState.frameRate = section.frameRate;
 }
 
 void readGlobalSettings(Diagnostics* diagnostics) {

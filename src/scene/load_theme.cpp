@@ -28,6 +28,19 @@ std::optional<NumberError> loadTheme(const std::u16string& themeName, const Load
     return loadState.error;
 }
 
+void loadEmptyTheme() noexcept {
+    try {
+        // Emptying releases memory and allocates none.
+        parseThemeText(std::u16string_view(), theme);
+        loadThemeImages(theme, ThemeSource{}, nullptr);
+        layoutScene();
+        loadState.error.reset();
+        loadState.firstPicturePastBudget.reset();
+    } catch (...) {
+        // Nothing is left that could fail; should it still, the theme stays as emptied so far.
+    }
+}
+
 std::optional<NumberError> loadTheme() { return loadTheme(appState.currentTheme, LoadOptions{}); }
 
 }  // namespace velmora
