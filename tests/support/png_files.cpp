@@ -1,4 +1,4 @@
-#include "png_files.h"
+#include "support/png_files.h"
 
 #include <zlib.h>
 
