@@ -14,6 +14,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libminizip-dev libcairo2-dev libpng-dev
+  # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-dev
   # archive tools used by the tests to build real archives
   zip unzip libarchive-tools p7zip-full python3
   # Windows cross build
