@@ -1,5 +1,7 @@
 #include "shell_fixture.h"
 
+#include <unistd.h>
+
 #include <fstream>
 
 #include "ground/records.h"
@@ -20,7 +22,7 @@ int folderSerial = 0;
 void ShellFixture::SetUp() {
     resetProcessState();
     folder = std::filesystem::temp_directory_path() /
-             ("velmora_app_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+             ("velmora_app_" + std::to_string(::getpid()) + "_" +
               std::to_string(++folderSerial));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder / "themes");

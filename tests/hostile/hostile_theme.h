@@ -3,6 +3,7 @@
 // installed with a recording drawing device (whose pictures are as large as the test says,
 // without a byte of pixels), and a desktop of 1920 x 1080.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -26,7 +27,7 @@ protected:
         resetProcessState();
         static int serial = 0;
         root = std::filesystem::temp_directory_path() /
-               ("velmora_hostile_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+               ("velmora_hostile_" + std::to_string(::getpid()) + "_" +
                 std::to_string(++serial));
         std::filesystem::remove_all(root);
         std::filesystem::create_directories(root / "themes");

@@ -96,12 +96,14 @@ TEST_F(ToolTest, CheckListsAtMostTenThousandRemarksOfAFile) {
 #endif
 #endif
 
-// The tool under a limit of address space, its output to files in the program folder's parent.
+#ifndef VELMORA_UNDER_ASAN
+// The tool's exit code under a limit of address space (KiB), its output redirected as given.
 int runLimited(int kib, const std::string& arguments, const std::string& redirect) {
     const std::string command = "ulimit -v " + std::to_string(kib) + " && " + shellQuote(VELMORA_TOOL_PATH) + " " + arguments + " " + redirect;
     const int status = std::system(("bash -c " + shellQuote(command)).c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif
 
 TEST_F(ToolTest, RunningOutOfMemoryEndsACommandWithOneLineAndExitCode2) {
 #ifdef VELMORA_UNDER_ASAN
