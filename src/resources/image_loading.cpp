@@ -24,8 +24,8 @@ ImageFrame loadImageFrame(GraphicsDevice& device, const ThemeSource& source, con
         std::int64_t{width} * height > kMaxPicturePixels) {
         return frame;
     }
-    frame.width = bitmap->pixelWidth();
-    frame.height = bitmap->pixelHeight();
+    frame.width = width;
+    frame.height = height;
     frame.bitmap = std::move(bitmap);
     frame.filter = filter;
     return frame;
