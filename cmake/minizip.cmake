@@ -1,7 +1,8 @@
 # Archive reading: minizip over zlib, linked into the resources layer, with the file functions minizip
 # opens archives with chosen per platform.
 #
-# Linux: Debian's system minizip (pkg-config "minizip") and zlib.
+# Linux: Debian's system minizip (pkg-config "minizip") and zlib; the fuzz build compiles minizip
+# from Debian's zlib sources, as the Windows build does.
 # Windows: minizip compiled here from Debian's zlib sources (fetched by scripts/setup.sh into
 # .deps/zlib) against the MinGW-w64 zlib.
 
@@ -30,9 +31,21 @@ if(WIN32)
   target_link_libraries(velmora_resources PUBLIC velmora_minizip)
 
 else()
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(VELMORA_MINIZIP REQUIRED IMPORTED_TARGET minizip)
   find_package(ZLIB REQUIRED)
   target_sources(velmora_resources PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_posix.cpp)
-  target_link_libraries(velmora_resources PUBLIC PkgConfig::VELMORA_MINIZIP ZLIB::ZLIB)
+  set(VELMORA_MINIZIP_DIR ${CMAKE_SOURCE_DIR}/.deps/zlib/contrib/minizip)
+  if(VELMORA_FUZZ AND EXISTS ${VELMORA_MINIZIP_DIR}/unzip.c)
+    # The fuzz targets look into minizip as well: the same sources as Debian's library, compiled
+    # here with the fuzzer's coverage and the sanitizers.
+    add_library(velmora_minizip STATIC ${VELMORA_MINIZIP_DIR}/unzip.c ${VELMORA_MINIZIP_DIR}/ioapi.c)
+    target_include_directories(velmora_minizip SYSTEM PUBLIC ${VELMORA_MINIZIP_DIR})
+    target_compile_definitions(velmora_minizip PRIVATE _LARGEFILE64_SOURCE=1)
+    target_compile_options(velmora_minizip PRIVATE -w)
+    target_link_libraries(velmora_minizip PUBLIC ZLIB::ZLIB)
+    target_link_libraries(velmora_resources PUBLIC velmora_minizip ZLIB::ZLIB)
+  else()
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(VELMORA_MINIZIP REQUIRED IMPORTED_TARGET minizip)
+    target_link_libraries(velmora_resources PUBLIC PkgConfig::VELMORA_MINIZIP ZLIB::ZLIB)
+  endif()
 endif()

@@ -16,6 +16,8 @@ packages=(
   zlib1g-dev libminizip-dev libcairo2-dev libpng-dev
   # the live player (X11 with MIT-SHM) and the animated WebP preview
   libx11-dev libxext-dev libwebp-dev
+  # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-dev
   # archive tools used by the tests to build real archives
   zip unzip libarchive-tools p7zip-full python3
   # Windows cross build

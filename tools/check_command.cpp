@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <optional>
+#include <set>
 #include <string>
 #include <system_error>
 
@@ -13,6 +15,7 @@
 #include "ground/records.h"
 #include "resources/archive_reader.h"
 #include "resources/config.h"
+#include "resources/image_loading.h"
 #include "resources/png_header.h"
 #include "resources/theme_pictures.h"
 #include "resources/theme_source.h"
@@ -42,14 +45,35 @@ std::string headerProblem(const std::uint8_t* bytes, std::size_t size) {
     return {};
 }
 
+std::string tooLargeText() {
+    return "is larger than " + std::to_string(kMaxTextFileSize >> 20) + " MiB, the limit for a text file, so it reads as empty";
+}
+
+bool folderFileTooLarge(const std::u16string& path) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(nativePath(path), ec);
+    return !ec && size > kMaxTextFileSize;
+}
+
+// What a damaged archive member whose bytes are still used has to tell.
+std::string damagedMemberRemark(const ThemeSource& source, const std::u16string& member, ArchiveStatus status,
+                                std::size_t bytesRead) {
+    if (status == ArchiveStatus::ChecksumMismatch) {
+        return "fails its checksum in the archive; the " + std::to_string(bytesRead) + " bytes read are used";
+    }
+    std::string stated;
+    if (ArchiveHandle reader = openArchive(source.path)) stated = " of the " + std::to_string(findMember(*reader, member).size) + " stated";
+    return "has its data in the archive end after " + std::to_string(bytesRead) + stated + " bytes; the bytes read are used";
+}
+
 struct ThemeCheck {
     std::string shownName;  // "themes/NAME"
     Diagnostics problems;
 };
 
 void add(Diagnostics& out, bool error, std::string file, int line, std::string message) {
-    out.push_back(Diagnostic{line, error ? Diagnostic::Severity::Error : Diagnostic::Severity::Warning, std::move(message),
-                             std::move(file)});
+    append(out, Diagnostic{line, error ? Diagnostic::Severity::Error : Diagnostic::Severity::Warning, std::move(message),
+                           std::move(file)});
 }
 
 class Checker {
@@ -70,12 +94,16 @@ public:
         }
         if (source.isArchive) {
             ArchiveStatus status = ArchiveStatus::Ok;
-            readArchiveText(source.path, u"theme.txt", &status);
+            const std::vector<std::uint8_t> bytes = readArchiveBytes(source.path, u"theme.txt", &status, kMaxTextFileSize);
             if (status == ArchiveStatus::NotFound) {
                 add(out, true, result.shownName, 0, "the archive has no theme.txt at its root");
                 return result;
             }
-            if (status != ArchiveStatus::Ok) {
+            if (status == ArchiveStatus::TooLarge) {
+                add(out, true, textFile, 0, tooLargeText());
+            } else if (memberDelivered(status) && status != ArchiveStatus::Ok) {
+                add(out, false, textFile, 0, damagedMemberRemark(source, u"theme.txt", status, bytes.size()));
+            } else if (status != ArchiveStatus::Ok) {
                 add(out, true, textFile, 0, std::string("cannot be read from the archive: ") + archiveStatusText(status));
                 if (status == ArchiveStatus::CannotOpen || status == ArchiveStatus::NotZip) return result;
             }
@@ -89,6 +117,8 @@ public:
         } else if (!std::filesystem::exists(nativePath(memberPath(source, u"theme.txt")), ec)) {
             add(out, true, textFile, 0, "is missing");
             return result;
+        } else if (folderFileTooLarge(memberPath(source, u"theme.txt"))) {
+            add(out, true, textFile, 0, tooLargeText());
         }
 
         // The load of the player, except that a line with a bad number is left out rather than
@@ -98,19 +128,12 @@ public:
         loadTheme(name, LoadOptions{&parse, true});
         for (Diagnostic& d : parse) {
             d.file = textFile;
-            out.push_back(std::move(d));
+            append(out, std::move(d));
         }
         PictureLines pictureLines;
         lintThemeText(readThemeText(name), textFile, out, &pictureLines);
 
-        for (const ThemePicture& picture : themePictures(theme)) {
-            if (picture.frame->bitmap) continue;
-            std::string why = explainPicture(source, picture.member);
-            if (why.empty()) continue;
-            auto line = pictureLines.find(picture.role);
-            add(out, true, textFile, line != pictureLines.end() ? line->second : 0,
-                picture.role + ": picture " + toUtf8(picture.member) + " " + why);
-        }
+        checkPictures(source, textFile, pictureLines, out);
         if (theme.params.width == -1.0f) {
             add(out, true, textFile, 0, "the scene has no width: give it a params width or a floor picture that loads");
         }
@@ -118,13 +141,66 @@ public:
     }
 
 private:
-    std::string explainPicture(const ThemeSource& source, const std::u16string& member) {
+    // Every picture of the loaded theme: a damaged archive member whose bytes are used is a
+    // warning; a picture that did not load is explained.
+    void checkPictures(const ThemeSource& source, const std::string& textFile, const PictureLines& pictureLines, Diagnostics& out) {
+        std::uint64_t heldBytes = 0;
+        visitThemePictures(theme, [&](const ThemePicture& picture) {
+            if (picture.frame->bitmap) heldBytes += decodedPictureBytes(picture.frame->width, picture.frame->height);
+            return true;
+        });
+        const std::optional<std::size_t> pastBudget = loadState.firstPicturePastBudget;
+        std::set<std::string> longNames;
+        std::size_t index = 0;
+        visitThemePictures(theme, [&](const ThemePicture& picture) {
+            const std::size_t at = index++;
+            const auto found = pictureLines.find(picture.role);
+            const int line = found != pictureLines.end() ? found->second : 0;
+            if (picture.nameTooLong) {
+                // One remark for the layer: its every picture name is too long.
+                if (longNames.insert(picture.role).second) {
+                    add(out, true, textFile, line,
+                        picture.role + ": its picture names would be longer than " + std::to_string(kMaxPictureNameUnits) +
+                            " characters, and no file name can be; its pictures are not loaded");
+                }
+                return true;
+            }
+            const std::string shown = picture.role + ": picture " + toUtf8(picture.member) + " ";
+            PictureBytes bytes;
+            if (source.isArchive) {
+                bytes.bytes = readArchiveBytes(source.path, picture.member, &bytes.status);
+                bytes.read = true;
+                if (memberDelivered(bytes.status) && bytes.status != ArchiveStatus::Ok) {
+                    add(out, false, textFile, line, shown + damagedMemberRemark(source, picture.member, bytes.status, bytes.bytes.size()));
+                }
+            }
+            if (picture.frame->bitmap) return true;
+            if (pastBudget && at >= *pastBudget) {
+                add(out, true, textFile, line,
+                    shown + "is not loaded: a theme's pictures may take " + std::to_string(kMaxThemePictureBytes >> 20) +
+                        " MiB decoded together (width x height x 4 bytes each), and those loaded before it take " +
+                        std::to_string(heldBytes >> 20) + " MiB");
+                return true;
+            }
+            const std::string why = explainPicture(source, picture.member, bytes);
+            if (!why.empty()) add(out, true, textFile, line, shown + why);
+            return true;
+        });
+    }
+
+    struct PictureBytes {
+        bool read = false;  // bytes and status hold the archive member
+        ArchiveStatus status = ArchiveStatus::Ok;
         std::vector<std::uint8_t> bytes;
+    };
+
+    std::string explainPicture(const ThemeSource& source, const std::u16string& member, PictureBytes& read) {
+        std::vector<std::uint8_t>& bytes = read.bytes;
         if (source.isArchive) {
-            ArchiveStatus status = ArchiveStatus::Ok;
-            bytes = readArchiveBytes(source.path, member, &status);
+            if (!read.read) bytes = readArchiveBytes(source.path, member, &read.status);
+            const ArchiveStatus status = read.status;
             if (status == ArchiveStatus::NotFound) return "is missing from the archive";
-            if (status != ArchiveStatus::Ok) return std::string("cannot be read from the archive: ") + archiveStatusText(status);
+            if (!memberDelivered(status)) return std::string("cannot be read from the archive: ") + archiveStatusText(status);
         } else {
             const std::filesystem::path path = nativePath(memberPath(source, member));
             std::error_code ec;
@@ -199,6 +275,9 @@ int checkThemes(const std::string& root, const std::vector<std::u16string>& name
     if (!std::filesystem::exists(nativePath(memberPath(programFolderSource(), u"config.txt")), ec)) {
         add(configProblems, false, "config.txt", 0, "is missing: no theme is shown at start, and the defaults apply");
     } else {
+        if (folderFileTooLarge(memberPath(programFolderSource(), u"config.txt"))) {
+            add(configProblems, true, "config.txt", 0, tooLargeText());
+        }
         lintConfigText(readText(programFolderSource(), u"config.txt"), "config.txt", installed, configProblems);
     }
     report(configProblems);

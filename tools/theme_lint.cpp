@@ -3,6 +3,7 @@
 #include <set>
 
 #include "resources/config.h"
+#include "resources/theme_pictures.h"
 #include "theme/theme_keys.h"
 #include "tool_support.h"
 
@@ -13,7 +14,7 @@ namespace {
 using Severity = Diagnostic::Severity;
 
 void add(Diagnostics& out, bool error, const std::string& file, int line, std::string message) {
-    out.push_back(Diagnostic{line, error ? Severity::Error : Severity::Warning, std::move(message), file});
+    append(out, Diagnostic{line, error ? Severity::Error : Severity::Warning, std::move(message), file});
 }
 
 struct LineContext {
@@ -38,7 +39,7 @@ void checkRange(const LineContext& c, const char* minKey, std::int32_t low, cons
 template <typename Pending>
 LineContext layerContext(Diagnostics& out, const std::string& file, int line, const char* kind, const Pending& p,
                          PictureLines* pictureLines) {
-    const LineContext c{out, file, line, std::string(kind) + " " + inQuotes(p.name)};
+    const LineContext c{out, file, line, pictureRole(kind, p.name)};
     if (pictureLines != nullptr) pictureLines->emplace(c.layer, line);
     if (p.name.empty()) add(out, false, file, line, std::string(kind) + " without a name: its pictures are looked for as _1_1.png and so on");
     if (p.filter != u"linear" && p.filter != u"nearest") {
@@ -58,10 +59,10 @@ void lintThemeText(std::u16string_view text, const std::string& file, Diagnostic
     bool anything = false;
 
     for (const SectionLine& line : sectionLines(text)) {
-        const ThemeKeyword keyword = themeKeyword(line.words[0]);
+        const ThemeKeyword keyword = themeKeyword(line.keyword());
         if (keyword == ThemeKeyword::Unknown) continue;  // the parser reports unknown keywords
         anything = true;
-        const std::string kw = toUtf8(line.words[0]);
+        const std::string kw = toUtf8(line.keyword());
         // Bad numbers are the parser's to report; the values of such a line are not judged here.
         bool badNumber = false;
         switch (keyword) {
@@ -141,17 +142,17 @@ void lintConfigText(std::u16string_view text, const std::string& file, const std
     ConfigSection config;
 
     for (const SectionLine& line : sectionLines(text)) {
-        const std::u16string& section = line.words[0];
+        const std::u16string_view section = line.keyword();
         const bool isConfig = section == u"config";
         if (!isConfig && section != u"global" && displayNames.count(themeDisplayName(section)) == 0) {
             add(out, false, file, line.number,
                 "section " + inQuotes(section) + " is not config or global and names no installed theme; the line is ignored");
         }
-        for (std::size_t i = 1; i < line.words.size(); ++i) {
-            if (line.words[i].empty()) continue;
-            const KeyValue pair = splitPair(line.words[i]);
+        for (const std::u16string_view word : line.pairs()) {
+            if (word.empty()) continue;
+            const KeyValue pair = splitPair(word);
             if (!pair.hasValue) {
-                add(out, false, file, line.number, inQuotes(line.words[i]) + " has no value (write key:value); it is ignored");
+                add(out, false, file, line.number, inQuotes(word) + " has no value (write key:value); it is ignored");
                 continue;
             }
             // The readers' own rules, on a scratch copy: a key they do not take is unknown, and a
@@ -188,7 +189,7 @@ void lintConfigText(std::u16string_view text, const std::string& file, const std
             }
             for (Diagnostic& d : numbers) {
                 d.file = file;
-                out.push_back(std::move(d));
+                append(out, std::move(d));
             }
         }
     }

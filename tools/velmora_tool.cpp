@@ -1,6 +1,7 @@
 // velmora-tool: checks, renders, traces and plays themes from the command line.
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,7 @@ const char kUsage[] =
     "\n"
     "DIR is a program folder: it holds config.txt and the folder themes.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     std::vector<std::string> words(argv + 1, argv + argc);
     if (words.empty()) {
         std::fputs(kUsage, stderr);
@@ -62,17 +61,39 @@ int main(int argc, char** argv) {
         }
     }
     velmora::prepareConsoleProgram();
+    if (command == "check") return velmora::tool::runCheck(words);
+    if (command == "render") return velmora::tool::runRender(words);
+    if (command == "trace") return velmora::tool::runTrace(words);
+    if (command == "play") return velmora::tool::runPlay(words);
+    throw velmora::tool::UsageError("unknown command '" + command + "'");
+}
+
+// One line, whatever the exception carries.
+void printFailure(const char* what) {
+    std::string line = what;
+    for (char& c : line) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    std::fprintf(stderr, "velmora-tool: %s\n", line.c_str());
+}
+
+}  // namespace
+
+// Nothing a theme or the system throws ends the tool through std::terminate: a command line it
+// cannot act on, and any failure on the way (memory, a file system error), end it with one line
+// on stderr and exit code 2.
+int main(int argc, char** argv) {
     try {
-        if (command == "check") return velmora::tool::runCheck(words);
-        if (command == "render") return velmora::tool::runRender(words);
-        if (command == "trace") return velmora::tool::runTrace(words);
-        if (command == "play") return velmora::tool::runPlay(words);
-        throw velmora::tool::UsageError("unknown command '" + command + "'");
+        return run(argc, argv);
     } catch (const velmora::tool::UsageError& error) {
         std::fprintf(stderr, "velmora-tool: %s\n(velmora-tool --help shows the usage)\n", error.what());
-        return 2;
+    } catch (const std::bad_alloc&) {
+        printFailure("out of memory");
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "velmora-tool: %s\n", error.what());
-        return 1;
+        printFailure(error.what());
+    } catch (...) {
+        printFailure("unexpected failure");
     }
+    std::fflush(stdout);
+    return 2;
 }

@@ -32,8 +32,14 @@ void startTheme(WindowHandle window, std::optional<std::uint32_t> selection) {
     }
     WindowSystem& windows = *platform().windows;
     windows.killTimer(appState.timerWindow, appState.timerId);
-    if (selection) appState.currentTheme = appState.themeList[index];
-    loadTheme();
+    try {
+        if (selection) appState.currentTheme = appState.themeList[index];
+        loadTheme();
+    } catch (...) {
+        // Whatever failed inside the load (memory above all), the theme is left empty and the
+        // timer and the menu go on; the next reload or theme choice tries again.
+        loadEmptyTheme();
+    }
     appState.lastTick = tickCount();
     appState.panOffset = 0;
     appState.panDirection = -1.0f;

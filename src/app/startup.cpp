@@ -96,7 +96,12 @@ int runVelmora(InstanceHandle instance) {
     }
 
     startWatchingDesktop(appState.mainWindow);
-    buildTrayMenu();
+    // A theme list that cannot be built in full (memory) leaves the menu as far as it got; the
+    // program still shows its icon and runs.
+    try {
+        buildTrayMenu();
+    } catch (...) {
+    }
     addTrayIcon();
 
     const int exitCode = windows.runMessageLoop();

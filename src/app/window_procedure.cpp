@@ -34,6 +34,18 @@ public:
     SceneBusy& operator=(const SceneBusy&) = delete;
 };
 
+// One step of handling a message. Whatever it throws (memory, a system error) ends that step
+// only: its caller, the system's message dispatch, cannot take an exception, and the sound
+// outcome of each step is what it leaves when it stops (a theme load leaves an empty theme, a
+// failed read of config.txt the previous settings).
+template <typename Step>
+void shielded(Step&& step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
 void runStartTheme(WindowHandle window, std::optional<std::uint32_t> selection) {
     {
         SceneBusy busy;
@@ -67,10 +79,12 @@ void readConfig(WindowHandle window) {
 }
 
 void onCreate(WindowHandle window) {
-    seedRandom(platform().shell->tickCount());
-    attachDesktop();
-    readConfig(window);
-    if (!appState.currentTheme.empty()) runStartTheme(window, std::nullopt);
+    shielded([] { seedRandom(platform().shell->tickCount()); });
+    shielded([] { attachDesktop(); });
+    shielded([&] { readConfig(window); });
+    shielded([&] {
+        if (!appState.currentTheme.empty()) runStartTheme(window, std::nullopt);
+    });
 }
 
 std::intptr_t onCommand(WindowHandle window, std::uint32_t id) {
@@ -78,8 +92,8 @@ std::intptr_t onCommand(WindowHandle window, std::uint32_t id) {
         // Only the menu's own items are picked; an id without a theme (sent by another
         // program) leaves the running theme alone.
         if (id - kFirstThemeCommand >= appState.themeList.size()) return 0;
-        readConfig(window);
-        runStartTheme(window, id);
+        shielded([&] { readConfig(window); });
+        shielded([&] { runStartTheme(window, id); });
         return 1;
     }
     switch (id) {
@@ -90,8 +104,8 @@ std::intptr_t onCommand(WindowHandle window, std::uint32_t id) {
             platform().windows->postQuitMessage(0);
             return 0;
         case kCommandReload:
-            readConfig(window);
-            runStartTheme(window, std::nullopt);
+            shielded([&] { readConfig(window); });
+            shielded([&] { runStartTheme(window, std::nullopt); });
             return 1;
         case kCommandEditConfig:
             openProgramFile(u"config.txt");
@@ -152,9 +166,7 @@ std::intptr_t onPowerBroadcast(WindowHandle window, std::uintptr_t event, std::i
     return platform().windows->defWindowProc(window, kWmPowerBroadcast, event, data);
 }
 
-}  // namespace
-
-std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t handleMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
         case kWmCreate:
             onCreate(window);
@@ -191,6 +203,19 @@ std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::u
                 return 0;
             }
             return platform().windows->defWindowProc(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+std::intptr_t windowProcedure(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) noexcept {
+    try {
+        return handleMessage(window, message, wParam, lParam);
+    } catch (...) {
+        // The last boundary: a step outside the shielded ones (opening a file for the user, the
+        // pause icon, the menu, a frame) failed. The message counts as handled and the program
+        // goes on; the next timer tick draws the next frame.
+        return 0;
     }
 }
 

@@ -133,8 +133,9 @@ std::u16string decodeTextFile(const std::uint8_t* data, std::size_t size) {
         decoded = decodeUtf8(data, size);
     }
 
-    std::u16string text;
-    text.reserve(decoded.size());
+    // Compacted in place: every unit written consumes at least one read, so the text never needs
+    // a second buffer of its size.
+    std::size_t length = 0;
     int pieceLength = 0;
     bool afterNul = false;
     for (std::size_t i = 0; i < decoded.size(); ++i) {
@@ -144,13 +145,14 @@ std::u16string decodeTextFile(const std::uint8_t* data, std::size_t size) {
             ++i;
         }
         if (c == 0) afterNul = true;
-        if (!afterNul) text += c;
+        if (!afterNul) decoded[length++] = c;
         if (++pieceLength == kLineReadUnits || c == u'\n') {
             pieceLength = 0;
             afterNul = false;
         }
     }
-    return text;
+    decoded.resize(length);
+    return decoded;
 }
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include "ground/text_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -207,34 +208,60 @@ float readFloat(std::u16string_view value, int line) {
     return negative ? -result : result;
 }
 
-std::vector<SectionLine> sectionLines(std::u16string_view text) {
-    std::vector<SectionLine> result;
-    std::vector<std::u16string> lines;
-    splitAt(text, u'\n', lines);
-    for (std::size_t index = 0; index < lines.size(); ++index) {
-        std::u16string& line = lines[index];
-        trimSpace(line);
+std::u16string_view trimmed(std::u16string_view text) {
+    std::size_t end = text.size();
+    while (end > 0 && isSpace(text[end - 1])) --end;
+    std::size_t begin = 0;
+    while (begin < end && isSpace(text[begin])) ++begin;
+    return text.substr(begin, end - begin);
+}
+
+Words::iterator::iterator(std::u16string_view line, std::size_t start) : line_(line), start_(start) {
+    if (start_ == std::u16string_view::npos || start_ > line_.size()) {
+        start_ = std::u16string_view::npos;
+        return;
+    }
+    end_ = std::min(line_.find(u' ', start_), line_.size());
+}
+
+Words::iterator& Words::iterator::operator++() {
+    if (end_ >= line_.size()) {
+        start_ = std::u16string_view::npos;
+        return *this;
+    }
+    start_ = end_ + 1;
+    end_ = std::min(line_.find(u' ', start_), line_.size());
+    return *this;
+}
+
+void SectionLines::iterator::advance() {
+    if (done_) return;
+    while (next_ != std::u16string_view::npos) {
+        const std::size_t feed = text_.find(u'\n', next_);
+        const std::size_t end = feed == std::u16string_view::npos ? text_.size() : feed;
+        const std::u16string_view line = trimmed(text_.substr(next_, end - next_));
+        next_ = feed == std::u16string_view::npos ? std::u16string_view::npos : feed + 1;
+        ++index_;
         if (line.empty() || line[0] == u'#') continue;
         if (line == u"x") break;
-        SectionLine section;
-        section.number = static_cast<int>(index + 1);
-        splitAt(line, u' ', section.words);
-        result.push_back(std::move(section));
+        line_ = SectionLine{index_, line};
+        return;
     }
-    return result;
+    done_ = true;
+    line_ = SectionLine{};
 }
 
 KeyValue splitPair(std::u16string_view word) {
     KeyValue pair;
     const std::size_t colon = word.find(u':');
     if (colon == std::u16string_view::npos) {
-        pair.key = std::u16string(word);
+        pair.key = word;
         return pair;
     }
-    pair.key = std::u16string(word.substr(0, colon));
+    pair.key = word.substr(0, colon);
     pair.hasValue = true;
     const std::u16string_view rest = word.substr(colon + 1);
-    pair.value = std::u16string(rest.substr(0, rest.find(u':')));
+    pair.value = rest.substr(0, rest.find(u':'));
     return pair;
 }
 

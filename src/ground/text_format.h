@@ -1,6 +1,7 @@
 #pragma once
 // The sectioned text format shared by theme.txt and config.txt: lines, words, key:value pairs,
 // and the strict reading of numbers.
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -34,23 +35,106 @@ std::int32_t readInt(std::u16string_view value, int line = 0);
 // The result is correctly rounded and the same on every platform.
 float readFloat(std::u16string_view value, int line = 0);
 
-// One line of the sectioned format that carries a section: its 1-based line number in the text
-// and its words, split at single spaces (word 0 is the keyword; empty words stay in the list).
-struct SectionLine {
-    int number = 0;
-    std::vector<std::u16string> words;
+// The same text without white space at either end.
+std::u16string_view trimmed(std::u16string_view text);
+
+// The words of a line, split at single spaces, as views into the line: two spaces in a row give
+// an empty word, and a line always has at least one word.
+class Words {
+public:
+    class iterator {
+    public:
+        using value_type = std::u16string_view;
+        using difference_type = std::ptrdiff_t;
+        iterator() = default;
+        std::u16string_view operator*() const { return line_.substr(start_, end_ - start_); }
+        iterator& operator++();
+        iterator operator++(int) {
+            iterator before = *this;
+            ++*this;
+            return before;
+        }
+        friend bool operator==(const iterator& a, const iterator& b) { return a.start_ == b.start_; }
+
+    private:
+        friend class Words;
+        iterator(std::u16string_view line, std::size_t start);
+        std::u16string_view line_;
+        std::size_t start_ = std::u16string_view::npos;  // npos past the last word
+        std::size_t end_ = 0;
+    };
+
+    explicit Words(std::u16string_view line, std::size_t start = 0) : line_(line), start_(start) {}
+    iterator begin() const { return iterator(line_, start_); }
+    iterator end() const { return iterator(); }
+
+private:
+    std::u16string_view line_;
+    std::size_t start_;
 };
 
-// The section lines of a text: each line (the pieces between LF) is trimmed; blank lines and
-// lines starting with "#" are skipped; a line that is exactly "x" ends the text.
-std::vector<SectionLine> sectionLines(std::u16string_view text);
+// One line of the sectioned format that carries a section: its 1-based line number in the text
+// and the line itself, trimmed, as a view into the text.
+struct SectionLine {
+    int number = 0;
+    std::u16string_view text;
 
-// One word split at its colons: the key is the text before the first colon, the value the text
-// between the first and the second colon (the rest is dropped). hasValue is false for a word
-// without any colon.
+    // Word 0.
+    std::u16string_view keyword() const { return text.substr(0, text.find(u' ')); }
+    // The words after the keyword (the key:value pairs, empty words included).
+    Words pairs() const {
+        const std::size_t space = text.find(u' ');
+        return space == std::u16string_view::npos ? Words(text, std::u16string_view::npos) : Words(text, space + 1);
+    }
+};
+
+// The section lines of a text, one at a time and nothing copied: each line (the pieces between
+// LF) is trimmed; blank lines and lines starting with "#" are skipped; a line that is exactly
+// "x" ends the text. The text must outlive the iteration.
+class SectionLines {
+public:
+    class iterator {
+    public:
+        using value_type = SectionLine;
+        using difference_type = std::ptrdiff_t;
+        iterator() = default;
+        const SectionLine& operator*() const { return line_; }
+        const SectionLine* operator->() const { return &line_; }
+        iterator& operator++() {
+            advance();
+            return *this;
+        }
+        friend bool operator==(const iterator& a, const iterator& b) {
+            return a.done_ == b.done_ && (a.done_ || (a.text_.data() == b.text_.data() && a.index_ == b.index_));
+        }
+
+    private:
+        friend class SectionLines;
+        explicit iterator(std::u16string_view text) : text_(text), next_(0), done_(false) { advance(); }
+        void advance();
+        std::u16string_view text_;
+        std::size_t next_ = std::u16string_view::npos;  // start of the next line; npos after the last
+        bool done_ = true;
+        int index_ = 0;  // lines passed so far
+        SectionLine line_;
+    };
+
+    explicit SectionLines(std::u16string_view text) : text_(text) {}
+    iterator begin() const { return iterator(text_); }
+    iterator end() const { return iterator(); }
+
+private:
+    std::u16string_view text_;
+};
+
+inline SectionLines sectionLines(std::u16string_view text) { return SectionLines(text); }
+
+// One word split at its colons, as views into the word: the key is the text before the first
+// colon, the value the text between the first and the second colon (the rest is dropped).
+// hasValue is false for a word without any colon.
 struct KeyValue {
-    std::u16string key;
-    std::u16string value;
+    std::u16string_view key;
+    std::u16string_view value;
     bool hasValue = false;
 };
 KeyValue splitPair(std::u16string_view word);

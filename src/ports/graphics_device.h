@@ -11,8 +11,9 @@
 
 namespace velmora {
 
-// Pictures larger than this on either side are refused as undecodable: no theme needs them, and
-// decoding one would allocate without bound.
+// Pictures larger than this on either side, or of more pixels than kMaxPicturePixels, are refused
+// as undecodable: no theme needs them, and decoding one would allocate without bound. A device
+// reads a picture's size before it allocates any pixel.
 inline constexpr std::int32_t kMaxPictureSide = 16384;
 // Nor is a picture of more pixels than this in all (16384 x 4096, 256 MiB decoded).
 inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{64} * 1024 * 1024;
@@ -78,7 +79,7 @@ public:
 
     // Pictures, decoded by content, frame 0, converted to premultiplied BGRA and created on the
     // frame target. Null when the file is missing, unreadable, undecodable, larger than
-    // kMaxPictureSide on a side, or when there is no frame target.
+    // kMaxPictureSide on a side or kMaxPicturePixels in all, or when there is no frame target.
     virtual std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) = 0;
     virtual std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) = 0;
 

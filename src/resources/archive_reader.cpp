@@ -102,9 +102,14 @@ const char* archiveStatusText(ArchiveStatus status) {
         case ArchiveStatus::UnsupportedMethod: return "unsupported compression method";
         case ArchiveStatus::Encrypted: return "encrypted";
         case ArchiveStatus::ChecksumMismatch: return "checksum mismatch";
+        case ArchiveStatus::Truncated: return "data ends before its stated size";
         case ArchiveStatus::TooLarge: return "too large";
     }
     return "unknown";
+}
+
+bool memberDelivered(ArchiveStatus status) {
+    return status == ArchiveStatus::Ok || status == ArchiveStatus::ChecksumMismatch || status == ArchiveStatus::Truncated;
 }
 
 void closeArchive(ArchiveReader* reader) {
@@ -329,10 +334,16 @@ ReadResult readMember(ArchiveReader& reader, std::int32_t index, std::uint8_t* b
 
     while (result.bytes < count) {
         const std::size_t want = std::min<std::size_t>(count - result.bytes, kReadChunk);
+        const ZPOS64_T before = unztell64(reader.unzip);
         const int got = unzReadCurrentFile(reader.unzip, buffer + result.bytes, static_cast<unsigned>(want));
         if (got < 0) {
+            // The archive ran out or the data cannot be inflated further: what came before stays,
+            // including what this call inflated before it failed (minizip counts it, but returns
+            // only the error).
+            const ZPOS64_T after = unztell64(reader.unzip);
+            if (after > before) result.bytes += static_cast<std::size_t>(std::min<ZPOS64_T>(after - before, want));
             closeOpenMember(reader);
-            result.status = ArchiveStatus::Damaged;
+            result.status = ArchiveStatus::Truncated;
             return result;
         }
         if (got == 0) break;
@@ -345,7 +356,7 @@ ReadResult readMember(ArchiveReader& reader, std::int32_t index, std::uint8_t* b
         }
         // The data ended before the size the headers state.
         closeOpenMember(reader);
-        result.status = ArchiveStatus::Damaged;
+        result.status = ArchiveStatus::Truncated;
         return result;
     }
     // The whole member is read: closing it checks the CRC-32.
@@ -359,9 +370,17 @@ ReadResult readMember(ArchiveReader& reader, std::int32_t index, std::uint8_t* b
 
 namespace {
 
-// The whole of a found member; empty unless it read through with its checksum matching.
-std::vector<std::uint8_t> readWholeMember(ArchiveReader& reader, const MemberInfo& info, ArchiveStatus& state) {
+// The whole of a found member, up to maxBytes: what was read when it read through, or when its
+// checksum fails or its data stops early; empty on the problems that deliver nothing.
+std::vector<std::uint8_t> readWholeMember(ArchiveReader& reader, const MemberInfo& info, ArchiveStatus& state,
+                                          std::uint64_t maxBytes) {
     std::vector<std::uint8_t> bytes;
+    if (static_cast<std::uint64_t>(info.size) > maxBytes) {
+        // Decided from the stated size, before anything is allocated; the read below never goes
+        // past the stated size either, so a size that lies cannot pass the limit.
+        state = ArchiveStatus::TooLarge;
+        return bytes;
+    }
     const auto size = static_cast<std::size_t>(info.size);
     bytes.reserve(std::min(size, kTrustedReserve));
     ReadResult part;
@@ -373,9 +392,11 @@ std::vector<std::uint8_t> readWholeMember(ArchiveReader& reader, const MemberInf
         bytes.resize(done + part.bytes);
     } while (part.status == ArchiveStatus::MoreData && bytes.size() < size);
     state = part.status;
-    // A member holding more than its stated size is as damaged as one holding less.
+    // minizip stops at the stated size, so a member never reads on past it; should it, the
+    // member is as damaged as one whose directory cannot be read.
     if (state == ArchiveStatus::MoreData) state = ArchiveStatus::Damaged;
-    if (state != ArchiveStatus::Ok) bytes = {};
+    // A checksum mismatch or data that stops early keeps what was read.
+    if (!memberDelivered(state)) bytes = {};
     return bytes;
 }
 
@@ -388,13 +409,13 @@ std::string upperAsciiName(const char* name, std::size_t length) {
 }  // namespace
 
 std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, const std::u16string& member,
-                                           ArchiveStatus* status) {
+                                           ArchiveStatus* status, std::uint64_t maxBytes) {
     std::vector<std::uint8_t> bytes;
     ArchiveStatus state = ArchiveStatus::Ok;
     ArchiveHandle reader = openArchive(archivePath, &state);
     if (reader) {
         const MemberInfo info = findMember(*reader, member, &state);
-        if (info.index >= 0) bytes = readWholeMember(*reader, info, state);
+        if (info.index >= 0) bytes = readWholeMember(*reader, info, state, maxBytes);
     }
     setStatus(status, state);
     bytes.shrink_to_fit();
@@ -402,8 +423,8 @@ std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, co
 }
 
 std::u16string readArchiveText(const std::u16string& archivePath, const std::u16string& member,
-                               ArchiveStatus* status) {
-    const std::vector<std::uint8_t> bytes = readArchiveBytes(archivePath, member, status);
+                               ArchiveStatus* status, std::uint64_t maxBytes) {
+    const std::vector<std::uint8_t> bytes = readArchiveBytes(archivePath, member, status, maxBytes);
     return decodeUtf8(bytes.data(), bytes.size());
 }
 
@@ -496,20 +517,20 @@ MemberInfo ArchiveIndex::findMember(const std::u16string& name, ArchiveStatus* s
     return MemberInfo{static_cast<std::int32_t>(entry.index), static_cast<std::int32_t>(entry.size)};
 }
 
-std::vector<std::uint8_t> ArchiveIndex::readBytes(const std::u16string& member, ArchiveStatus* status) {
+std::vector<std::uint8_t> ArchiveIndex::readBytes(const std::u16string& member, ArchiveStatus* status, std::uint64_t maxBytes) {
     std::vector<std::uint8_t> bytes;
     ArchiveStatus state = openStatus_;
     if (reader_) {
         const MemberInfo info = findMember(member, &state);
-        if (info.index >= 0) bytes = readWholeMember(*reader_, info, state);
+        if (info.index >= 0) bytes = readWholeMember(*reader_, info, state, maxBytes);
     }
     setStatus(status, state);
     bytes.shrink_to_fit();
     return bytes;
 }
 
-std::u16string ArchiveIndex::readText(const std::u16string& member, ArchiveStatus* status) {
-    const std::vector<std::uint8_t> bytes = readBytes(member, status);
+std::u16string ArchiveIndex::readText(const std::u16string& member, ArchiveStatus* status, std::uint64_t maxBytes) {
+    const std::vector<std::uint8_t> bytes = readBytes(member, status, maxBytes);
     return decodeUtf8(bytes.data(), bytes.size());
 }
 

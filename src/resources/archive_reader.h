@@ -2,8 +2,10 @@
 // Reading members of a ZIP archive (minizip over zlib's raw inflate): one member per open, or
 // many through an ArchiveIndex that opens the archive and reads its directory once.
 //
-// Every problem of an archive reads as an absent member (empty text, no bytes); the optional
-// ArchiveStatus out-parameters say why, for the tools that report problems.
+// A problem of an archive reads as an absent member (empty text, no bytes), except that a member
+// whose checksum does not match or whose data stops before its stated size is delivered as far
+// as it was read. The optional ArchiveStatus out-parameters say what happened, for the tools that
+// report problems.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,9 +25,14 @@ enum class ArchiveStatus {
     NotFound,           // no entry at the archive's root has that name
     UnsupportedMethod,  // neither stored nor deflate
     Encrypted,          // needs a password, which is never given
-    ChecksumMismatch,   // the data read does not match the stated CRC-32
-    TooLarge,           // stated uncompressed size above kMaxArchiveMemberSize
+    ChecksumMismatch,   // the data read does not match the stated CRC-32; the bytes are delivered
+    Truncated,          // the data stops before the stated size; the bytes read are delivered
+    TooLarge,           // stated uncompressed size above the reader's limit
 };
+
+// Whether a member read with this status is delivered (Ok, and the two damaged ones whose bytes
+// are kept).
+bool memberDelivered(ArchiveStatus status);
 
 // A short English description ("not a ZIP archive", ...).
 const char* archiveStatusText(ArchiveStatus status);
@@ -62,18 +69,22 @@ struct ReadResult {
 
 // Fills buffer with up to count uncompressed bytes of entry index, continuing where the previous
 // call stopped when index is the member already open. Ok means the member ended within count and
-// its checksum matched; MoreData that count was reached before its end.
+// its checksum matched; MoreData that count was reached before its end; ChecksumMismatch that it
+// ended and its checksum did not match; Truncated that its data stopped (ended, ran out or could
+// not be inflated further) before the stated size. In each of these, bytes were delivered.
 ReadResult readMember(ArchiveReader& reader, std::int32_t index, std::uint8_t* buffer, std::size_t count);
 
 // Closes the member being read, the library handle and the file.
 void closeArchive(ArchiveReader* reader);
 
-// The two readers the theme sources use: open, find, read the whole member, close. Absent
-// (empty) on any problem; status, when given, says why.
+// The two readers the theme sources use: open, find, read the whole member, close. A member
+// stated larger than maxBytes is absent (TooLarge) before anything is allocated for it, and
+// reading never goes past maxBytes. Absent (empty) on the problems that deliver nothing;
+// status, when given, says what happened.
 std::u16string readArchiveText(const std::u16string& archivePath, const std::u16string& member,
-                               ArchiveStatus* status = nullptr);
+                               ArchiveStatus* status = nullptr, std::uint64_t maxBytes = kMaxArchiveMemberSize);
 std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, const std::u16string& member,
-                                           ArchiveStatus* status = nullptr);
+                                           ArchiveStatus* status = nullptr, std::uint64_t maxBytes = kMaxArchiveMemberSize);
 
 // The directory holds at most this many entries worth indexing; past them an ArchiveIndex looks
 // names up by walking the directory, as findMember does, so that a forged archive of countless
@@ -98,8 +109,11 @@ public:
     ArchiveStatus openStatus() const { return openStatus_; }
     // findMember's answer; a found member is also where the next read of it starts.
     MemberInfo findMember(const std::u16string& name, ArchiveStatus* status = nullptr);
-    std::vector<std::uint8_t> readBytes(const std::u16string& member, ArchiveStatus* status = nullptr);
-    std::u16string readText(const std::u16string& member, ArchiveStatus* status = nullptr);
+    // As readArchiveBytes and readArchiveText.
+    std::vector<std::uint8_t> readBytes(const std::u16string& member, ArchiveStatus* status = nullptr,
+                                        std::uint64_t maxBytes = kMaxArchiveMemberSize);
+    std::u16string readText(const std::u16string& member, ArchiveStatus* status = nullptr,
+                            std::uint64_t maxBytes = kMaxArchiveMemberSize);
 
 private:
     struct Entry {

@@ -1,5 +1,7 @@
 #include "resources/config.h"
 
+#include <string_view>
+
 #include "ground/records.h"
 #include "ground/text_decoding.h"
 #include "resources/theme_source.h"
@@ -17,6 +19,7 @@ void readNumber(T& target, const KeyValue& pair, int line, Read read, Diagnostic
     try {
         target = read(pair.value, line);
     } catch (const NumberError& error) {
+        if (diagnostics == nullptr) return;
         report(diagnostics, error.line, Diagnostic::Severity::Error,
                encodeUtf8(pair.key) + ":" + encodeUtf8(pair.value) + ": " + error.what() + "; the key is ignored");
     }
@@ -35,14 +38,23 @@ void readSwitch(bool& target, const KeyValue& pair, int line, Diagnostics* diagn
     }
 }
 
+// Whether themeDisplayName(name) is shown, without making a copy of name (a section name may be
+// as long as the whole text).
+bool hasDisplayName(std::u16string_view name, std::u16string_view shown) {
+    if (name.size() >= 4 && name.substr(0, 4) == u"VMA_") name.remove_prefix(4);
+    if (name.size() >= 4 && name.find(u".zip") == name.size() - 4) name.remove_suffix(4);
+    if (name.size() != shown.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if ((name[i] == u'_' ? u' ' : name[i]) != shown[i]) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool applyConfigKey(ConfigSection& section, const KeyValue& pair, int line, Diagnostics* diagnostics) {
     if (pair.key == u"default_theme") {
-        if (section.defaultTheme.empty()) {
-            section.defaultTheme = pair.value;
-            trimSpace(section.defaultTheme);
-        }
+        if (section.defaultTheme.empty()) section.defaultTheme.assign(trimmed(pair.value));
     } else if (pair.key == u"fps") {
         readNumber(section.frameRate, pair, line, readInt, diagnostics);
     } else if (pair.key == u"pause_fullscreen") {
@@ -92,9 +104,9 @@ std::u16string themeDisplayName(std::u16string_view name) {
 ConfigSection readConfigSectionText(std::u16string_view text, Diagnostics* diagnostics) {
     ConfigSection section;
     for (const SectionLine& line : sectionLines(text)) {
-        if (line.words[0] != u"config") continue;
-        for (std::size_t i = 1; i < line.words.size(); ++i) {
-            const KeyValue pair = splitPair(line.words[i]);
+        if (line.keyword() != u"config") continue;
+        for (const std::u16string_view word : line.pairs()) {
+            const KeyValue pair = splitPair(word);
             // A key without a colon has no value to read.
             if (pair.hasValue) applyConfigKey(section, pair, line.number, diagnostics);
         }
@@ -110,10 +122,10 @@ DisplaySettings readDisplaySettingsText(std::u16string_view text, std::u16string
     // own, and the line numbers stay those of the file.
     const std::u16string shownName = themeDisplayName(themeName);
     for (const SectionLine& line : sectionLines(text)) {
-        const std::u16string& section = line.words[0];
-        if (section != u"global" && themeDisplayName(section) != shownName) continue;
-        for (std::size_t i = 1; i < line.words.size(); ++i) {
-            const KeyValue pair = splitPair(line.words[i]);
+        const std::u16string_view section = line.keyword();
+        if (section != u"global" && !hasDisplayName(section, shownName)) continue;
+        for (const std::u16string_view word : line.pairs()) {
+            const KeyValue pair = splitPair(word);
             if (pair.hasValue) applyDisplayKey(settings, pair, line.number, diagnostics);
         }
     }
@@ -138,10 +150,11 @@ std::u16string readConfigText() { return readText(programFolderSource(), u"confi
 
 void readConfigSection(Diagnostics* diagnostics) {
     const ConfigSection section = readConfigSectionText(readConfigText(), diagnostics);
+    // The copy that may fail comes first, so that a failure leaves both settings as they were.
+    if (appState.currentTheme.empty()) appState.currentTheme = section.defaultTheme;
     appState.frameRate = section.frameRate;
     appState.pauseFullscreen = section.pauseFullscreen;
     appState.pauseBattery = section.pauseBattery;
-    if (appState.currentTheme.empty()) appState.currentTheme = section.defaultTheme;
 }
 
 void readGlobalSettings(Diagnostics* diagnostics) {

@@ -16,36 +16,64 @@ ImageFrame loadImageFrame(GraphicsDevice& device, const ThemeSource& source, con
     } else {
         bitmap = device.loadPictureFile(memberPath(source, member));
     }
-    // A missing or undecodable picture stays empty; drawing skips it.
+    // A missing or undecodable picture stays empty; drawing skips it. The sizes are checked again
+    // here, whatever the device does, as the budget below multiplies them.
     if (!bitmap) return frame;
-    frame.width = bitmap->pixelWidth();
-    frame.height = bitmap->pixelHeight();
+    const std::int32_t width = bitmap->pixelWidth(), height = bitmap->pixelHeight();
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
+        std::int64_t{width} * height > kMaxPicturePixels) {
+        return frame;
+    }
+    frame.width = width;
+    frame.height = height;
     frame.bitmap = std::move(bitmap);
     frame.filter = filter;
     return frame;
 }
 
-void loadThemeImages(Theme& target, const ThemeSource& source, GraphicsDevice* device) {
+std::uint64_t decodedPictureBytes(std::int32_t width, std::int32_t height) {
+    if (width <= 0 || height <= 0) return 0;
+    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 4u;
+}
+
+PictureLoad loadThemeImages(Theme& target, const ThemeSource& source, GraphicsDevice* device) {
     target.floorImage = ImageFrame{};
     target.ceilingImage = ImageFrame{};
     target.backgroundImage = ImageFrame{};
     target.screenImage = ImageFrame{};
+    PictureLoad load;
     if (device != nullptr) {
-        for (const ThemePicture& picture : themePictures(target)) {
-            *picture.frame = loadImageFrame(*device, source, picture.member, picture.filter);
-        }
+        std::size_t index = 0;
+        visitThemePictures(target, [&](const ThemePicture& picture) {
+            if (picture.nameTooLong) {
+                ++index;
+                return true;
+            }
+            ImageFrame frame = loadImageFrame(*device, source, picture.member, picture.filter);
+            const std::uint64_t bytes = decodedPictureBytes(frame.width, frame.height);
+            if (bytes > kMaxThemePictureBytes - load.decodedBytes) {
+                // This one is let go again, and the rest are not decoded at all.
+                load.firstPastBudget = index;
+                return false;
+            }
+            load.decodedBytes += bytes;
+            *picture.frame = std::move(frame);
+            ++index;
+            return true;
+        });
     }
     // Nothing between the floor's decoding and this reads the width.
     if (!target.floorName.empty() && target.params.width == -1.0f) {
         target.params.width = static_cast<float>(target.floorImage.width);
     }
+    return load;
 }
 
-void loadThemeImages() {
+PictureLoad loadThemeImages() {
     // Without an off-screen target there is nothing to create bitmaps on.
     GraphicsDevice* device = desktopHost.frameTarget ? platform().graphics : nullptr;
     // Every picture of an archive theme is found from one reading of its directory.
-    loadThemeImages(theme, withArchiveIndex(themeSourceFor(appState.currentTheme)), device);
+    return loadThemeImages(theme, withArchiveIndex(themeSourceFor(appState.currentTheme)), device);
 }
 
 }  // namespace velmora

@@ -11,55 +11,81 @@ std::u16string decimal(std::size_t value) {
     return std::u16string(digits.begin(), digits.end());
 }
 
-std::string roleOf(const char* kind, const std::u16string& name) {
-    std::string role = kind;
-    role += " \"";
-    role += encodeUtf8(name);
-    role += '"';
-    return role;
+
+// The picture with this name, or one marked nameTooLong when the name would pass the limit
+// (counted before anything is formed).
+ThemePicture picture(std::size_t nameUnits, const std::function<std::u16string()>& name, const std::string& role,
+                     ImageFrame& frame, std::int32_t filter) {
+    if (nameUnits > kMaxPictureNameUnits) return ThemePicture{{}, role, &frame, filter, true};
+    return ThemePicture{name(), role, &frame, filter, false};
 }
 
-void addScene(std::vector<ThemePicture>& out, const std::u16string& name, const char* role, ImageFrame& frame,
-              std::int32_t filter) {
-    if (!name.empty()) out.push_back({name + u".png", role, &frame, filter});
+bool visitScene(const std::u16string& name, const char* role, ImageFrame& frame, std::int32_t filter,
+                const std::function<bool(const ThemePicture&)>& visit) {
+    if (name.empty()) return true;
+    return visit(picture(name.size() + 4, [&] { return name + u".png"; }, role, frame, filter));
 }
 
 // The table has the shape the parser gave it; a count of 0 or less names nothing.
 template <typename Layer>
-void addTable(std::vector<ThemePicture>& out, std::array<Layer, LayerCapacity>& layers, std::int32_t count,
-              const char* kind) {
+bool visitTable(std::array<Layer, LayerCapacity>& layers, std::int32_t count, const char* kind,
+                const std::function<bool(const ThemePicture&)>& visit) {
     for (std::int32_t l = 0; l < count && l < LayerCapacity; ++l) {
         Layer& layer = layers[static_cast<std::size_t>(l)];
-        const std::string role = roleOf(kind, layer.name);
+        const std::string role = pictureRole(kind, layer.name);
         for (std::size_t v = 0; v < layer.images.size() && static_cast<std::int64_t>(v) < layer.variations; ++v) {
             auto& row = layer.images[v];
             for (std::size_t f = 0; f < row.size() && static_cast<std::int64_t>(f) < layer.frames; ++f) {
-                out.push_back({layer.name + u"_" + decimal(v + 1) + u"_" + decimal(f + 1) + u"." + layer.ext, role, &row[f],
-                               layer.linear});
+                const std::size_t units = layer.name.size() + layer.ext.size() + 3 + decimal(v + 1).size() + decimal(f + 1).size();
+                const auto name = [&] { return layer.name + u"_" + decimal(v + 1) + u"_" + decimal(f + 1) + u"." + layer.ext; };
+                if (!visit(picture(units, name, role, row[f], layer.linear))) return false;
             }
         }
     }
+    return true;
 }
 
 }  // namespace
 
-std::vector<ThemePicture> themePictures(Theme& theme) {
-    std::vector<ThemePicture> out;
-    addScene(out, theme.floorName, "floor", theme.floorImage, 0);
-    addScene(out, theme.ceilingName, "ceiling", theme.ceilingImage, 0);
-    addScene(out, theme.backgroundName, "background", theme.backgroundImage, 1);
-    addScene(out, theme.screenName, "screen", theme.screenImage, 1);
-    addTable(out, theme.frontSprites, theme.frontSpriteCount, "sprite layer");
-    addTable(out, theme.backSprites, theme.backSpriteCount, "sprite layer");
+std::string pictureRole(const char* kind, std::u16string_view name) {
+    std::string role = kind;
+    role += " \"";
+    if (name.size() > kMaxPictureNameUnits) {
+        role += encodeUtf8(name.substr(0, 32));
+        role += "...";
+    } else {
+        role += encodeUtf8(name);
+    }
+    role += '"';
+    return role;
+}
+
+void visitThemePictures(Theme& theme, const std::function<bool(const ThemePicture&)>& visit) {
+    if (!visitScene(theme.floorName, "floor", theme.floorImage, 0, visit)) return;
+    if (!visitScene(theme.ceilingName, "ceiling", theme.ceilingImage, 0, visit)) return;
+    if (!visitScene(theme.backgroundName, "background", theme.backgroundImage, 1, visit)) return;
+    if (!visitScene(theme.screenName, "screen", theme.screenImage, 1, visit)) return;
+    if (!visitTable(theme.frontSprites, theme.frontSpriteCount, "sprite layer", visit)) return;
+    if (!visitTable(theme.backSprites, theme.backSpriteCount, "sprite layer", visit)) return;
     for (std::int32_t l = 0; l < theme.characterCount && l < LayerCapacity; ++l) {
         CharacterLayer& layer = theme.characters[static_cast<std::size_t>(l)];
-        const std::string role = roleOf("character layer", layer.name);
+        const std::string role = pictureRole("character layer", layer.name);
         for (std::size_t f = 0; f < layer.images.size() && static_cast<std::int64_t>(f) < layer.frames; ++f) {
-            out.push_back({layer.name + u"_" + decimal(f + 1) + u"." + layer.ext, role, &layer.images[f], layer.linear});
+            const std::size_t units = layer.name.size() + layer.ext.size() + 2 + decimal(f + 1).size();
+            const auto name = [&] { return layer.name + u"_" + decimal(f + 1) + u"." + layer.ext; };
+            if (!visit(picture(units, name, role, layer.images[f], layer.linear))) return;
         }
     }
-    addTable(out, theme.frontParticles, theme.frontParticleCount, "particle layer");
-    addTable(out, theme.backParticles, theme.backParticleCount, "particle layer");
+    if (!visitTable(theme.frontParticles, theme.frontParticleCount, "particle layer", visit)) return;
+    visitTable(theme.backParticles, theme.backParticleCount, "particle layer", visit);
+}
+
+std::vector<ThemePicture> themePictures(Theme& theme) {
+    std::vector<ThemePicture> out;
+    visitThemePictures(theme, [&](const ThemePicture& picture) {
+        out.push_back(picture);
+        return true;
+    });
     return out;
 }
 

@@ -13,7 +13,9 @@ namespace velmora {
 
 namespace {
 
-// The whole file, or nothing when it cannot be opened or read or is larger than the cap.
+// The whole file, or nothing when it cannot be opened or read or is larger than the cap. The size
+// the file system states decides before anything is allocated; the read checks again, as the file
+// may grow meanwhile.
 bool readFolderFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) {
     std::ifstream file;
     try {
@@ -22,16 +24,21 @@ bool readFolderFile(const std::u16string& path, std::vector<std::uint8_t>& bytes
         return false;
     }
     if (!file) return false;
-    // Read up to one byte past the cap, so that a larger file is recognised without trusting a
-    // size the file system reports ahead of the read.
-    constexpr std::size_t kChunk = 64 * 1024;
+    file.seekg(0, std::ios::end);
+    const std::streamoff stated = file.tellg();
+    file.seekg(0, std::ios::beg);
+    if (!file) return false;
+    if (stated > 0 && static_cast<std::uintmax_t>(stated) > kMaxTextFileSize) return false;
+    if (stated > 0) bytes.reserve(static_cast<std::size_t>(stated));
+    // Read in pieces appended as they come, so that the buffer is only as large as the file (a
+    // file grown past the cap meanwhile is recognised at one piece past it).
+    constexpr std::size_t kChunk = 16 * 1024;
+    char piece[kChunk];
     while (file) {
-        const std::size_t done = bytes.size();
-        if (done > kMaxTextFileSize) return false;
-        bytes.resize(done + kChunk);
-        file.read(reinterpret_cast<char*>(bytes.data() + done), static_cast<std::streamsize>(kChunk));
+        if (bytes.size() > kMaxTextFileSize) return false;
+        file.read(piece, static_cast<std::streamsize>(kChunk));
         const std::streamsize got = file.gcount();
-        bytes.resize(done + static_cast<std::size_t>(got < 0 ? 0 : got));
+        if (got > 0) bytes.insert(bytes.end(), piece, piece + got);
     }
     if (file.bad() || bytes.size() > kMaxTextFileSize) return false;
     return true;
@@ -72,8 +79,8 @@ std::u16string memberPath(const ThemeSource& source, const std::u16string& membe
 
 std::u16string readText(const ThemeSource& source, const std::u16string& member) {
     if (source.isArchive) {
-        if (source.archive) return source.archive->readText(member);
-        return readArchiveText(source.path, member);
+        if (source.archive) return source.archive->readText(member, nullptr, kMaxTextFileSize);
+        return readArchiveText(source.path, member, nullptr, kMaxTextFileSize);
     }
     std::vector<std::uint8_t> bytes;
     if (!readFolderFile(memberPath(source, member), bytes)) return {};

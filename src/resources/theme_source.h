@@ -16,8 +16,8 @@ namespace velmora {
 // with it so that they name the same file on every platform.
 inline constexpr char16_t kPathSeparator = static_cast<char16_t>(std::filesystem::path::preferred_separator);
 
-// A folder text file larger than this reads as empty text: no theme.txt or config.txt comes
-// near it, and a huge file must not exhaust memory.
+// A text file (theme.txt, config.txt) larger than this reads as empty text, from a folder as from
+// an archive: no real one comes near it, and a huge file must not exhaust memory.
 inline constexpr std::uintmax_t kMaxTextFileSize = 16u * 1024u * 1024u;
 
 struct ThemeSource {

@@ -14,6 +14,7 @@ std::optional<NumberError> loadTheme(const std::u16string& themeName, const Load
     loadState.loadedTheme = themeName;
     readGlobalSettings();
     loadState.error.reset();
+    loadState.firstPicturePastBudget.reset();
     // An archive theme is opened and its directory read once, for theme.txt and every picture.
     const ThemeSource source = withArchiveIndex(themeSourceFor(themeName));
     try {
@@ -22,9 +23,23 @@ std::optional<NumberError> loadTheme(const std::u16string& themeName, const Load
         // The lines before the bad one stay committed; the scene is still built from them.
         loadState.error = error;
     }
-    loadThemeImages(theme, source, desktopHost.frameTarget ? platform().graphics : nullptr);
+    loadState.firstPicturePastBudget =
+        loadThemeImages(theme, source, desktopHost.frameTarget ? platform().graphics : nullptr).firstPastBudget;
     layoutScene();
     return loadState.error;
+}
+
+void loadEmptyTheme() noexcept {
+    try {
+        // Emptying releases memory and allocates none.
+        parseThemeText(std::u16string_view(), theme);
+        loadThemeImages(theme, ThemeSource{}, nullptr);
+        layoutScene();
+        loadState.error.reset();
+        loadState.firstPicturePastBudget.reset();
+    } catch (...) {
+        // Nothing is left that could fail; should it still, the theme stays as emptied so far.
+    }
 }
 
 std::optional<NumberError> loadTheme() { return loadTheme(appState.currentTheme, LoadOptions{}); }

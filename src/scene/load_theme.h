@@ -19,7 +19,11 @@ struct LoadOptions {
 // pictures and is laid out. The error is returned (and kept in loadState) for the caller to
 // report or ignore; nullopt when theme.txt read cleanly.
 std::optional<NumberError> loadTheme();
-// The worker, for the theme of that entry name (which becomes loadedTheme).
+// The worker, for the theme of that entry name (which becomes loadedTheme). Anything else that
+// goes wrong (memory above all) is thrown, the theme being left half loaded: loadEmptyTheme then
+// puts it right.
 std::optional<NumberError> loadTheme(const std::u16string& themeName, const LoadOptions& options);
+// The theme a failed load leaves: no layers, no names, no pictures held, laid out as empty.
+void loadEmptyTheme() noexcept;
 
 }  // namespace velmora

@@ -19,11 +19,12 @@ using Severity = Diagnostic::Severity;
 // means none.
 template <typename Pending>
 void clampCounts(Pending& pending, const SectionLine& line, Diagnostics* diagnostics) {
-    const std::string keyword = encodeUtf8(line.words[0]);
     auto clamp = [&](const char* key, std::int32_t& value, std::int32_t least) {
         if (value >= least) return;
-        report(diagnostics, line.number, Severity::Warning,
-                   keyword + ": " + key + " " + std::to_string(value) + " read as " + std::to_string(least));
+        if (diagnostics != nullptr) {
+            report(diagnostics, line.number, Severity::Warning,
+                   encodeUtf8(line.keyword()) + ": " + key + " " + std::to_string(value) + " read as " + std::to_string(least));
+        }
         value = least;
     };
     clamp("variations", pending.variations, 1);
@@ -36,7 +37,7 @@ void clampCounts(Pending& pending, const SectionLine& line, Diagnostics* diagnos
 template <typename Pending>
 bool fits(const Pending& pending, std::int32_t count, const char* arrayName, std::int64_t themeInstances,
           const SectionLine& line, Diagnostics* diagnostics) {
-    const std::string keyword = encodeUtf8(line.words[0]);
+    const std::string keyword = encodeUtf8(line.keyword());
     if (count >= LayerCapacity) {
         report(diagnostics, line.number, Severity::Error,
                    keyword + ": more than " + std::to_string(LayerCapacity) + " " + arrayName + "; line ignored");
@@ -175,7 +176,7 @@ void resetParsedTheme(Theme& target) {
 }
 
 void readThemeLine(const SectionLine& line, Theme& target, std::int64_t& themeInstances, Diagnostics* diagnostics) {
-    switch (themeKeyword(line.words[0])) {
+    switch (themeKeyword(line.keyword())) {
         case ThemeKeyword::Params:
             target.params.width = static_cast<float>(readLine<ParamsLine>(line, diagnostics).width);
             break;
@@ -207,7 +208,9 @@ void readThemeLine(const SectionLine& line, Theme& target, std::int64_t& themeIn
                                     target.characters, target.characterCount, "character layers");
             break;
         case ThemeKeyword::Unknown:
-            report(diagnostics, line.number, Severity::Warning, "unknown keyword " + inQuotes(line.words[0]) + "; line ignored");
+            if (diagnostics != nullptr) {
+                report(diagnostics, line.number, Severity::Warning, "unknown keyword " + inQuotes(line.keyword()) + "; line ignored");
+            }
             break;
     }
 }

@@ -24,9 +24,7 @@ public:
     PairReader(const KeyValue& pair, int line) : pair_(pair), line_(line) {}
 
     void text(std::u16string_view key, std::u16string& field) {
-        if (!takes(key)) return;
-        field = pair_.value;
-        trimSpace(field);
+        if (takes(key)) field.assign(trimmed(pair_.value));
     }
     void integer(std::u16string_view key, std::int32_t& field) {
         if (takes(key)) field = readInt(pair_.value, line_);
@@ -163,26 +161,29 @@ template <typename Pending>
 Pending readLine(const SectionLine& line, Diagnostics* diagnostics, bool* badNumber = nullptr) {
     using Severity = Diagnostic::Severity;
     Pending pending;
-    const std::string keyword = encodeUtf8(line.words[0]);
-    for (std::size_t w = 1; w < line.words.size(); ++w) {
-        const std::u16string& word = line.words[w];
+    // Messages are only put together for a reader who keeps them.
+    auto keyword = [&] { return encodeUtf8(line.keyword()); };
+    for (const std::u16string_view word : line.pairs()) {
         if (word.empty()) continue;  // two spaces in a row
         const KeyValue pair = splitPair(word);
         PairReader reader(pair, line.number);
         try {
             pending.read(reader);
         } catch (const NumberError& error) {
-            report(diagnostics, line.number, Severity::Error,
-                   keyword + ": " + inQuotes(pair.key) + " value " + inQuotes(pair.value) + ": " + error.what());
+            if (diagnostics != nullptr) {
+                report(diagnostics, line.number, Severity::Error,
+                       keyword() + ": " + inQuotes(pair.key) + " value " + inQuotes(pair.value) + ": " + error.what());
+            }
             if (badNumber == nullptr) throw;
             *badNumber = true;
             continue;
         }
+        if (diagnostics == nullptr) continue;
         if (!reader.known()) {
-            report(diagnostics, line.number, Severity::Warning, keyword + ": unknown key " + inQuotes(pair.key) + " ignored");
+            report(diagnostics, line.number, Severity::Warning, keyword() + ": unknown key " + inQuotes(pair.key) + " ignored");
         } else if (reader.missingValue()) {
             report(diagnostics, line.number, Severity::Warning,
-                   keyword + ": " + inQuotes(pair.key) + " has no colon and value; ignored");
+                   keyword() + ": " + inQuotes(pair.key) + " has no colon and value; ignored");
         }
     }
     return pending;

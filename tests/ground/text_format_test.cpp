@@ -22,6 +22,23 @@ std::string errorOf(void (*read)(std::u16string_view), std::u16string_view value
 void readIntOnly(std::u16string_view value) { (void)readInt(value); }
 void readFloatOnly(std::u16string_view value) { (void)readFloat(value); }
 
+// A section line as plain values: its number and every word, the keyword first.
+struct LineWords {
+    int number = 0;
+    std::vector<std::u16string> words;
+    friend bool operator==(const LineWords&, const LineWords&) = default;
+};
+
+std::vector<LineWords> collect(std::u16string_view text) {
+    std::vector<LineWords> out;
+    for (const SectionLine& line : sectionLines(text)) {
+        LineWords entry{line.number, {std::u16string(line.keyword())}};
+        for (std::u16string_view word : line.pairs()) entry.words.emplace_back(word);
+        out.push_back(std::move(entry));
+    }
+    return out;
+}
+
 std::uint32_t bitsOf(float value) {
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -61,7 +78,7 @@ TEST(TextFormat, LineRules) {
         u"floor a\rb c\n"            // a lone CR is an ordinary character
         u" \t x \r\n"
         u"params width:7\n";
-    const auto lines = sectionLines(text);
+    const auto lines = collect(text);
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0].number, 3);
     EXPECT_EQ(lines[0].words, (std::vector<std::u16string>{u"params", u"width:5"}));

@@ -82,9 +82,11 @@ std::unique_ptr<Bitmap> Direct2DGraphicsDevice::decodeFirstFrame(IWICBitmapDecod
     UINT width = 0;
     UINT height = 0;
     if (FAILED(frame->GetSize(&width, &height))) return nullptr;
-    // Refused before any pixel is decoded: an empty or oversized picture never allocates.
+    // Refused before any pixel is decoded: an empty or oversized picture never allocates. The
+    // scaler and the converter below only pull pixels when the bitmap is created.
     const auto maxSide = static_cast<UINT>(kMaxPictureSide);
     if (width == 0 || height == 0 || width > maxSide || height > maxSide) return nullptr;
+    if (static_cast<std::int64_t>(width) * static_cast<std::int64_t>(height) > kMaxPicturePixels) return nullptr;
 
     ComPtr<IWICBitmapScaler> scaler;
     if (FAILED(wicFactory_->CreateBitmapScaler(scaler.put()))) return nullptr;

@@ -17,7 +17,8 @@ WindowHandle fromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(windo
 WindowProcedure classProcedure = nullptr;
 
 // Every message of the program's window goes to the portable procedure, unchanged. An exception
-// must not unwind through the system's frames of the message dispatch: it ends the program here.
+// must not unwind through the system's frames of the message dispatch; the portable procedure
+// lets none out.
 LRESULT CALLBACK forwardingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (classProcedure == nullptr) return DefWindowProcW(window, message, wParam, lParam);
     return classProcedure(fromHwnd(window), message, wParam, lParam);

@@ -723,10 +723,121 @@ def test_pause_fullscreen(ctx, key=1):
 
 def test_pause_fullscreen_off(ctx):
     test_pause_fullscreen(ctx, key=0)
+def snapshot(folder):
+    """Every file and folder under folder: kind, size, modification time and content hash."""
+    import hashlib
+    entries = {}
+    for path in sorted(Path(folder).rglob("*")):
+        info = path.stat()
+        if path.is_dir():
+            entries[str(path.relative_to(folder))] = ("folder", info.st_mtime_ns)
+        else:
+            entries[str(path.relative_to(folder))] = ("file", info.st_size, info.st_mtime_ns,
+                                                      hashlib.sha256(path.read_bytes()).hexdigest())
+    return entries
+
+
+def snapshot_changes(before, after):
+    changes = [f"created {name}" for name in sorted(after.keys() - before.keys())]
+    changes += [f"removed {name}" for name in sorted(before.keys() - after.keys())]
+    changes += [f"changed {name}" for name in sorted(before.keys() & after.keys()) if before[name] != after[name]]
+    return changes
+
+
+def write_zip(path, members):
+    """A ZIP archive of (name, stored bytes, method, CRC-32, uncompressed size) members, as given:
+    the headers may state what the data is not."""
+    def local(name, method, crc, csize, usize):
+        return struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, method, 0, 0x21, crc, csize, usize, len(name), 0) + name
+
+    def central(name, method, crc, csize, usize, offset):
+        return struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, method, 0, 0x21, crc, csize, usize,
+                           len(name), 0, 0, 0, 0, 0, offset) + name
+
+    body, directory = bytearray(), bytearray()
+    for name, stored, method, crc, usize in members:
+        directory += central(name.encode(), method, crc, len(stored), usize, len(body))
+        body += local(name.encode(), method, crc, len(stored), usize) + stored
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(members), len(members), len(directory), len(body), 0)
+    Path(path).write_bytes(bytes(body + directory + end))
+
+
+def huge_text_member(name, line, size):
+    """A deflated member of line repeated to size bytes, made in pieces (about 200 KB for 200 MB)."""
+    deflater = zlib.compressobj(9, zlib.DEFLATED, -15)
+    compressed, crc, done, block = bytearray(), 0, 0, line * (1 << 16)
+    while done < size:
+        piece = block[:size - done]
+        compressed += deflater.compress(piece)
+        crc, done = zlib.crc32(piece, crc), done + len(piece)
+    compressed += deflater.flush()
+    return (name, bytes(compressed), 8, crc & 0xFFFFFFFF, size)
+
+
+def damaged_copy(name, data):
+    """A stored member whose stated checksum does not match its data."""
+    return (name, data, 0, (zlib.crc32(data) ^ 1) & 0xFFFFFFFF, len(data))
+
+
+def test_read_only(ctx):
+    """Neither the player, through start-up, theme choices, Reload, pause and Exit, nor
+    velmora-tool's check, render and trace create, change or remove a file of the program folder.
+    A hostile archive among the themes loads empty and the player goes on; one whose pictures fail
+    their checksums is drawn from the bytes read."""
+    exe = ctx.program()
+    program = exe.parent
+    themes = program / "themes"
+    # Theme B again, as an archive whose pictures fail their checksums (and are used all the
+    # same), and an archive whose theme.txt inflates to 200 MB.
+    write_zip(themes / "Calm.zip", [damaged_copy(member.name, member.read_bytes())
+                                    for member in sorted((themes / THEME_B).iterdir())])
+    write_zip(themes / "Huge.zip", [huge_text_member("theme.txt", b"add_particle name:snow instances:9\n", 200_000_000)])
+    (program / "readme.txt").write_text("read me\n")
+    ref_a = reference(ctx.tool, program, THEME_A, ctx.work / "reference_a")
+    ref_b = reference(ctx.tool, program, THEME_B, ctx.work / "reference_b")
+    before = snapshot(program)
+
+    # The tool first: its frames go to a folder outside the program folder.
+    out = ctx.work / "frames"
+    for theme in (THEME_A, "Calm.zip", "Huge.zip"):
+        result = run([str(ctx.tool), "render", "--root", str(program), "--theme", theme, "--desktop", "160x120",
+                      "--frames", "2", "--out", str(out)], timeout=60)
+        check(result.code == 0, f"velmora-tool render {theme} failed ({result.code}): {result.stderr}")
+        result = run([str(ctx.tool), "trace", "--root", str(program), "--theme", theme, "--seed", "5",
+                      "--desktop", "160x120", "--ticks", "0,16,33"], timeout=60)
+        check(result.code == 0, f"velmora-tool trace {theme} failed ({result.code}): {result.stderr}")
+    result = run([str(ctx.tool), "check", "--root", str(program)], timeout=120)
+    check(result.code == 1 and "Huge.zip/theme.txt: error: is larger than 16 MiB" in result.stdout
+          and "picture ground.png fails its checksum" in result.stdout,
+          f"velmora-tool check ({result.code}) did not report the hostile archive:\n{result.stdout}")
+    changes = snapshot_changes(before, snapshot(program))
+    check(not changes, "velmora-tool changed the program folder: " + ", ".join(changes))
+    log("velmora-tool check, render and trace left the program folder as it was")
+
+    ctx.start_shell("normal")
+    proc = ctx.start_velmora(exe)
+    wine = ctx.wine
+    wait_for_picture(wine, ref_a, 60, "start-up theme", ctx.work / "screen_start.png")
+    # Menu ids: the folders first, then the archives, each in name order (Calm.zip, Huge.zip).
+    wine.post(VMA, WM_COMMAND, THEME_FIRST_ID + 2, 0)
+    wait_for_picture(wine, ref_b, 30, "theme B from the damaged archive", ctx.work / "screen_damaged.png")
+    for command in (THEME_FIRST_ID + 3, CMD_RELOAD, THEME_FIRST_ID + 1):
+        wine.post(VMA, WM_COMMAND, command, 0)
+        time.sleep(1.0)
+        check(proc.poll() is None, f"velmora.exe ended ({proc.poll()}) after command {command}")
+    wine.post(VMA, TRAY_CALLBACK, 0, WM_LBUTTONDOWN)
+    wine.post(VMA, TRAY_CALLBACK, 0, WM_LBUTTONDOWN)
+    wine.post(VMA, WM_COMMAND, THEME_FIRST_ID, 0)
+    wait_for_picture(wine, ref_a, 30, "the first theme again, after the hostile one", ctx.work / "screen_again.png")
+    ctx.exit_velmora(proc)
+    changes = snapshot_changes(before, snapshot(program))
+    check(not changes, "velmora.exe changed the program folder: " + ", ".join(changes))
+    log("velmora.exe left the program folder as it was")
 
 
 TESTS = {
     "platform_checks": test_platform_checks,
+    "read_only": test_read_only,
     "draws_theme": test_draws_theme,
     "second_attempt": test_second_attempt,
     "win11_24h2": test_24h2,

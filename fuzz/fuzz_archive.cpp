@@ -1,0 +1,68 @@
+// Arbitrary bytes as a theme's .zip archive: every member the directory names, and a few fixed
+// names, found and read whole (as picture and as text), and read again in pieces of odd sizes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "ground/text_decoding.h"
+#include "resources/archive_reader.h"
+#include "resources/theme_source.h"
+#include "unzip.h"
+
+using namespace velmora;
+
+namespace {
+
+// The names the central directory gives, as far as minizip walks it (at most a few dozen).
+std::vector<std::u16string> storedNames(const std::string& path) {
+    std::vector<std::u16string> names;
+    unzFile zip = unzOpen64(path.c_str());
+    if (zip == nullptr) return names;
+    for (int status = unzGoToFirstFile(zip); status == UNZ_OK && names.size() < 32; status = unzGoToNextFile(zip)) {
+        char name[300];
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+        const std::size_t length = info.size_filename < sizeof name ? info.size_filename : sizeof name - 1;
+        names.push_back(decodeUtf8(reinterpret_cast<const std::uint8_t*>(name), length));
+    }
+    unzClose(zip);
+    return names;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::filesystem::path path = fuzz::scratchFolder() / "fuzz.zip";
+    fuzz::writeFile(path, data, size);
+    const std::u16string archive = path.u16string();
+
+    std::vector<std::u16string> names = storedNames(path.string());
+    for (const char16_t* fixed : {u"theme.txt", u"FLOOR.PNG", u"a/b.png", u""}) names.emplace_back(fixed);
+    for (const std::u16string& name : names) {
+        ArchiveStatus status{};
+        const std::vector<std::uint8_t> bytes = readArchiveBytes(archive, name, &status);
+        // Only the statuses that deliver bytes carry any, and never more than the stated size.
+        if (!bytes.empty() && !memberDelivered(status)) __builtin_trap();
+        (void)readArchiveText(archive, name, &status, kMaxTextFileSize);
+    }
+
+    ArchiveStatus status{};
+    ArchiveHandle reader = openArchive(archive, &status);
+    if (!reader) return 0;
+    std::uint8_t buffer[4099];
+    const std::size_t pieces[] = {1, 7, 4099, 512};
+    for (const std::u16string& name : names) {
+        const MemberInfo info = findMember(*reader, name);
+        std::size_t total = 0;
+        for (int step = 0; step < 64; ++step) {
+            const ReadResult part = readMember(*reader, info.index, buffer, pieces[step % 4]);
+            total += part.bytes;
+            if (part.bytes > pieces[step % 4]) __builtin_trap();
+            if (part.status != ArchiveStatus::MoreData) break;
+        }
+        if (info.index >= 0 && total > static_cast<std::size_t>(info.size)) __builtin_trap();
+    }
+    return 0;
+}
