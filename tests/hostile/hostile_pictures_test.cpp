@@ -7,7 +7,7 @@
 
 #include "allocation_meter.h"
 #include "hostile_theme.h"
-#include "support/png_files.h"
+#include "support/png_file.h"
 #include "resources/image_loading.h"
 #include "scene/animation.h"
 #include "scene/drawing.h"

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <stdexcept>
+#include <string>
 
 namespace velmora::testing {
 
@@ -77,6 +78,54 @@ void claimPngSize(std::vector<std::uint8_t>& png, std::uint32_t width, std::uint
     set32(png, kHeaderData, width);
     set32(png, kHeaderData + 4, height);
     set32(png, kHeaderData + 13, chunkCrc(png, kHeaderData - 4, 13));
+}
+
+namespace {
+
+std::vector<std::uint8_t> greyHeader(std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> header;
+    put32(header, width);
+    put32(header, height);
+    header.insert(header.end(), {1, 0, 0, 0, 0});  // 1 bit, grey, deflate, no filter, no interlace
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    appendChunk(png, "IHDR", header);
+    return png;
+}
+
+std::string asString(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+}  // namespace
+
+std::string blackPng(std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> png = greyHeader(width, height);
+    // Each row: filter byte 0 and (width + 7) / 8 zero bytes, deflated row by row.
+    const std::vector<Bytef> row(1 + (width + 7) / 8, 0);
+    z_stream stream{};
+    deflateInit(&stream, Z_BEST_COMPRESSION);
+    std::vector<std::uint8_t> idat;
+    Bytef buffer[16384];
+    for (std::uint32_t y = 0; y <= height; ++y) {
+        const bool last = y == height;
+        stream.next_in = const_cast<Bytef*>(row.data());
+        stream.avail_in = last ? 0 : static_cast<uInt>(row.size());
+        int result = Z_OK;
+        do {
+            stream.next_out = buffer;
+            stream.avail_out = sizeof buffer;
+            result = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+            idat.insert(idat.end(), buffer, buffer + (sizeof buffer - stream.avail_out));
+        } while (stream.avail_out == 0 || (last && result != Z_STREAM_END));
+    }
+    deflateEnd(&stream);
+    appendChunk(png, "IDAT", idat);
+    appendChunk(png, "IEND", {});
+    return asString(png);
+}
+
+std::string pngHeaderOnly(std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> png = greyHeader(width, height);
+    appendChunk(png, "IEND", {});
+    return asString(png);
 }
 
 }  // namespace velmora::testing

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "support/png_files.h"
+#include "support/png_file.h"
 #include "support/zip_writer.h"
 #include "tool_fixture.h"
 

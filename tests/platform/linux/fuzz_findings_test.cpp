@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/host.h"
-#include "support/png_files.h"
+#include "support/png_file.h"
 
 namespace velmora {
 namespace {
