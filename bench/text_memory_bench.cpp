@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "allocation_counter.h"
+#include "hostile/allocation_meter.h"
 #include "ground/records.h"
 #include "resources/config.h"
 #include "resources/theme_source.h"
@@ -84,10 +84,9 @@ void BM_ParseTheme(benchmark::State& state) {
     const std::u16string text = utf16Of(textOf(shape));
     std::size_t peak = 0;
     for (auto _ : state) {
-        const std::size_t before = bench::bytesHeld();
-        bench::resetPeak();
+        const testing::AllocationMeter meter;
         parseThemeText(text, theme);
-        peak = bench::peakBytesHeld() - before;
+        peak = meter.peak();
         state.PauseTiming();
         resetRecords();
         state.ResumeTiming();
@@ -104,10 +103,9 @@ void BM_ReadAndParseThemeFromFolder(benchmark::State& state) {
     const ThemeSource source = makeThemeSource(folder.path().u16string());
     std::size_t peak = 0;
     for (auto _ : state) {
-        const std::size_t before = bench::bytesHeld();
-        bench::resetPeak();
+        const testing::AllocationMeter meter;
         parseThemeText(readText(source, u"theme.txt"), theme);
-        peak = bench::peakBytesHeld() - before;
+        peak = meter.peak();
         state.PauseTiming();
         resetRecords();
         state.ResumeTiming();
@@ -129,10 +127,9 @@ void BM_ReadAndParseThemeFromArchive(benchmark::State& state) {
     const ThemeSource source = makeThemeSource(archive.u16string());
     std::size_t peak = 0;
     for (auto _ : state) {
-        const std::size_t before = bench::bytesHeld();
-        bench::resetPeak();
+        const testing::AllocationMeter meter;
         parseThemeText(readText(source, u"theme.txt"), theme);
-        peak = bench::peakBytesHeld() - before;
+        peak = meter.peak();
         state.PauseTiming();
         resetRecords();
         state.ResumeTiming();
@@ -146,11 +143,10 @@ void BM_ConfigReaders(benchmark::State& state) {
     const std::u16string text = utf16Of(textOf(shape));
     std::size_t peak = 0;
     for (auto _ : state) {
-        const std::size_t before = bench::bytesHeld();
-        bench::resetPeak();
+        const testing::AllocationMeter meter;
         benchmark::DoNotOptimize(readConfigSectionText(text));
         benchmark::DoNotOptimize(readDisplaySettingsText(text, u"VMA_Forest.zip"));
-        peak = bench::peakBytesHeld() - before;
+        peak = meter.peak();
     }
     report(state, shape, peak, text.size() * 2);
 }
