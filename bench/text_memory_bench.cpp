@@ -94,13 +94,8 @@ void BM_ParseTheme(benchmark::State& state) {
     report(state, shape, peak, text.size() * 2);
 }
 
-// What a theme load does with theme.txt of a folder: read, decode, parse.
-void BM_ReadAndParseThemeFromFolder(benchmark::State& state) {
-    const auto shape = static_cast<Shape>(state.range(0));
-    const std::string bytes = textOf(shape);
-    Folder folder;
-    std::ofstream(folder.path() / "theme.txt", std::ios::binary) << bytes;
-    const ThemeSource source = makeThemeSource(folder.path().u16string());
+// The peak memory of reading, decoding and parsing theme.txt of a source, against its UTF-16 size.
+void measureThemeRead(benchmark::State& state, Shape shape, const ThemeSource& source, std::size_t fileBytes) {
     std::size_t peak = 0;
     for (auto _ : state) {
         const testing::AllocationMeter meter;
@@ -110,7 +105,17 @@ void BM_ReadAndParseThemeFromFolder(benchmark::State& state) {
         resetRecords();
         state.ResumeTiming();
     }
-    report(state, shape, peak, bytes.size() * 2);
+    report(state, shape, peak, fileBytes * 2);
+}
+
+// What a theme load does with theme.txt of a folder: read, decode, parse.
+void BM_ReadAndParseThemeFromFolder(benchmark::State& state) {
+    const auto shape = static_cast<Shape>(state.range(0));
+    const std::string bytes = textOf(shape);
+    Folder folder;
+    std::ofstream(folder.path() / "theme.txt", std::ios::binary) << bytes;
+    const ThemeSource source = makeThemeSource(folder.path().u16string());
+    measureThemeRead(state, shape, source, bytes.size());
 }
 
 // The same from a .zip archive (deflated member).
@@ -125,16 +130,7 @@ void BM_ReadAndParseThemeFromArchive(benchmark::State& state) {
     zipCloseFileInZip(zip);
     zipClose(zip, nullptr);
     const ThemeSource source = makeThemeSource(archive.u16string());
-    std::size_t peak = 0;
-    for (auto _ : state) {
-        const testing::AllocationMeter meter;
-        parseThemeText(readText(source, u"theme.txt"), theme);
-        peak = meter.peak();
-        state.PauseTiming();
-        resetRecords();
-        state.ResumeTiming();
-    }
-    report(state, shape, peak, bytes.size() * 2);
+    measureThemeRead(state, shape, source, bytes.size());
 }
 
 // config.txt's two readers on the same texts.

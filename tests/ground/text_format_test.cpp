@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
+#include <vector>
 #include <string>
 
 namespace velmora {
@@ -34,6 +36,25 @@ std::vector<LineWords> collect(std::u16string_view text) {
     for (const SectionLine& line : sectionLines(text)) {
         LineWords entry{line.number, {std::u16string(line.keyword())}};
         for (std::u16string_view word : line.pairs()) entry.words.emplace_back(word);
+        out.push_back(std::move(entry));
+    }
+    return out;
+}
+
+// The section lines walk the text as views, one line at a time; what they yield must be exactly
+// what the format's rules give when the text is cut into copied lines and words with splitAt.
+// The rules written out the plain way: every line and word copied.
+std::vector<LineWords> byTheRules(std::u16string_view text) {
+    std::vector<LineWords> out;
+    std::vector<std::u16string> lines;
+    splitAt(text, u'\n', lines);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::u16string line = lines[i];
+        trimSpace(line);
+        if (line.empty() || line[0] == u'#') continue;
+        if (line == u"x") break;
+        LineWords entry{static_cast<int>(i + 1), {}};
+        splitAt(line, u' ', entry.words);
         out.push_back(std::move(entry));
     }
     return out;
@@ -169,6 +190,41 @@ TEST(NumberReading, FloatErrors) {
                                   u"0x1p-151", u"1e99999999999999999999", u"-1e-99999999999999999999",
                                   u"0.0000000000000000000000000000000000001e-9999999999999"})
         EXPECT_EQ(errorOf(readFloatOnly, value), "stof argument out of range") << std::string(value, value + 1);
+}
+
+TEST(SectionLines, YieldTheSameLinesAndWordsAsTheRulesOnRandomTexts) {
+    // Few letters, so that stop lines, comments, runs of spaces and blank lines all turn up.
+    const std::u16string alphabet = u"  \n\n\r\t\vx#:a";
+    std::mt19937 random(11);
+    for (int round = 0; round < 20000; ++round) {
+        std::u16string text(random() % 24, u' ');
+        for (char16_t& c : text) c = alphabet[random() % alphabet.size()];
+        ASSERT_EQ(collect(text), byTheRules(text)) << "round " << round;
+    }
+}
+
+TEST(SectionLines, EdgesOfTheText) {
+    EXPECT_TRUE(collect(u"").empty());
+    EXPECT_TRUE(collect(u"\n\n \n").empty());
+    EXPECT_EQ(collect(u"last line without feed"), (std::vector<LineWords>{{1, {u"last", u"line", u"without", u"feed"}}}));
+    EXPECT_EQ(collect(u"a\nx\nb"), (std::vector<LineWords>{{1, {u"a"}}}));
+    // U+00A0 is no white space: after two spaces it is a word of its own.
+    EXPECT_EQ(collect(u"k  \u00A0"), (std::vector<LineWords>{{1, {u"k", u"", u"\u00A0"}}}));
+}
+
+TEST(SectionLines, PairsAreViewsIntoTheText) {
+    const std::u16string text = u"floor name:stone ycollider:12:9";
+    for (const SectionLine& line : sectionLines(text)) {
+        EXPECT_EQ(line.keyword(), u"floor");
+        std::vector<KeyValue> pairs;
+        for (std::u16string_view word : line.pairs()) pairs.push_back(splitPair(word));
+        ASSERT_EQ(pairs.size(), 2u);
+        EXPECT_EQ(pairs[1].key, u"ycollider");
+        EXPECT_EQ(pairs[1].value, u"12");
+        // No copy: the value lies inside the text itself.
+        EXPECT_GE(pairs[0].value.data(), text.data());
+        EXPECT_LE(pairs[1].value.data() + pairs[1].value.size(), text.data() + text.size());
+    }
 }
 
 }  // namespace
