@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "ground/random.h"
 #include "ground/records.h"
+#include "app/config_section.h"
 #include "resources/config.h"
 #include "resources/theme_source.h"
 #include "tool_support.h"

@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "ground/random.h"
 #include "ground/records.h"
+#include "app/config_section.h"
 #include "resources/config.h"
 #include "resources/theme_pictures.h"
 #include "scene/scene_geometry.h"

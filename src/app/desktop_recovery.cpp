@@ -127,22 +127,14 @@ void onShellRestartTimer(WindowHandle window) {
 
 }  // namespace
 
-void startWatchingDesktop(WindowHandle window) {
-    WindowSystem& windows = *platform().windows;
-    desktopWatch.taskbarCreatedMessage = windows.registerWindowMessage(u"TaskbarCreated");
-    windows.registerSessionNotification(window);
-}
+void startWatchingDesktop(WindowHandle window) { platform().windows->registerSessionNotification(window); }
 
 void stopWatchingDesktop(WindowHandle window) {
     platform().windows->unregisterSessionNotification(window);
     destroySceneWindow();
 }
 
-bool isTaskbarCreated(std::uint32_t message) {
-    return desktopWatch.taskbarCreatedMessage != 0 && message == desktopWatch.taskbarCreatedMessage;
-}
-
-void onTaskbarCreated(WindowHandle window) {
+void onShellRestarted(WindowHandle window) {
     // Before start-up has added the icon there is nothing to add again.
     if (appState.trayIcon.size != 0 && !addTrayIconAgain()) desktopWatch.iconPending = true;
     repairDesktop(window, true);
@@ -151,15 +143,6 @@ void onTaskbarCreated(WindowHandle window) {
 
 void onDisplayChange(WindowHandle window) {
     platform().windows->setTimer(window, kDisplaySettleTimerId, kDisplaySettleMs);
-}
-
-void onSessionChange(WindowHandle window, std::uintptr_t event) {
-    if (event == kWtsSessionLock) {
-        desktopWatch.sessionLocked = true;
-    } else if (event == kWtsSessionUnlock) {
-        desktopWatch.sessionLocked = false;
-        checkDesktop(window);
-    }
 }
 
 void checkDesktop(WindowHandle window) { repairDesktop(window, false); }

@@ -19,21 +19,16 @@ inline constexpr std::uint32_t kDisplaySettleMs = 500;
 inline constexpr std::uint32_t kFirstRebuildDelayMs = 1000;
 inline constexpr std::uint32_t kLongestRebuildDelayMs = 30000;
 
-// At start-up, once the window exists: the "TaskbarCreated" message and the session's lock and
-// unlock notifications.
+// At start-up, once the window exists: the session's lock and unlock notifications.
 void startWatchingDesktop(WindowHandle window);
 // At exit: the notifications stop and the program's own window behind the icons is destroyed.
 void stopWatchingDesktop(WindowHandle window);
 
-bool isTaskbarCreated(std::uint32_t message);
 // The shell made its taskbar again: the icon is added again, and when the desktop window is
 // gone, the desktop is found again and the theme loaded again on it.
-void onTaskbarCreated(WindowHandle window);
+void onShellRestarted(WindowHandle window);
 // Each change restarts a short wait; when it is over the desktop is measured again.
 void onDisplayChange(WindowHandle window);
-// WM_WTSSESSION_CHANGE: nothing is drawn while the session is locked; at unlock the desktop is
-// checked.
-void onSessionChange(WindowHandle window, std::uintptr_t event);
 // Resume from sleep, unlock, a settled display change: the desktop window, its size and the
 // device are checked, and whatever changed is made again.
 void checkDesktop(WindowHandle window);

@@ -11,7 +11,6 @@ namespace velmora {
 
 namespace {
 
-constexpr std::uint32_t kFirstThemeCommand = 601;
 // A frame rate of 0 or below would divide by zero or give a negative interval; such a value
 // runs at the default rate instead.
 constexpr std::int32_t kDefaultFrameRate = 60;
@@ -20,20 +19,14 @@ std::uint32_t tickCount() { return platform().shell->tickCount(); }
 
 }  // namespace
 
-void startTheme(WindowHandle window, std::optional<std::uint32_t> selection) {
-    std::size_t index = 0;
-    if (selection) {
-        const std::uint32_t command = *selection & 0xFFFFu;
-        // A command with no theme behind it changes nothing; checked before the timer is
-        // stopped so that the running theme keeps playing.
-        if (command < kFirstThemeCommand) return;
-        index = command - kFirstThemeCommand;
-        if (index >= appState.themeList.size()) return;
-    }
+void startTheme(WindowHandle window, std::optional<std::size_t> selection) {
+    // A place with no theme changes nothing; checked before the timer is stopped so that the
+    // running theme keeps playing.
+    if (selection && *selection >= appState.themeList.size()) return;
     WindowSystem& windows = *platform().windows;
     windows.killTimer(appState.timerWindow, appState.timerId);
     try {
-        if (selection) appState.currentTheme = appState.themeList[index];
+        if (selection) appState.currentTheme = appState.themeList[*selection];
         loadTheme();
     } catch (...) {
         // Whatever failed inside the load (memory above all), the theme is left empty and the

@@ -1,5 +1,6 @@
 #include "app/menu.h"
 
+#include "app/front_door.h"
 #include "app/shell_texts.h"
 #include "ports/platform.h"
 #include "resources/config.h"
@@ -105,6 +106,32 @@ void buildTrayMenu() {
     }
     appState.themeList = std::move(model.themeList);
     appState.themeCount = static_cast<std::int32_t>(appState.themeList.size());
+}
+
+std::intptr_t runMenuCommand(std::uint32_t id) {
+    if (id >= kFirstThemeCommand && id <= kLastThemeCommand) return chooseTheme(std::size_t{id - kFirstThemeCommand}) ? 1 : 0;
+    switch (id) {
+        case kCommandVisitSite:
+            openWebPage(makerSite);
+            return 1;
+        case kCommandExit:
+            quit(0);
+            return 0;
+        case kCommandReload:
+            reloadTheme();
+            return 1;
+        case kCommandEditConfig:
+            openProgramFile(u"config.txt");
+            return 1;
+        case kCommandViewReadme:
+            openProgramFile(u"readme.txt");
+            return 1;
+        case kCommandProductPage:
+            openWebPage(std::u16string(makerSite) + u"/VMA");
+            return 1;
+        default:
+            return 0;
+    }
 }
 
 }  // namespace velmora

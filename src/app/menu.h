@@ -59,6 +59,10 @@ TrayMenuModel buildTrayMenuModel(const std::vector<std::u16string>& folderSearch
 // there. velmora-tool lists the themes with it, so that it sees exactly what the menu shows.
 TrayMenuModel findTrayMenuModel(const std::u16string& programFolder);
 
+// An item of the menu was chosen: the verb behind it. 1 when the id is an item that was carried
+// out, 0 for Exit and for an id with no item (sent by another program), which changes nothing.
+std::intptr_t runMenuCommand(std::uint32_t id);
+
 // Runs both searches below programFolder, creates the popup menu into trayMenu, and fills
 // themeList and themeCount.
 void buildTrayMenu();

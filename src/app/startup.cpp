@@ -7,7 +7,6 @@
 #include "app/frame_pacing.h"
 #include "app/menu.h"
 #include "app/shell_texts.h"
-#include "app/window_procedure.h"
 #include "ports/platform.h"
 #include "resources/theme_source.h"
 
@@ -83,7 +82,7 @@ int runVelmora(InstanceHandle instance) {
     appState.playIcon = shell.loadIcon(instance, kPlayIconResource, 16);
     appState.pauseIcon = shell.loadIcon(instance, kPauseIconResource, 16);
 
-    if (!windows.registerWindowClass(WindowClassInfo{std::u16string(kWindowClassName), &windowProcedure, instance, appState.appIcon, appState.playIcon})) {
+    if (!windows.registerWindowClass(WindowClassInfo{std::u16string(kWindowClassName), instance, appState.appIcon, appState.playIcon})) {
         destroyIcons();
         return 1;
     }

@@ -85,6 +85,13 @@ bool findDesktopWindow(const DesktopSearch& search) {
     desktopHost.workerW = 0;
     desktopHost.progmanChildren = false;
 
+    // A window system that shows the scene in a window of its own has no shell to search.
+    if (const WindowHandle own = windows.ownDesktopWindow(); own != 0) {
+        desktopHost.progman = own;
+        desktopHost.workerW = own;
+        return true;
+    }
+
     desktopHost.progman = windows.findWindow(u"Progman");
     if (desktopHost.progman == 0) {
         if (search.reportFailures) windows.messageBox(u"No Progman found.", kCaption);

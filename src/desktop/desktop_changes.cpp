@@ -10,6 +10,7 @@ bool desktopWindowGone() {
     WindowSystem& windows = *platform().windows;
     if (desktopHost.progman == 0 || desktopHost.workerW == 0) return true;
     if (!windows.isWindow(desktopHost.workerW)) return true;
+    if (const WindowHandle own = windows.ownDesktopWindow(); own != 0) return own != desktopHost.workerW;
     if (windows.findWindow(u"Progman") != desktopHost.progman) return true;
     return desktopHost.progmanChildren && desktopHost.sceneWindow != 0 && !windows.isWindow(desktopHost.sceneWindow);
 }

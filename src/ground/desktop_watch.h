@@ -6,8 +6,6 @@
 namespace velmora {
 
 struct DesktopWatch {
-    // The number of the "TaskbarCreated" message, registered at start-up (0: none).
-    std::uint32_t taskbarCreatedMessage = 0;
     // After a shell restart: the notification icon could not be added yet, or no desktop window
     // was found; the restart timer tries again while tries are left.
     bool iconPending = false;

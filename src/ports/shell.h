@@ -13,6 +13,10 @@ namespace velmora {
 
 inline constexpr std::size_t kNotifyTipUnits = 128;
 
+// The message the icon's clicks come back as (above the 16-bit message range, used as is); the
+// platform turns them into the front door's verbs.
+inline constexpr std::uint32_t kTrayCallbackMessage = 99999;
+
 // The notification-icon record, NOTIFYICONDATAW's fields that the program sets.
 struct NotifyIconRecord {
     std::uint32_t size = 0;             // cbSize

@@ -1,7 +1,12 @@
 #pragma once
-// The window system: the program's hidden window and its message loop, timers, message boxes,
+// The window system: the program's hidden window and its event loop, timers, message boxes,
 // and the search through other programs' top-level windows. Windows names are kept so that a
 // reader can match each call with the Win32 function that implements it.
+//
+// What happens to the program's window (its creation, timer ticks, clicks on the icon, menu
+// choices, the desktop changing) the window system reports to the player's front door
+// (app/front_door.h) in the product's words; how a platform learns of it (messages, events,
+// signals) stays inside the platform.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,32 +16,8 @@
 
 namespace velmora {
 
-// Message numbers the core sends, receives or dispatches (the Win32 values; named apart from
-// the <windows.h> macros so that both can be seen in one file).
-inline constexpr std::uint32_t kWmCreate = 0x0001;
-inline constexpr std::uint32_t kWmDestroy = 0x0002;
-inline constexpr std::uint32_t kWmClose = 0x0010;
-inline constexpr std::uint32_t kWmKeyDown = 0x0100;
-inline constexpr std::uint32_t kWmCommand = 0x0111;
-inline constexpr std::uint32_t kWmTimer = 0x0113;
-inline constexpr std::uint32_t kWmLButtonDown = 0x0201;
-inline constexpr std::uint32_t kWmRButtonDown = 0x0204;
-
-// Messages about the desktop changing under the program.
-inline constexpr std::uint32_t kWmDisplayChange = 0x007E;
-inline constexpr std::uint32_t kWmPowerBroadcast = 0x0218;
-inline constexpr std::uint32_t kWmWtsSessionChange = 0x02B1;
-inline constexpr std::uintptr_t kPbtApmResumeAutomatic = 0x0012;    // WM_POWERBROADCAST events
-inline constexpr std::uintptr_t kPbtApmPowerStatusChange = 0x000A;
-inline constexpr std::uintptr_t kWtsSessionLock = 0x7;             // WM_WTSSESSION_CHANGE events
-inline constexpr std::uintptr_t kWtsSessionUnlock = 0x8;
-
-// A window procedure: every message of a window of the class arrives here.
-using WindowProcedure = std::intptr_t (*)(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
-
 struct WindowClassInfo {
     std::u16string className;
-    WindowProcedure procedure = nullptr;
     InstanceHandle instance = 0;
     IconHandle icon = 0;
     IconHandle smallIcon = 0;
@@ -64,14 +45,13 @@ public:
     // The program's own window, whose messages go to the class's procedure.
     virtual bool registerWindowClass(const WindowClassInfo& info) = 0;
     // CreateWindowExW with no extended style, WS_POPUPWINDOW, CW_USEDEFAULT position and size,
-    // no parent or menu, never shown. WM_CREATE reaches windowProcedure before this returns.
+    // no parent or menu, never shown. The front door's windowCreated runs before this returns.
     virtual WindowHandle createWindow(std::u16string_view className, std::u16string_view title, InstanceHandle instance) = 0;
-    virtual std::intptr_t defWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
     // GetMessageW / DispatchMessageW until GetMessageW returns 0; returns the quit code.
     virtual int runMessageLoop() = 0;
     virtual void postQuitMessage(int exitCode) = 0;
 
-    // Window timers: ticks arrive as WM_TIMER in the window procedure. Results are ignored.
+    // Window timers: each tick reaches the front door's timerElapsed. Results are ignored.
     virtual void setTimer(WindowHandle window, std::uintptr_t id, std::uint32_t intervalMs) = 0;
     virtual void killTimer(WindowHandle window, std::uintptr_t id) = 0;
 
@@ -94,9 +74,9 @@ public:
     // when it cannot be told.
     virtual RectI monitorRectOfWindow(WindowHandle window) = 0;
     // --- Following the desktop when it changes ------------------------------------------------
-    // RegisterWindowMessageW: the message number shared by every program that registers the
-    // name (0 when it fails).
-    virtual std::uint32_t registerWindowMessage(std::u16string_view name) = 0;
+    // A window system that shows the scene in a window of its own (the Linux player) names it
+    // here, and the desktop is that window; 0 where the shell's desktop window is to be found.
+    virtual WindowHandle ownDesktopWindow() { return 0; }
     virtual bool isWindow(WindowHandle window) = 0;
     // SendMessageTimeoutW with SMTO_NORMAL: false when the window did not answer in time.
     virtual bool sendMessageTimeout(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
@@ -115,7 +95,7 @@ public:
     virtual void setWindowPos(WindowHandle window, WindowHandle insertAfter, RectI rect) = 0;
     virtual void destroyWindow(WindowHandle window) = 0;
     // WTSRegisterSessionNotification (this session only) / WTSUnRegisterSessionNotification:
-    // lock and unlock arrive as WM_WTSSESSION_CHANGE. Results are ignored.
+    // lock and unlock reach the front door's desktopChanged. Results are ignored.
     virtual void registerSessionNotification(WindowHandle window) = 0;
     virtual void unregisterSessionNotification(WindowHandle window) = 0;
 };

@@ -148,18 +148,4 @@ GlobalSettings deriveGlobalSettings(const DisplaySettings& display, float deskto
 
 std::u16string readConfigText() { return readText(programFolderSource(), u"config.txt"); }
 
-void readConfigSection(Diagnostics* diagnostics) {
-    const ConfigSection section = readConfigSectionText(readConfigText(), diagnostics);
-    // The copy that may fail comes first, so that a failure leaves both settings as they were.
-    if (appState.currentTheme.empty()) appState.currentTheme = section.defaultTheme;
-    appState.frameRate = section.frameRate;
-    appState.pauseFullscreen = section.pauseFullscreen;
-    appState.pauseBattery = section.pauseBattery;
-}
-
-void readGlobalSettings(Diagnostics* diagnostics) {
-    const DisplaySettings display = readDisplaySettingsText(readConfigText(), loadState.loadedTheme, diagnostics);
-    globalSettings = deriveGlobalSettings(display, desktopHost.desktopTop, desktopHost.desktopHeight);
-}
-
 }  // namespace velmora

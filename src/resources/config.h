@@ -49,13 +49,6 @@ GlobalSettings deriveGlobalSettings(const DisplaySettings& display, float deskto
 // config.txt of the program folder; empty when it cannot be read.
 std::u16string readConfigText();
 
-// frameRate from "fps", pauseFullscreen and pauseBattery from their keys; currentTheme from
-// "default_theme" while it is empty.
-void readConfigSection(Diagnostics* diagnostics = nullptr);
-// Recomputes globalSettings from config.txt (the global section and the one of loadedTheme) and
-// the desktop rectangle.
-void readGlobalSettings(Diagnostics* diagnostics = nullptr);
-
 // The theme name without a leading "VMA_" and a trailing ".zip", underscores shown as spaces.
 std::u16string themeDisplayName(std::u16string_view name);
 

@@ -10,6 +10,11 @@
 
 namespace velmora {
 
+void readGlobalSettings(Diagnostics* diagnostics) {
+    const DisplaySettings display = readDisplaySettingsText(readConfigText(), loadState.loadedTheme, diagnostics);
+    globalSettings = deriveGlobalSettings(display, desktopHost.desktopTop, desktopHost.desktopHeight);
+}
+
 std::optional<NumberError> loadTheme(const std::u16string& themeName, const LoadOptions& options) {
     loadState.loadedTheme = themeName;
     readGlobalSettings();

@@ -14,6 +14,10 @@ struct LoadOptions {
     bool skipBadNumbers = false;
 };
 
+// Recomputes globalSettings from config.txt (the global section and the one of loadedTheme) and
+// the desktop rectangle.
+void readGlobalSettings(Diagnostics* diagnostics = nullptr);
+
 // Loads the theme named by currentTheme: display settings, theme.txt, pictures, layout. A bad
 // number in theme.txt does not stop the load: what was parsed before the bad line gets its
 // pictures and is laid out. The error is returned (and kept in loadState) for the caller to

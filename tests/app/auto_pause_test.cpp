@@ -6,11 +6,13 @@
 
 #include "app/auto_pause.h"
 #include "app/frame_timer.h"
-#include "app/window_procedure.h"
+#include "platform/win32/window_messages.h"
 #include "ground/records.h"
 #include "shell_fixture.h"
 
 namespace velmora::testing {
+
+using namespace velmora::win32;
 namespace {
 
 // Two monitors side by side; the desktop spans both and most of it lies on the first.

@@ -7,13 +7,15 @@
 #include "app/desktop_recovery.h"
 #include "app/frame_timer.h"
 #include "app/startup.h"
-#include "app/window_procedure.h"
+#include "platform/win32/window_messages.h"
 #include "ports/platform.h"
 #include "ground/records.h"
 #include "resources/theme_source.h"
 #include "shell_fixture.h"
 
 namespace velmora::testing {
+
+using namespace velmora::win32;
 namespace {
 
 constexpr std::intptr_t kLeftClick = kWmLButtonDown;

@@ -81,15 +81,15 @@ TEST_F(FrameTimer, IntervalTruncatesAndBadFrameRatesRunAtSixty) {
 TEST_F(FrameTimer, SelectionPicksTheListEntryAndAMissingEntryChangesNothing) {
     appState.themeList = {u"Forest", u"VMA_Sea.zip"};
     appState.currentTheme = u"Forest";
-    startTheme(0x77, 602);
+    startTheme(0x77, 1);
     EXPECT_EQ(appState.currentTheme, u"VMA_Sea.zip");
-    startTheme(0x77, 0x00010000u | 601u);  // only the low 16 bits count
+    startTheme(0x77, 0);
     EXPECT_EQ(appState.currentTheme, u"Forest");
 
     const std::size_t timerCalls = windows.timerCalls.size();
     SpriteLayer& running = clockLayer();
     appState.lastTick = 5;
-    for (std::uint32_t selection : {603u, 699u, 600u}) {
+    for (std::size_t selection : {std::size_t{2}, std::size_t{98}, std::size_t{1000}}) {
         startTheme(0x77, selection);
         EXPECT_EQ(appState.currentTheme, u"Forest");
         EXPECT_EQ(windows.timerCalls.size(), timerCalls) << selection;

@@ -9,12 +9,14 @@
 
 #include "app/frame_timer.h"
 #include "app/menu.h"
-#include "app/window_procedure.h"
+#include "platform/win32/window_messages.h"
 #include "ground/records.h"
 #include "ports/platform.h"
 #include "shell_fixture.h"
 
 namespace velmora::testing {
+
+using namespace velmora::win32;
 namespace {
 
 // The recording device, except that its picture loads or its drawing throw while told to.

@@ -4,12 +4,14 @@
 #include "app/frame_timer.h"
 #include "app/startup.h"
 #include "app/menu.h"
-#include "app/window_procedure.h"
+#include "platform/win32/window_messages.h"
 #include "ports/platform.h"
 #include "resources/theme_source.h"
 #include "support/process_state.h"
 
 namespace velmora::testing {
+
+using namespace velmora::win32;
 
 void ShellFixture::SetUp() {
     resetProcessState();
@@ -26,6 +28,7 @@ void ShellFixture::TearDown() { resetProcessState(); }
 void ShellFixture::useDesktop(DesktopLayout layout) {
     windows.buildDesktop(layout);
     installPlatform(Platform{&windows, &shell, &device});
+    installMessageSystem(&windows);
 }
 
 void ShellFixture::writeFile(const std::string& relativePath, const std::string& text) { folder.write(relativePath, text); }
@@ -44,7 +47,7 @@ int ShellFixture::runProgram(const std::function<void()>& whileRunning) {
 }
 
 std::intptr_t ShellFixture::send(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    return windowProcedure(windows.createdWindow, message, wParam, lParam);
+    return win32::windowProcedure(windows.createdWindow, message, wParam, lParam);
 }
 
 void ShellFixture::tickAt(std::uint32_t tick) {

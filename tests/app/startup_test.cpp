@@ -7,7 +7,7 @@
 #include "app/menu.h"
 #include "app/shell_texts.h"
 #include "app/startup.h"
-#include "app/window_procedure.h"
+#include "platform/win32/window_messages.h"
 #include "ports/platform.h"
 #include "support/process_state.h"
 #include "resources/theme_source.h"
@@ -15,6 +15,8 @@
 #include "shell_fixture.h"
 
 namespace velmora::testing {
+
+using namespace velmora::win32;
 namespace {
 
 using StartupTest = ShellFixture;

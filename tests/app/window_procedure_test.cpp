@@ -6,13 +6,15 @@
 #include "app/frame_timer.h"
 #include "app/menu.h"
 #include "app/startup.h"
-#include "app/window_procedure.h"
+#include "platform/win32/window_messages.h"
 #include "ports/platform.h"
 #include "support/process_state.h"
 #include "resources/theme_source.h"
 #include "shell_fixture.h"
 
 namespace velmora::testing {
+
+using namespace velmora::win32;
 namespace {
 
 using WindowProcedureTest = ShellFixture;

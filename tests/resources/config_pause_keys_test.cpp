@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ground/records.h"
+#include "app/config_section.h"
 #include "resources/config.h"
 #include "resources/theme_source.h"
 #include "support/process_state.h"

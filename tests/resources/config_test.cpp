@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "ground/records.h"
+#include "app/config_section.h"
+#include "scene/load_theme.h"
 #include "resources/config.h"
 #include "resources/theme_source.h"
 #include "support/process_state.h"

@@ -96,7 +96,7 @@ void FakeWindowSystem::answerDesktopMessage(const SentMessage& sent) {
 }
 
 void FakeWindowSystem::queueMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    script_.push_back([this, message, wParam, lParam] { createdProcedure(createdWindow, message, wParam, lParam); });
+    script_.push_back([this, message, wParam, lParam] { win32::windowProcedure(createdWindow, message, wParam, lParam); });
 }
 
 void FakeWindowSystem::queueAction(std::function<void()> action) { script_.push_back(std::move(action)); }
@@ -183,13 +183,9 @@ WindowHandle FakeWindowSystem::createWindow(std::u16string_view className, std::
     log("createWindow");
     const auto registered = std::find_if(registeredClasses.begin(), registeredClasses.end(),
                                          [&](const WindowClassInfo& info) { return info.className == className; });
-    if (failCreateWindow || registered == registeredClasses.end() || registered->procedure == nullptr) return 0;
+    if (failCreateWindow || registered == registeredClasses.end()) return 0;
     createdWindow = addTopLevel(std::u16string(className));
-    createdProcedure = registered->procedure;
-    if (createdProcedure(createdWindow, kWmCreate, 0, 0) == -1) {
-        topLevel_.erase(std::find(topLevel_.begin(), topLevel_.end(), createdWindow));
-        createdWindow = 0;
-    }
+    win32::windowProcedure(createdWindow, win32::kWmCreate, 0, 0);
     log("createWindow done");
     return createdWindow;
 }

@@ -1,9 +1,9 @@
 #pragma once
-// A window system for tests: a scripted tree of top-level windows and their children, a
-// "Progman" that reacts to 0x052C as a chosen shell does, and records of every message sent,
-// message box, timer call and quit request. createWindow runs WM_CREATE through
-// windowProcedure before it returns, and the message loop feeds a scripted list of messages to
-// windowProcedure.
+// A window system for tests that behaves as Windows does: a scripted tree of top-level windows
+// and their children, a "Progman" that reacts to 0x052C as a chosen shell does, and records of
+// every message sent, message box, timer call and quit request. createWindow runs WM_CREATE
+// through the Windows window procedure before it returns, and the message loop feeds a scripted
+// list of messages to it.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/window_messages.h"
 #include "ports/window_system.h"
 
 namespace velmora::testing {
@@ -54,7 +55,7 @@ enum class DesktopLayout {
 
 inline constexpr std::intptr_t kFakeDefWindowProcResult = 0xDEF;
 
-class FakeWindowSystem : public WindowSystem {
+class FakeWindowSystem : public WindowSystem, public win32::MessageSystem {
 public:
     // --- Window tree ------------------------------------------------------------------------
     // A top-level window at the end of the window order (the bottom).
@@ -129,7 +130,6 @@ public:
     int enumerations = 0;
     int foregroundQueries = 0;
     WindowHandle createdWindow = 0;
-    WindowProcedure createdProcedure = nullptr;  // the procedure of createdWindow's class
     bool loopRan = false;
     // The interval of the running timer of that window and id, if one runs.
     std::optional<std::uint32_t> runningTimer(WindowHandle window, std::uintptr_t id) const;

@@ -1,6 +1,7 @@
 #include "support/process_state.h"
 
 #include "ground/records.h"
+#include "platform/win32/window_messages.h"
 #include "ports/platform.h"
 
 namespace velmora::testing {
@@ -8,6 +9,7 @@ namespace velmora::testing {
 void resetProcessState() {
     resetRecords();
     installPlatform(Platform{});
+    win32::installMessageSystem(nullptr);
 }
 
 }  // namespace velmora::testing

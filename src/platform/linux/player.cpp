@@ -1,6 +1,6 @@
-// The live player on X11: the Windows program's own start-up, window procedure, commands and
-// frame timer (runVelmora) over an X11 window system, with the keys, signals and file changes
-// of a Linux session turned into the messages the icon and its menu would send.
+// The live player on X11: the Windows program's own start-up and frame timer (runVelmora) over an
+// X11 window system, with the keys, signals and file changes of a Linux session turned into the
+// front door's verbs.
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
@@ -15,9 +15,8 @@
 #include <cstring>
 #include <optional>
 
-#include "app/menu.h"
+#include "app/front_door.h"
 #include "app/startup.h"
-#include "app/window_procedure.h"
 #include "cairo_graphics_device.h"
 #include "desktop/desktop_attach.h"
 #include "file_watch.h"
@@ -37,11 +36,8 @@ namespace velmora {
 namespace {
 
 // What the player plans for later, one of each at a time.
-enum Slot : int { kResizeSlot = 1, kWatchSlot = 2, kTitleSlot = 3 };
+enum Slot : int { kWatchSlot = 2, kTitleSlot = 3 };
 
-// A window being dragged to a new size sends a stream of sizes; the scene is laid out again once
-// it has rested this long.
-constexpr std::uint64_t kResizeQuietMs = 150;
 // Editors save in bursts (write, rename, change attributes); one reload once they are done.
 constexpr std::uint64_t kWatchQuietMs = 200;
 constexpr std::uint64_t kWatchMaxWaitMs = 1500;
@@ -116,13 +112,10 @@ public:
 
     int run() {
         installPlatform(Platform{&windows_, &shell_, &device_});
-        appState.currentTheme = options_.theme;
+        if (!options_.theme.empty()) preferTheme(options_.theme);
         if (options_.frameRate > 0) windows_.overrideTimerInterval(static_cast<std::uint32_t>(1000 / options_.frameRate));
         windows_.onLoopStart = [this] { start(); };
         windows_.onKey = [this](unsigned long key) { keyPressed(key); };
-        windows_.onResize = [this](std::uint32_t, std::uint32_t) {
-            windows_.callAt(kResizeSlot, x11::monotonicMs() + kResizeQuietMs, [this] { layOutAgain(); });
-        };
         windows_.onExpose = [this] { showLastFrame(); };
         windows_.addDescriptor(signals_.descriptor(), [this] {
             for (int signal : signals_.take()) signalled(signal);
@@ -162,8 +155,6 @@ private:
         windows_.fail(2);
     }
 
-    void command(std::uint32_t id) { windows_.sendMessage(windows_.window(), kWmCommand, id, 0); }
-
     void keyPressed(unsigned long key) {
         switch (key) {
             case XK_space:
@@ -174,14 +165,11 @@ private:
                 break;
             case XK_n:
             case XK_p:
-                if (const auto id = posix::stepThemeCommand(appState.themeList, appState.currentTheme, key == XK_n ? 1 : -1)) {
-                    command(*id);
-                    themeChanged();
-                }
+                if (stepTheme(key == XK_n ? 1 : -1)) themeChanged();
                 break;
             case XK_q:
             case XK_Escape:
-                command(kCommandExit);
+                quit(0);
                 break;
             default:
                 break;
@@ -197,22 +185,23 @@ private:
                 reload();
                 break;
             default:  // SIGINT, SIGTERM
-                windows_.sendMessage(windows_.window(), kWmClose, 0, 0);
+                quit(0);
                 break;
         }
     }
 
-    // The icon's left click.
     void togglePause() {
-        windows_.sendMessage(windows_.window(), kTrayCallbackMessage, 0, kWmLButtonDown);
+        velmora::togglePause();
         // The rate after resuming is measured from the resuming on.
         meter_ = posix::FrameRateMeter{};
         updateTitle();
     }
 
-    // The menu's "Reload Current Theme": config.txt and the theme read anew.
+    // config.txt and the theme read anew. While paused the window shows the reloaded scene at
+    // once, so that an edit is seen without resuming.
     void reload() {
-        command(kCommandReload);
+        reloadTheme();
+        if (!producingFrames(appState)) drawCurrentFrame();
         themeChanged();
     }
 
@@ -239,18 +228,6 @@ private:
         std::vector<std::u16string> members;
         for (const ThemePicture& picture : themePictures(theme)) members.push_back(picture.member);
         watch_->watch(posix::themeFiles(appState.programFolder, appState.currentTheme, members));
-    }
-
-    // As a display change: the drawing device made anew at the window's size, the theme laid
-    // out for it.
-    void layOutAgain() {
-        attachDesktop();
-        if (!desktopHost.windowTarget || !desktopHost.frameTarget || !presenter_.failure().empty()) {
-            failDrawing();
-            return;
-        }
-        command(kCommandReload);
-        watchFiles();
     }
 
     void showLastFrame() {

@@ -3,25 +3,11 @@
 #include <algorithm>
 #include <set>
 
-#include "app/menu.h"
 #include "ground/text_decoding.h"
 #include "resources/config.h"
 #include "resources/theme_source.h"
 
 namespace velmora::posix {
-
-std::optional<std::uint32_t> stepThemeCommand(const ThemeList& themes, const std::u16string& current, int step) {
-    if (themes.empty()) return std::nullopt;
-    const auto count = static_cast<std::int64_t>(themes.size());
-    const auto found = std::find(themes.begin(), themes.end(), current);
-    std::int64_t index = 0;
-    if (found == themes.end()) {
-        index = step >= 0 ? 0 : count - 1;
-    } else {
-        index = ((found - themes.begin()) + step % count + count) % count;
-    }
-    return static_cast<std::uint32_t>(kFirstThemeCommand + index);
-}
 
 std::string playerTitle(const std::u16string& theme, bool playing, std::optional<int> framesPerSecond) {
     std::string title = theme.empty() ? std::string("Velmora - no theme") : encodeUtf8(themeDisplayName(theme));

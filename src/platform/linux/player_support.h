@@ -1,6 +1,5 @@
 #pragma once
-// The live player's decisions that need no display: which theme N and P go to, what the title
-// says, when a burst of saves has settled, and which files a reload depends on.
+// The live player's decisions that need no display: what the title says, when a burst of saves has settled, and which files a reload depends on.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -10,12 +9,6 @@
 #include "ground/app_state.h"
 
 namespace velmora::posix {
-
-// The theme command (601 + index) that steps from current by step (+1 next, -1 previous) through
-// the menu's theme list, wrapping at both ends. A current theme the list does not hold (one given
-// by name, or none) steps to the first theme forwards and to the last backwards. Nothing when
-// the list is empty.
-std::optional<std::uint32_t> stepThemeCommand(const ThemeList& themes, const std::u16string& current, int step);
 
 // The window's title: the theme's display name and the frames per second (or that it is paused).
 std::string playerTitle(const std::u16string& theme, bool playing, std::optional<int> framesPerSecond);

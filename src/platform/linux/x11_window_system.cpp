@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstdio>
 
+#include "app/front_door.h"
+#include "app/frame_timer.h"
 #include "app/shell_texts.h"
 #include "ground/text_decoding.h"
 #include "ports/window_system.h"
@@ -21,10 +23,6 @@ namespace {
 
 // SetTimer's smallest interval (USER_TIMER_MINIMUM): shorter ones are raised to it.
 constexpr std::uint32_t kMinimumTimerInterval = 10;
-
-// The names under which the core looks for the window behind the desktop icons.
-constexpr std::u16string_view kShellWindowName = u"Progman";
-constexpr std::u16string_view kWorkerWindowName = u"WorkerW";
 
 }  // namespace
 
@@ -55,24 +53,7 @@ WindowHandle X11WindowSystem::findWindow(std::u16string_view className) {
         if (owner != None) otherDesktop_ = true;
         return owner;
     }
-    if (className == kShellWindowName) return window_;
     return 0;
-}
-
-WindowHandle X11WindowSystem::findWindowEx(WindowHandle parent, WindowHandle, std::u16string_view className) {
-    // No icons lie on this desktop; the program's window itself takes the place of the one
-    // behind them.
-    if (className == kWorkerWindowName && parent != 0 && parent == window_) return window_;
-    return 0;
-}
-
-std::intptr_t X11WindowSystem::sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    if (window == 0 || window != window_ || procedure_ == nullptr) return 0;
-    return procedure_(window, message, wParam, lParam);
-}
-
-void X11WindowSystem::enumWindows(const std::function<bool(WindowHandle)>& visit) {
-    if (visit && window_ != 0) visit(window_);
 }
 
 RectI X11WindowSystem::getWindowRect(WindowHandle window) {
@@ -85,10 +66,7 @@ void X11WindowSystem::messageBox(std::u16string_view text, std::u16string_view c
     std::fprintf(stderr, "velmora-tool: %s %s\n", encodeUtf8(caption).c_str(), encodeUtf8(text).c_str());
 }
 
-bool X11WindowSystem::registerWindowClass(const WindowClassInfo& info) {
-    procedure_ = info.procedure;
-    return procedure_ != nullptr;
-}
+bool X11WindowSystem::registerWindowClass(const WindowClassInfo&) { return true; }
 
 WindowHandle X11WindowSystem::createWindow(std::u16string_view, std::u16string_view title, InstanceHandle) {
     const int screen = DefaultScreen(display_);
@@ -165,7 +143,7 @@ WindowHandle X11WindowSystem::createWindow(std::u16string_view, std::u16string_v
     XMapWindow(display_, window_);
     if (shape_.desktop) XLowerWindow(display_, window_);
     XFlush(display_);
-    if (procedure_ != nullptr) procedure_(window_, kWmCreate, 0, 0);
+    windowCreated(window_);
     return window_;
 }
 
@@ -210,7 +188,9 @@ void X11WindowSystem::postQuitMessage(int exitCode) {
 }
 
 void X11WindowSystem::setTimer(WindowHandle, std::uintptr_t id, std::uint32_t intervalMs) {
-    const std::uint32_t interval = std::max(intervalOverride_.value_or(intervalMs), kMinimumTimerInterval);
+    // --fps sets the pace of the frames only; the other timers keep their own.
+    const std::uint32_t asked = id == kFrameTimerId ? intervalOverride_.value_or(intervalMs) : intervalMs;
+    const std::uint32_t interval = std::max(asked, kMinimumTimerInterval);
     timers_[id] = Timer{interval, monotonicMs() + interval};
 }
 
@@ -274,7 +254,7 @@ void X11WindowSystem::runDueWork() {
         if (it == timers_.end() || quit_) continue;
         it->second.due += it->second.interval;
         if (it->second.due <= now) it->second.due = now + it->second.interval;
-        sendMessage(window_, kWmTimer, id, 0);
+        timerElapsed(id);
     }
 }
 
@@ -313,7 +293,8 @@ void X11WindowSystem::handleEvent(XEvent& event) {
                 if (width != width_ || height != height_) {
                     width_ = width;
                     height_ = height;
-                    if (onResize) onResize(width, height);
+                    // Measured again and laid out once the sizes settle, as after a display change.
+                    desktopChanged(DesktopChange::DisplaySettings);
                 }
             } else if (shape_.desktop && window_ != 0 && configure.window == RootWindow(display_, DefaultScreen(display_))) {
                 XMoveResizeWindow(display_, window_, 0, 0, static_cast<unsigned>(configure.width), static_cast<unsigned>(configure.height));
@@ -326,14 +307,13 @@ void X11WindowSystem::handleEvent(XEvent& event) {
         case ClientMessage:
             if (event.xclient.window == window_ && event.xclient.message_type == atom("WM_PROTOCOLS") &&
                 static_cast<Atom>(event.xclient.data.l[0]) == atom("WM_DELETE_WINDOW")) {
-                sendMessage(window_, kWmClose, 0, 0);
+                quit(0);
             }
             break;
         case DestroyNotify:
             if (event.xdestroywindow.window == window_) {
-                const WindowHandle gone = window_;
                 window_ = 0;
-                if (procedure_ != nullptr) procedure_(gone, kWmDestroy, 0, 0);
+                quit(0);
             }
             break;
         case SelectionRequest:

@@ -1,8 +1,8 @@
 #pragma once
 // The window system of the live player on X11. The program has one window, which is both the
-// window of its procedure and the one it draws on: the core's search for the window behind the
-// desktop icons finds it, so that the desktop attachment, the commands, the timer and the frames
-// all take the Windows program's own path. The message loop waits on the X connection, the
+// program's window and the desktop it draws on (ownDesktopWindow); its creation, timers, closing
+// and size changes reach the front door's verbs, so that the desktop attachment, the timer and
+// the frames take the Windows program's own path. The message loop waits on the X connection, the
 // timers and any descriptors the player adds (signals, file changes), one thing at a time.
 #include <X11/Xlib.h>
 
@@ -36,9 +36,6 @@ public:
 
     // The window system of the core.
     WindowHandle findWindow(std::u16string_view className) override;
-    WindowHandle findWindowEx(WindowHandle parent, WindowHandle childAfter, std::u16string_view className) override;
-    std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
-    void enumWindows(const std::function<bool(WindowHandle)>& visit) override;
     RectI getWindowRect(WindowHandle window) override;
     void messageBox(std::u16string_view text, std::u16string_view caption) override;
     bool registerWindowClass(const WindowClassInfo& info) override;
@@ -47,10 +44,12 @@ public:
     void postQuitMessage(int exitCode) override;
     void setTimer(WindowHandle window, std::uintptr_t id, std::uint32_t intervalMs) override;
     void killTimer(WindowHandle window, std::uintptr_t id) override;
+    WindowHandle ownDesktopWindow() override { return window_; }
+    bool isWindow(WindowHandle window) override { return window != 0 && window == window_; }
 
     // What the player adds.
     WindowHandle window() const { return window_; }
-    // Every window timer runs at this interval instead of the one asked for (--fps).
+    // The frame timer runs at this interval instead of the one asked for (--fps).
     void overrideTimerInterval(std::uint32_t intervalMs) { intervalOverride_ = intervalMs; }
     void setTitle(const std::string& utf8);
     // Calls ready whenever fd is readable.
@@ -68,7 +67,6 @@ public:
 
     // Input that has no Windows message of its own.
     std::function<void(unsigned long keysym)> onKey;
-    std::function<void(std::uint32_t width, std::uint32_t height)> onResize;
     std::function<void()> onExpose;
     std::function<void()> onLoopStart;
 
@@ -97,7 +95,6 @@ private:
     Window window_ = 0;
     std::uint32_t width_ = 0;
     std::uint32_t height_ = 0;
-    WindowProcedure procedure_ = nullptr;
     Atom selection_ = 0;  // owned by the player that is the desktop of this screen
     std::map<std::uintptr_t, Timer> timers_;
     std::map<int, Planned> planned_;

@@ -20,7 +20,6 @@ public:
     void messageBox(std::u16string_view, std::u16string_view) override {}
     bool registerWindowClass(const WindowClassInfo&) override { return false; }
     WindowHandle createWindow(std::u16string_view, std::u16string_view, InstanceHandle) override { return 0; }
-    std::intptr_t defWindowProc(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
     int runMessageLoop() override { return 0; }
     void postQuitMessage(int) override {}
     void setTimer(WindowHandle, std::uintptr_t, std::uint32_t) override {}
@@ -33,7 +32,6 @@ public:
     bool isWindowCloaked(WindowHandle) override { return false; }
     std::u16string getClassName(WindowHandle) override { return {}; }
     RectI monitorRectOfWindow(WindowHandle) override { return {}; }
-    std::uint32_t registerWindowMessage(std::u16string_view) override { return 0; }
     bool isWindow(WindowHandle) override { return false; }
     bool sendMessageTimeout(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t, std::uint32_t) override { return false; }
     RectI getClientRect(WindowHandle) override { return {}; }

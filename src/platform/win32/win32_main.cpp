@@ -16,6 +16,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     auto* shell = new velmora::win32::Win32Shell;
     auto* graphics = new velmora::win32::Direct2DGraphicsDevice;
     velmora::installPlatform(velmora::Platform{windows, shell, graphics});
+    velmora::win32::installMessageSystem(windows);
     // The window procedure lets no exception out; this is for start-up itself (memory), which
     // then ends the program with 1 rather than through std::terminate.
     try {

@@ -13,15 +13,11 @@ namespace {
 HWND toHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 WindowHandle fromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(window); }
 
-// The program registers one window class; its portable procedure.
-WindowProcedure classProcedure = nullptr;
-
 // Every message of the program's window goes to the portable procedure, unchanged. An exception
 // must not unwind through the system's frames of the message dispatch; the portable procedure
 // lets none out.
 LRESULT CALLBACK forwardingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (classProcedure == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return classProcedure(fromHwnd(window), message, wParam, lParam);
+    return windowProcedure(fromHwnd(window), message, wParam, lParam);
 }
 
 // The program's own window behind the desktop icons paints nothing itself (the drawing device
@@ -81,7 +77,6 @@ void Win32WindowSystem::messageBox(std::u16string_view text, std::u16string_view
 
 bool Win32WindowSystem::registerWindowClass(const WindowClassInfo& info) {
     const std::wstring className = toWide(info.className);
-    classProcedure = info.procedure;
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.style = 0;

@@ -2,10 +2,11 @@
 // The window system over the Win32 user interface: the program's hidden window, its message
 // loop and timers, message boxes, and the search through the shell's top-level windows.
 #include "ports/window_system.h"
+#include "window_messages.h"
 
 namespace velmora::win32 {
 
-class Win32WindowSystem final : public WindowSystem {
+class Win32WindowSystem final : public WindowSystem, public MessageSystem {
 public:
     WindowHandle findWindow(std::u16string_view className) override;
     WindowHandle findWindowEx(WindowHandle parent, WindowHandle childAfter, std::u16string_view className) override;
@@ -17,7 +18,6 @@ public:
 
     bool registerWindowClass(const WindowClassInfo& info) override;
     WindowHandle createWindow(std::u16string_view className, std::u16string_view title, InstanceHandle instance) override;
-    std::intptr_t defWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
     int runMessageLoop() override;
     void postQuitMessage(int exitCode) override;
 
@@ -33,7 +33,6 @@ public:
     bool isWindowCloaked(WindowHandle window) override;
     std::u16string getClassName(WindowHandle window) override;
     RectI monitorRectOfWindow(WindowHandle window) override;
-    std::uint32_t registerWindowMessage(std::u16string_view name) override;
     bool isWindow(WindowHandle window) override;
     bool sendMessageTimeout(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
                             std::uint32_t timeoutMs) override;
@@ -44,6 +43,10 @@ public:
     void destroyWindow(WindowHandle window) override;
     void registerSessionNotification(WindowHandle window) override;
     void unregisterSessionNotification(WindowHandle window) override;
+
+    // What the window procedure needs of Windows itself.
+    std::intptr_t defWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    std::uint32_t registerWindowMessage(std::u16string_view name) override;
 };
 
 }  // namespace velmora::win32

@@ -1,25 +1,10 @@
-// The live player's decisions: theme stepping, the title, bursts of saves, the files a reload reads.
+// The live player's decisions: the title, bursts of saves, the files a reload reads.
 #include "player_support.h"
 
 #include <gtest/gtest.h>
 
-#include "app/menu.h"
-
 namespace velmora::posix {
 namespace {
-
-TEST(StepThemeCommandTest, StepsThroughTheMenuOrderAndWraps) {
-    const ThemeList themes = {u"Autumn", u"Beach", u"VMA_City.zip"};
-    EXPECT_EQ(stepThemeCommand(themes, u"Autumn", 1), kFirstThemeCommand + 1);
-    EXPECT_EQ(stepThemeCommand(themes, u"VMA_City.zip", 1), kFirstThemeCommand);
-    EXPECT_EQ(stepThemeCommand(themes, u"Autumn", -1), kFirstThemeCommand + 2);
-    EXPECT_EQ(stepThemeCommand(themes, u"Beach", -1), kFirstThemeCommand);
-    // A theme given by a name the menu does not list (config.txt may name it differently).
-    EXPECT_EQ(stepThemeCommand(themes, u"City", 1), kFirstThemeCommand);
-    EXPECT_EQ(stepThemeCommand(themes, u"", -1), kFirstThemeCommand + 2);
-    EXPECT_EQ(stepThemeCommand({u"Only"}, u"Only", 1), kFirstThemeCommand);
-    EXPECT_EQ(stepThemeCommand({}, u"Only", 1), std::nullopt);
-}
 
 TEST(PlayerTitleTest, ShowsTheDisplayNameAndTheRate) {
     EXPECT_EQ(playerTitle(u"VMA_Lantern_Valley.zip", true, 59), "Lantern Valley - 59 fps");
