@@ -10,7 +10,7 @@
 #include <string>
 
 #include "ground/records.h"
-#include "platform/null/null_platform.h"
+#include "ports/null_platform.h"
 #include "ports/platform.h"
 #include "resources/theme_source.h"
 #include "scene/animation.h"

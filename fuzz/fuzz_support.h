@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/null/null_platform.h"
+#include "ports/null_platform.h"
 #include "ports/graphics_device.h"
 
 namespace velmora::fuzz {

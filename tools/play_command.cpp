@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "platform/host.h"
+#include "platform/player.h"
 #include "tool_support.h"
 
 namespace velmora::tool {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/host.h"
-#include "platform/null/null_platform.h"
+#include "ports/null_platform.h"
 #include "ports/platform.h"
 
 namespace velmora::tool {

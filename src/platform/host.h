@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -46,26 +45,5 @@ inline constexpr std::uint32_t kMaxAnimationSide = 16383;
 // platform has no WebP encoder.
 std::unique_ptr<AnimationWriter> createWebpAnimationWriter(OffscreenGraphicsDevice& device, std::uint32_t width,
                                                            std::uint32_t height);
-
-// The live player: a theme played in a window of its own, or as the desktop's wallpaper, through
-// the program's own window procedure and frame timer.
-struct PlayerOptions {
-    std::u16string programFolder;  // holds config.txt and the folder themes
-    std::u16string theme;          // empty: config.txt's default_theme
-    std::uint32_t width = 1280;    // of the window
-    std::uint32_t height = 720;
-    std::int32_t frameRate = 0;    // frames per second; 0: config.txt's
-    bool watch = false;            // reload when the theme's files or config.txt change
-    bool desktop = false;          // the desktop's wallpaper instead of a window
-    // Prints the check report of the theme of that entry name. The player calls it at start
-    // and, when watching, at every reload, in a process of its own so that nothing the check
-    // does reaches the running scene.
-    std::function<void(const std::u16string& theme)> report;
-};
-
-// Plays until the user or a signal ends it. Exit codes: 0 when ended, 1 when another player
-// already is the desktop, 2 when the display or the window cannot be had (also on a platform
-// without a player), with a one-line message on stderr.
-int runPlayer(const PlayerOptions& options);
 
 }  // namespace velmora

@@ -1,6 +1,6 @@
 #include "ports/platform.h"
 
-#include "platform/null/null_platform.h"
+#include "ports/null_platform.h"
 
 namespace velmora {
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/host.h"
+#include "platform/player.h"
 #include "win32_shell.h"
 
 namespace velmora {

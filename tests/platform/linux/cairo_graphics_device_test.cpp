@@ -1,4 +1,4 @@
-#include "cairo_graphics_device.h"
+#include "platform/linux/device/cairo_graphics_device.h"
 #include "platform/host.h"
 
 #include <cairo.h>

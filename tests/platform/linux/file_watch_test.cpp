@@ -1,6 +1,6 @@
 // Watching a theme's files: saves of every kind count, files elsewhere do not, and a new set of
 // files replaces the old one.
-#include "file_watch.h"
+#include "platform/linux/posix/file_watch.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>

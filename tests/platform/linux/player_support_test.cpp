@@ -1,5 +1,5 @@
 // The live player's decisions: the title, bursts of saves, the files a reload reads.
-#include "player_support.h"
+#include "platform/linux/player/player_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The PNG decoder of the Linux device: the same pixels as cairo's own PNG reader gave for every
 // kind of PNG, and nothing (quickly, in little memory, never reading past the data) for hostile
 // or broken files.
-#include "png_decoder.h"
+#include "platform/linux/device/png_decoder.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "cairo_graphics_device.h"
+#include "platform/linux/device/cairo_graphics_device.h"
 
 namespace velmora {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "ground/records.h"
 #include "app/frame_timer.h"
-#include "cairo_graphics_device.h"
+#include "platform/linux/device/cairo_graphics_device.h"
 #include "desktop/frame.h"
 #include "ports/platform.h"
 #include "resources/theme_source.h"

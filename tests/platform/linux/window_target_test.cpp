@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cairo_graphics_device.h"
+#include "platform/linux/device/cairo_graphics_device.h"
 
 namespace velmora {
 namespace {

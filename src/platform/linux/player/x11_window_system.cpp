@@ -1,4 +1,4 @@
-#include "x11_window_system.h"
+#include "platform/linux/player/x11_window_system.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -15,7 +15,7 @@
 #include "app/shell_texts.h"
 #include "ground/text_decoding.h"
 #include "ports/window_system.h"
-#include "x11_errors.h"
+#include "platform/linux/player/x11_errors.h"
 
 namespace velmora::x11 {
 

@@ -17,19 +17,20 @@
 
 #include "app/front_door.h"
 #include "app/startup.h"
-#include "cairo_graphics_device.h"
+#include "platform/linux/device/cairo_graphics_device.h"
 #include "desktop/desktop_attach.h"
-#include "file_watch.h"
+#include "platform/linux/posix/file_watch.h"
 #include "ground/records.h"
 #include "platform/host.h"
-#include "player_support.h"
+#include "platform/player.h"
+#include "platform/linux/player/player_support.h"
 #include "ports/platform.h"
-#include "posix_shell.h"
+#include "platform/linux/posix/posix_shell.h"
 #include "resources/theme_pictures.h"
 #include "resources/theme_source.h"
-#include "x11_errors.h"
-#include "x11_presenter.h"
-#include "x11_window_system.h"
+#include "platform/linux/player/x11_errors.h"
+#include "platform/linux/player/x11_presenter.h"
+#include "platform/linux/player/x11_window_system.h"
 
 namespace velmora {
 

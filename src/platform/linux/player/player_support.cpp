@@ -1,4 +1,4 @@
-#include "player_support.h"
+#include "platform/linux/player/player_support.h"
 
 #include <algorithm>
 #include <set>

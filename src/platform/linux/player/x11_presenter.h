@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cairo_graphics_device.h"
+#include "platform/linux/device/cairo_graphics_device.h"
 
 namespace velmora::x11 {
 

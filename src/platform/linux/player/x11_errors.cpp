@@ -1,4 +1,4 @@
-#include "x11_errors.h"
+#include "platform/linux/player/x11_errors.h"
 
 #include <unistd.h>
 

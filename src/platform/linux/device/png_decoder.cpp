@@ -1,4 +1,4 @@
-#include "png_decoder.h"
+#include "platform/linux/device/png_decoder.h"
 
 #include <png.h>
 

@@ -1,4 +1,4 @@
-#include "posix_shell.h"
+#include "platform/linux/posix/posix_shell.h"
 
 #include <time.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "x11_presenter.h"
+#include "platform/linux/player/x11_presenter.h"
 
 #include <X11/Xutil.h>
 #include <sys/ipc.h>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "x11_errors.h"
+#include "platform/linux/player/x11_errors.h"
 
 namespace velmora::x11 {
 

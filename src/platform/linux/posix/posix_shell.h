@@ -2,7 +2,7 @@
 // The shell services on Linux and other POSIX systems, as far as a program there needs them: the
 // program's path, a millisecond tick count and directory search with the Windows patterns the
 // core uses. There is no notification area, menu or "open" verb here; those do nothing.
-#include "platform/null/null_platform.h"
+#include "ports/null_platform.h"
 
 namespace velmora::posix {
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "cairo_graphics_device.h"
+#include "platform/linux/device/cairo_graphics_device.h"
 #include "platform/host.h"
 
 namespace velmora {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/null/null_platform.h"
+#include "ports/null_platform.h"
 
 namespace velmora::x11 {
 

@@ -1,4 +1,4 @@
-#include "cairo_graphics_device.h"
+#include "platform/linux/device/cairo_graphics_device.h"
 
 #include "platform/host.h"
 
@@ -11,7 +11,7 @@
 #include <new>
 #include <optional>
 
-#include "png_decoder.h"
+#include "platform/linux/device/png_decoder.h"
 #include "resources/png_header.h"
 
 namespace velmora {

@@ -1,4 +1,4 @@
-#include "file_watch.h"
+#include "platform/linux/posix/file_watch.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
