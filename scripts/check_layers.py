@@ -4,7 +4,7 @@
 The layers, from the bottom up (a file may include headers of its own layer and of the layers
 below it, never of a layer above):
 
-  ports, platform/null   the platform interfaces and the platform that does nothing
+  ports                  the platform interfaces and the platform that does nothing
   ground                 the process-wide records and the primitives every layer uses
   resources              theme sources, archives, config.txt, picture loading
   theme                  the theme.txt vocabulary and parser
@@ -15,8 +15,19 @@ below it, never of a layer above):
   tools                  velmora-tool
 
 Two more rules: the portable core (every layer below platform/*) names no header of an operating
-system or of a platform library, and one platform's files never include another's (only the null
-platform is shared).
+system or of a platform library, and one platform's files never include another's.
+
+And each process-wide record has one owner, the only layer that writes it:
+
+  appState, desktopWatch   app
+  desktopHost              desktop
+  globalSettings, loadState, theme (the process's theme)
+                           scene (theme/ fills a Theme it is handed; ground's resetRecords puts
+                           every record back as at start)
+
+Elsewhere a record is only read; tools/, bench/ and fuzz/ write none (they start the core through
+the headless session). A write is an assignment, an increment or a call of a container's mutating
+member on the record's field.
 
   check_layers.py ROOT          checks the tree at ROOT; exit 1 with one line per fault
   check_layers.py --self-test ROOT
@@ -32,7 +43,6 @@ from pathlib import Path
 
 RANKS = {
     "ports": 0,
-    "platform/null": 0,
     "ground": 1,
     "resources": 2,
     "theme": 3,
@@ -61,8 +71,6 @@ def layer_of(relative):
     if parts[0] != "src" or len(parts) < 3:
         return None, None
     if parts[1] == "platform":
-        if parts[2] == "null":
-            return "platform/null", "null"
         return "platform", parts[2]
     return (parts[1], None) if parts[1] in RANKS else (None, None)
 
@@ -73,15 +81,72 @@ def included_layer(name):
     if len(parts) < 2:
         return None, None
     if parts[0] == "platform":
-        if len(parts) >= 3 and parts[1] == "null":
-            return "platform/null", "null"
         return "platform", parts[1] if len(parts) >= 3 else None
     return (parts[0], None) if parts[0] in RANKS and parts[0] != "tools" else (None, None)
 
 
+# The one layer that writes each record; "theme" is the process's Theme (theme/ fills the Theme it
+# is handed as a parameter, which is not the record).
+OWNERS = {
+    "appState": {"app"},
+    "desktopWatch": {"app"},
+    "desktopHost": {"desktop"},
+    "globalSettings": {"scene"},
+    "loadState": {"scene"},
+    "theme": {"scene"},
+}
+# The records themselves live in ground, whose resetRecords puts them back as at start.
+STORAGE = "src/ground/records.cpp"
+WRITE = re.compile(
+    r"(?<![\w.>])(?P<record>" + "|".join(OWNERS) + r")\b"
+    r"(?P<path>(?:\s*(?:\.\s*\w+|\[[^\]]*\]))*)\s*"
+    r"(?:(?:=(?!=)|\+=|-=|\*=|/=|\|=|&=|\+\+|--)"
+    r"|\.\s*(?:clear|push_back|emplace_back|assign|resize|swap|insert|erase|pop_back)\s*\()")
+INCREMENT = re.compile(r"(?:\+\+|--)\s*(?P<record>" + "|".join(OWNERS) + r")\b\s*\.")
+COMMENT = re.compile(r"//.*$")
+
+
+def record_writes(text):
+    """(line number, record) of every write to a process-wide record in a C++ source."""
+    writes = []
+    for number, line in enumerate(text.splitlines(), 1):
+        code = COMMENT.sub("", line)
+        for match in list(WRITE.finditer(code)) + list(INCREMENT.finditer(code)):
+            record = match.group("record")
+            # "theme" alone (no field) assigned is a local of that name, not the record.
+            if record == "theme" and match.re is WRITE and not match.group("path").strip():
+                continue
+            writes.append((number, record))
+    return writes
+
+
+def check_owners(root):
+    faults = []
+    for top in ("src", "tools", "bench", "fuzz"):
+        for path in sorted((root / top).rglob("*")):
+            if path.suffix not in SOURCE_SUFFIXES or not path.is_file():
+                continue
+            relative = path.relative_to(root).as_posix()
+            if relative == STORAGE:
+                continue
+            parts = relative.split("/")
+            layer = parts[1] if top == "src" else top
+            text = path.read_text(encoding="utf-8", errors="replace")
+            # A function that takes a Theme named theme fills that one; only the scene's own
+            # files and the parser's are allowed such a parameter name.
+            for number, record in record_writes(text):
+                if layer in OWNERS[record]:
+                    continue
+                if record == "theme" and layer == "theme":
+                    continue
+                owner = "/".join(sorted(OWNERS[record]))
+                faults.append(f"{relative}:{number}: {layer} writes {record}, which only {owner} writes")
+    return faults
+
+
 def check(root):
     root = Path(root)
-    faults = []
+    faults = check_owners(root)
     for top in ("src", "tools"):
         for path in sorted((root / top).rglob("*")):
             if path.suffix not in SOURCE_SUFFIXES or not path.is_file():
@@ -118,12 +183,17 @@ def self_test(root):
         copy = Path(scratch)
         shutil.copytree(Path(root) / "src", copy / "src")
         shutil.copytree(Path(root) / "tools", copy / "tools")
+        for top in ("bench", "fuzz"):
+            shutil.copytree(Path(root) / top, copy / top)
         planted = copy / "src" / "ground" / "random.cpp"
         planted.write_text(planted.read_text(encoding="utf-8") + '\n#include "app/menu.h"\n', encoding="utf-8")
         core = copy / "src" / "scene" / "drawing.cpp"
         core.write_text(core.read_text(encoding="utf-8") + "\n#include <windows.h>\n", encoding="utf-8")
+        tool = copy / "tools" / "velmora_tool.cpp"
+        tool.write_text(tool.read_text(encoding="utf-8") + "\nvoid planted() { velmora::appState.playing = false; }\n",
+                        encoding="utf-8")
         faults = check(copy)
-    expected = ["src/ground/random.cpp", "src/scene/drawing.cpp"]
+    expected = ["src/ground/random.cpp", "src/scene/drawing.cpp", "tools/velmora_tool.cpp"]
     found = sorted(f.split(":")[0] for f in faults)
     if found != expected:
         print("self-test: planted faults were not reported as expected:", *faults, sep="\n  ")
