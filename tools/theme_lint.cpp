@@ -161,7 +161,7 @@ void lintConfigText(std::u16string_view text, const std::string& file, const std
             if (isConfig) {
                 const bool chosenBefore = !config.defaultTheme.empty();
                 ConfigSection read = config;
-                read.frameRate = 60;
+                read.frameRate = kDefaultFrameRate;
                 if (!applyConfigKey(read, pair, line.number, &numbers)) {
                     add(out, false, file, line.number, "unknown key " + inQuotes(pair.key) + " in the config section; it is ignored");
                 } else if (pair.key == u"default_theme" && !chosenBefore && !read.defaultTheme.empty()) {
@@ -172,7 +172,8 @@ void lintConfigText(std::u16string_view text, const std::string& file, const std
                             "default_theme " + inQuotes(read.defaultTheme) + " is not in the themes folder, so nothing is shown at start");
                     }
                 } else if (pair.key == u"fps" && numbers.empty() && read.frameRate <= 0) {
-                    add(out, false, file, line.number, "fps " + std::to_string(read.frameRate) + " is not positive; 60 is used");
+                    add(out, false, file, line.number,
+                        "fps " + std::to_string(read.frameRate) + " is not positive; " + std::to_string(kDefaultFrameRate) + " is used");
                 }
                 config.defaultTheme = read.defaultTheme;
             } else {
