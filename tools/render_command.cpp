@@ -103,7 +103,7 @@ int runRender(const std::vector<std::string>& words) {
                      error->what());
     }
     const std::int32_t interval = appState.timerInterval;
-    const std::int32_t rate = appState.frameRate > 0 ? appState.frameRate : 60;
+    const std::int32_t rate = frameRateOrDefault(appState.frameRate);
     const std::int64_t count = frames ? *frames : std::max<std::int64_t>(1, std::llround(*seconds * rate));
     if (animation && count > kMaxWebpFrames) {
         std::fprintf(stderr, "velmora-tool: a WebP preview holds at most %lld frames, not %lld\n", static_cast<long long>(kMaxWebpFrames),

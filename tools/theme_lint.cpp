@@ -42,11 +42,11 @@ LineContext layerContext(Diagnostics& out, const std::string& file, int line, co
     const LineContext c{out, file, line, pictureRole(kind, p.name)};
     if (pictureLines != nullptr) pictureLines->emplace(c.layer, line);
     if (p.name.empty()) add(out, false, file, line, std::string(kind) + " without a name: its pictures are looked for as _1_1.png and so on");
-    if (p.filter != u"linear" && p.filter != u"nearest") {
+    if (!kFilters.knows(p.filter)) {
         c.warn("filter " + inQuotes(p.filter) + " is neither linear nor nearest; nearest is used");
     }
     if constexpr (requires { p.layer; }) {
-        if (p.layer != u"front" && p.layer != u"back") c.warn("layer " + inQuotes(p.layer) + " is neither front nor back; back is used");
+        if (!kDepths.knows(p.layer)) c.warn("layer " + inQuotes(p.layer) + " is neither front nor back; back is used");
     }
     return c;
 }
@@ -101,7 +101,7 @@ void lintThemeText(std::u16string_view text, const std::string& file, Diagnostic
                     checkRange(c, "xseparationmin", p.xseparationmin, "xseparationmax", p.xseparationmax);
                     checkRange(c, "yseparationmin", p.yseparationmin, "yseparationmax", p.yseparationmax);
                 }
-                if (p.yposition != u"floor" && p.yposition != u"top" && p.yposition != u"bottom") {
+                if (!kSpriteAnchors.knows(p.yposition)) {
                     c.warn("yposition " + inQuotes(p.yposition) + " is not floor, top or bottom; the row is anchored at the top edge");
                 }
                 break;
@@ -114,10 +114,11 @@ void lintThemeText(std::u16string_view text, const std::string& file, Diagnostic
                     checkCount(c, "instances", p.instances);
                     checkCount(c, "frames", p.frames);
                 }
-                if (p.type != u"floor" && p.type != u"sine" && p.type != u"between") {
+                const CharacterType type = kCharacterTypes(p.type);
+                if (type == CharacterType::Other) {
                     c.warn("type " + (p.type.empty() ? std::string("is missing") : inQuotes(p.type) + " is not floor, sine or between") +
                            ", so the character never moves or shows");
-                } else if (p.type == u"between") {
+                } else if (type == CharacterType::Between) {
                     betweenUses.emplace_back(line.number, p.between);
                 }
                 break;
@@ -161,7 +162,7 @@ void lintConfigText(std::u16string_view text, const std::string& file, const std
             if (isConfig) {
                 const bool chosenBefore = !config.defaultTheme.empty();
                 ConfigSection read = config;
-                read.frameRate = 60;
+                read.frameRate = kDefaultFrameRate;
                 if (!applyConfigKey(read, pair, line.number, &numbers)) {
                     add(out, false, file, line.number, "unknown key " + inQuotes(pair.key) + " in the config section; it is ignored");
                 } else if (pair.key == u"default_theme" && !chosenBefore && !read.defaultTheme.empty()) {
@@ -172,7 +173,8 @@ void lintConfigText(std::u16string_view text, const std::string& file, const std
                             "default_theme " + inQuotes(read.defaultTheme) + " is not in the themes folder, so nothing is shown at start");
                     }
                 } else if (pair.key == u"fps" && numbers.empty() && read.frameRate <= 0) {
-                    add(out, false, file, line.number, "fps " + std::to_string(read.frameRate) + " is not positive; 60 is used");
+                    add(out, false, file, line.number,
+                        "fps " + std::to_string(read.frameRate) + " is not positive; " + std::to_string(kDefaultFrameRate) + " is used");
                 }
                 config.defaultTheme = read.defaultTheme;
             } else {

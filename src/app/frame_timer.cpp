@@ -11,9 +11,6 @@ namespace velmora {
 
 namespace {
 
-// A frame rate of 0 or below would divide by zero or give a negative interval; such a value
-// runs at the default rate instead.
-constexpr std::int32_t kDefaultFrameRate = 60;
 
 std::uint32_t tickCount() { return platform().shell->tickCount(); }
 
@@ -38,7 +35,7 @@ void startTheme(WindowHandle window, std::optional<std::size_t> selection) {
     appState.panDirection = -1.0f;
     appState.timerId = kFrameTimerId;
     appState.timerWindow = window;
-    const std::int32_t rate = appState.frameRate > 0 ? appState.frameRate : kDefaultFrameRate;
+    const std::int32_t rate = frameRateOrDefault(appState.frameRate);
     appState.timerInterval = 1000 / rate;
     windows.setTimer(window, kFrameTimerId, static_cast<std::uint32_t>(appState.timerInterval));
 }

@@ -16,6 +16,11 @@ using ThemeList = std::vector<std::u16string>;
 
 inline constexpr std::size_t kShellTargetUnits = 1000;
 
+// An fps of 0 or below (none read yet, or written so in config.txt) runs at 60: the frame timer
+// divides 1000 by the rate.
+inline constexpr std::int32_t kDefaultFrameRate = 60;
+constexpr std::int32_t frameRateOrDefault(std::int32_t fps) { return fps > 0 ? fps : kDefaultFrameRate; }
+
 struct AppState {
     InstanceHandle instance = 0;
     std::u16string programFolder;  // ends with the path separator

@@ -36,6 +36,15 @@ struct Tween {
 // tween is started.
 inline constexpr Tween kIdleTween{1.0f, 0.0f, 0.0f, 0, 0.0f, 0.0f};
 
+// The words of theme.txt that the model keeps, each read once, when its layer's line is committed.
+// Other stands for any word outside the vocabulary, and for none.
+// Where a sprite row stands ("yposition"): on the floor, at the top of the drawing area, on the
+// ground line, or (Other) at y = 0.
+enum class SpriteAnchor : std::uint8_t { Other, Floor, Top, Bottom };
+// How a character moves ("type"): along the floor, on a sine wave, between the copies of a sprite
+// layer, or (Other) not at all, and then it is never shown.
+enum class CharacterType : std::uint8_t { Other, Floor, Sine, Between };
+
 struct ThemeParams {
     float width = -1.0f;
     float ycollider = 40.0f;
@@ -71,7 +80,7 @@ struct SpriteLayer {
     float xscroll = 50;
     float xanimation = 0;
     bool xoffset = false;
-    std::u16string yposition;
+    SpriteAnchor yposition = SpriteAnchor::Other;
     std::int32_t ydirection = 1;
     std::int32_t xseparationmin = 1;
     std::int32_t xseparationmax = 1;
@@ -102,8 +111,8 @@ struct CharacterLayer {
     float speed = 0.025f;
     float xscroll = 50;
     std::u16string name;
-    std::u16string type;
-    std::u16string between;
+    CharacterType type = CharacterType::Other;
+    std::u16string between;  // the name of the sprite layer of a Between character
     std::int32_t duration = 100;
     std::int32_t clock = 0;
     std::int32_t lastStep = 0;

@@ -111,8 +111,7 @@ ConfigSection readConfigSectionText(std::u16string_view text, Diagnostics* diagn
             if (pair.hasValue) applyConfigKey(section, pair, line.number, diagnostics);
         }
     }
-    // The frame timer divides 1000 by the rate.
-    if (section.frameRate <= 0) section.frameRate = ConfigSection{}.frameRate;
+    section.frameRate = frameRateOrDefault(section.frameRate);
     return section;
 }
 

@@ -18,7 +18,7 @@ namespace velmora {
 // What the "config" section says.
 struct ConfigSection {
     std::u16string defaultTheme;  // the first default_theme that is not empty once trimmed
-    std::int32_t frameRate = 60;  // the last fps; 60 when absent, and when 0 or below
+    std::int32_t frameRate = kDefaultFrameRate;  // the last fps; the default when absent, and when 0 or below
     bool pauseFullscreen = false;  // the last pause_fullscreen (0 or 1)
     bool pauseBattery = false;     // the last pause_battery (0 or 1)
 };

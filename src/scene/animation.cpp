@@ -358,15 +358,15 @@ void updateScene(std::int32_t elapsedMs) {
     indexed.fill(kNotIndexed);
     for (std::size_t l = 0; l < usedLayers(theme.characterCount); ++l) {
         CharacterLayer& layer = theme.characters[l];
-        if (layer.type == u"between") {
+        if (layer.type == CharacterType::Between) {
             const std::size_t slot = findObstacles(layer.between);
             if (slot < kObstacleSlots) {
                 if (indexed[slot] == kNotIndexed) indexed[slot] = obstacleIndex.add(obstacleSlot(slot));
                 walkBetween(layer, elapsedMs, g.sceneLeft, g.sceneWidth, obstacleIndex, indexed[slot]);
             }
-        } else if (layer.type == u"floor") {
+        } else if (layer.type == CharacterType::Floor) {
             walkFloor(layer, elapsedMs, g.sceneLeft, g.sceneWidth, g.floorY);
-        } else if (layer.type == u"sine") {
+        } else if (layer.type == CharacterType::Sine) {
             const float lift = (static_cast<float>(globalSettings.baseOffset) + theme.params.ycollider) * globalSettings.pixelScale;
             walkSine(layer, elapsedMs, g.sceneLeft, g.sceneWidth, g.viewBottom, lift);
         }

@@ -92,9 +92,9 @@ void layoutParticles(ParticleLayer& layer, float sceneLeft, float sceneWidth) {
 namespace {
 
 float spriteBaseline(const SpriteLayer& layer, const SceneGeometry& g) {
-    if (layer.yposition == u"floor") return g.floorY;
-    if (layer.yposition == u"top") return globalSettings.viewTop;
-    if (layer.yposition == u"bottom") return g.groundY;
+    if (layer.yposition == SpriteAnchor::Floor) return g.floorY;
+    if (layer.yposition == SpriteAnchor::Top) return globalSettings.viewTop;
+    if (layer.yposition == SpriteAnchor::Bottom) return g.groundY;
     return 0;
 }
 

@@ -90,42 +90,15 @@ void shapeInstances(CharacterLayer& layer, std::size_t n) {
     layer.turn.assign(n, kIdleTween);
 }
 
-// The values only one kind of layer has.
-void commitOwn(const ParticleLine& p, ParticleLayer& layer) { layer.yanimation = p.yanimation; }
-
-void commitOwn(const SpriteLine& p, SpriteLayer& layer) {
-    layer.xoffset = p.xoffset;
-    layer.yposition = p.yposition;
-    layer.ydirection = p.ydirection;
-    layer.xseparationmin = p.xseparationmin;
-    layer.xseparationmax = p.xseparationmax;
-    layer.yseparationmin = p.yseparationmin;
-    layer.yseparationmax = p.yseparationmax;
-}
-
-void commitOwn(const CharacterLine& p, CharacterLayer& layer) {
-    layer.speed = p.speed;
-    layer.type = p.type;
-    layer.between = p.between;
-}
-
-// Fills the layer from a line that fits: its values, its per-instance arrays, an empty picture
-// table of its shape (variations rows of frames; characters one row), then its start frames.
+// Fills the layer from a line that fits: its values (the words as their meanings), its
+// per-instance arrays, an empty picture table of its shape (variations rows of frames; characters
+// one row), then its start frames.
 template <typename Pending, typename Layer>
 void commit(const Pending& p, Layer& layer) {
-    layer.instances = p.instances;
-    layer.frames = p.frames;
-    layer.xscroll = p.xscroll;
-    layer.duration = p.duration;
-    layer.name = p.name;
-    layer.ext = p.ext;
-    layer.linear = p.filter == u"linear" ? 1 : 0;
-    commitOwn(p, layer);
+    commitKeys(p, layer);
     shapeInstances(layer, static_cast<std::size_t>(p.instances));
     layer.images.clear();
     if constexpr (requires { layer.variations; }) {
-        layer.variations = p.variations;
-        layer.xanimation = p.xanimation;
         layer.images.resize(static_cast<std::size_t>(p.variations));
         for (auto& row : layer.images) row.resize(static_cast<std::size_t>(p.frames));
     } else {
@@ -144,7 +117,7 @@ void addLayer(const SectionLine& line, Diagnostics* diagnostics, std::int64_t& t
     Pending pending = readLine<Pending>(line, diagnostics);
     clampCounts(pending, line, diagnostics);
     bool toFront = false;
-    if constexpr (requires { pending.layer; }) toFront = pending.layer == u"front";
+    if constexpr (requires { pending.layer; }) toFront = kDepths(pending.layer) == Depth::Front;
     auto& layers = toFront ? front : back;
     std::int32_t& count = toFront ? frontCount : backCount;
     if (!fits(pending, count, toFront ? frontName : backName, themeInstances, line, diagnostics)) return;

@@ -42,7 +42,7 @@ std::string describeTheme() {
         for (int i = 0; i < count; ++i) {
             const SpriteLayer& l = layers[i];
             out << "sprite " << encodeUtf8(l.name) << ' ' << l.instances << ' ' << l.frames << ' ' << l.xoffset
-                << ' ' << encodeUtf8(l.yposition) << ' ' << l.ydirection << ' ' << join(l.frame) << '\n';
+                << ' ' << static_cast<int>(l.yposition) << ' ' << l.ydirection << ' ' << join(l.frame) << '\n';
         }
     };
     particles(theme.backParticles, theme.backParticleCount);
@@ -51,7 +51,7 @@ std::string describeTheme() {
     sprites(theme.frontSprites, theme.frontSpriteCount);
     for (int i = 0; i < theme.characterCount; ++i) {
         const CharacterLayer& l = theme.characters[i];
-        out << "character " << encodeUtf8(l.name) << ' ' << encodeUtf8(l.type) << ' ' << encodeUtf8(l.between)
+        out << "character " << encodeUtf8(l.name) << ' ' << static_cast<int>(l.type) << ' ' << encodeUtf8(l.between)
             << ' ' << l.speed << ' ' << l.instances << ' ' << join(l.frame) << '\n';
     }
     return out.str();

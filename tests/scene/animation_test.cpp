@@ -289,7 +289,8 @@ TEST_F(Animation, CharacterLayersAreDispatchedByType) {
     theme.frontSprites[0].name = u"rock";
     theme.frontSprites[0].posX = {5000};
     theme.frontSpriteCount = 1;
-    const char16_t* types[] = {u"between", u"between", u"floor", u"sine", u"Floor"};
+    const CharacterType types[] = {CharacterType::Between, CharacterType::Between, CharacterType::Floor, CharacterType::Sine,
+                                   CharacterType::Other};
     const char16_t* betweens[] = {u"rock", u"rocks", u"", u"", u""};
     for (std::size_t l = 0; l < 5; ++l) {
         shapeCharacters(theme.characters[l], 1, {10, 20});
@@ -325,7 +326,7 @@ TEST_F(Animation, BetweenPrefersTheBackSpriteLayerOfThatName) {
     theme.frontSpriteCount = 1;
     theme.backSpriteCount = 2;
     shapeCharacters(theme.characters[0], 1, {10, 20});
-    theme.characters[0].type = u"between";
+    theme.characters[0].type = CharacterType::Between;
     theme.characters[0].between = u"rock";
     theme.characters[0].posX = {800};
     theme.characters[0].direction = {-1};
@@ -350,7 +351,7 @@ TEST_F(Animation, EachBetweenLayerWalksAgainstItsOwnObstacles) {
     const char16_t* betweens[] = {u"low", u"high", u"low"};
     for (std::size_t l = 0; l < 3; ++l) {
         shapeCharacters(theme.characters[l], 1, {10, 20});  // 40 wide
-        theme.characters[l].type = u"between";
+        theme.characters[l].type = CharacterType::Between;
         theme.characters[l].between = betweens[l];
         theme.characters[l].direction = {-1};
     }

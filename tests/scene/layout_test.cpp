@@ -71,7 +71,7 @@ TEST(FloatConversion, OutOfRangeAndNaNGiveIntMin) {
 TEST_F(Layout, DefaultSpriteStandsOnTheFloorAtTheSceneLeft) {
     SpriteLayer& layer = theme.frontSprites[0];
     shapeSprites(layer, 1, {{16, 8}});
-    layer.yposition = u"floor";
+    layer.yposition = SpriteAnchor::Floor;
     theme.frontSpriteCount = 1;
     seedRandom(1);
     layoutScene();
@@ -85,11 +85,11 @@ TEST_F(Layout, DefaultSpriteStandsOnTheFloorAtTheSceneLeft) {
 TEST_F(Layout, SpriteBaselinesFollowYposition) {
     globalSettings.viewTop = 50;
     globalSettings.baseOffset = 5;
-    const char16_t* names[] = {u"floor", u"top", u"bottom", u"Floor"};
+    const SpriteAnchor anchors[] = {SpriteAnchor::Floor, SpriteAnchor::Top, SpriteAnchor::Bottom, SpriteAnchor::Other};
     const float expected[] = {1130.0f - 180.0f, 50.0f, 1130.0f - 20.0f, 0.0f};
     for (int l = 0; l < 4; ++l) {
         shapeSprites(theme.backSprites[static_cast<std::size_t>(l)], 1, {{4, 1}});
-        theme.backSprites[static_cast<std::size_t>(l)].yposition = names[l];
+        theme.backSprites[static_cast<std::size_t>(l)].yposition = anchors[l];
     }
     theme.backSpriteCount = 4;
     layoutScene();

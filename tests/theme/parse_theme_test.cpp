@@ -49,7 +49,7 @@ TEST_F(ThemeParse, DefaultsOfEveryKeyword) {
     EXPECT_EQ(p.fadingOut.size(), 4u);
     const SpriteLayer& s = theme.backSprites[0];
     EXPECT_EQ(s.xscroll, 50.0f);
-    EXPECT_EQ(s.yposition, u"floor");
+    EXPECT_EQ(s.yposition, SpriteAnchor::Floor);
     const CharacterLayer& c = theme.characters[0];
     EXPECT_EQ(c.appearTime, 0.5f);
     EXPECT_EQ(c.speed, 0.025f);
@@ -97,7 +97,7 @@ TEST_F(ThemeParse, EveryKeyIsRead) {
     ASSERT_EQ(theme.frontSpriteCount, 1);
     const SpriteLayer& s = theme.frontSprites[0];
     EXPECT_EQ(s.linear, 0);  // only exactly "linear"
-    EXPECT_EQ(s.yposition, u"top");
+    EXPECT_EQ(s.yposition, SpriteAnchor::Top);
     EXPECT_EQ(s.ydirection, -2);
     EXPECT_EQ(s.xseparationmin, 2);
     EXPECT_EQ(s.xseparationmax, 5);
@@ -110,13 +110,37 @@ TEST_F(ThemeParse, EveryKeyIsRead) {
     EXPECT_EQ(s.posX.size(), 4u);
 
     const CharacterLayer& c = theme.characters[0];
-    EXPECT_EQ(c.type, u"between");
+    EXPECT_EQ(c.type, CharacterType::Between);
     EXPECT_EQ(c.between, u"tree");
     EXPECT_EQ(c.speed, 0.05f);
     EXPECT_EQ(c.ext, u"bmp");
     EXPECT_EQ(c.linear, 1);
     EXPECT_EQ(c.images.size(), 6u);
     EXPECT_EQ(c.direction.size(), 2u);
+}
+
+TEST_F(ThemeParse, EachWordIsCommittedAsItsMeaning) {
+    // Every word of each vocabulary, one in another case, an empty one and none.
+    parseThemeText(
+        u"add_sprite yposition:floor\nadd_sprite yposition:top\nadd_sprite yposition:bottom\n"
+        u"add_sprite yposition:Top\nadd_sprite yposition:\nadd_sprite\n"
+        u"add_character type:floor\nadd_character type:sine\nadd_character type:between between:Rock\n"
+        u"add_character type:Sine\nadd_character type:\nadd_character\n"
+        u"add_particle filter:linear layer:front\nadd_particle filter:nearest layer:back\n"
+        u"add_particle filter:Linear layer:Front\nadd_particle filter: layer:\n", theme);
+    const SpriteAnchor anchors[] = {SpriteAnchor::Floor, SpriteAnchor::Top,   SpriteAnchor::Bottom,
+                                    SpriteAnchor::Other, SpriteAnchor::Other, SpriteAnchor::Floor};
+    ASSERT_EQ(theme.backSpriteCount, 6);
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(theme.backSprites[i].yposition, anchors[i]) << i;
+    const CharacterType types[] = {CharacterType::Floor, CharacterType::Sine,  CharacterType::Between,
+                                   CharacterType::Other, CharacterType::Other, CharacterType::Other};
+    ASSERT_EQ(theme.characterCount, 6);
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(theme.characters[i].type, types[i]) << i;
+    EXPECT_EQ(theme.characters[2].between, u"Rock");  // a name, kept as written
+    ASSERT_EQ(theme.frontParticleCount, 1);
+    EXPECT_EQ(theme.frontParticles[0].linear, 1);
+    ASSERT_EQ(theme.backParticleCount, 3);
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(theme.backParticles[i].linear, 0) << i;
 }
 
 TEST_F(ThemeParse, LineAndWordRules) {
