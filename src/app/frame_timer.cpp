@@ -40,38 +40,44 @@ void startTheme(WindowHandle window, std::optional<std::size_t> selection) {
     windows.setTimer(window, kFrameTimerId, static_cast<std::uint32_t>(appState.timerInterval));
 }
 
-void stepPan(std::uint32_t now) {
-    const float s = globalSettings.pingPong;
+void stepPan(Scene& scene, std::uint32_t now, std::uint32_t lastTick) {
+    const float s = scene.settings.pingPong;
     if (s == 0 || s != s) {
-        appState.panOffset = 0;
+        scene.panOffset = 0;
         return;
     }
-    const float k = globalSettings.pixelScale;
-    const float w = theme.params.width;
-    const float d = desktopHost.desktopWidth;
-    appState.panOffset = appState.panOffset + ((static_cast<float>(now) - static_cast<float>(appState.lastTick)) * s) * appState.panDirection;
+    const float k = scene.settings.pixelScale;
+    const float w = scene.theme.params.width;
+    const float d = scene.rect.width;
+    scene.panOffset = scene.panOffset + ((static_cast<float>(now) - static_cast<float>(lastTick)) * s) * scene.panDirection;
     const float limit = (w - d / k) * 0.01f;
-    if (appState.panOffset > limit) {
-        appState.panOffset = limit;
-        appState.panDirection = -1.0f;
+    if (scene.panOffset > limit) {
+        scene.panOffset = limit;
+        scene.panDirection = -1.0f;
     }
-    if (!(appState.panOffset >= -limit)) {
-        appState.panOffset = -limit;
-        appState.panDirection = 1.0f;
+    if (!(scene.panOffset >= -limit)) {
+        scene.panOffset = -limit;
+        scene.panDirection = 1.0f;
     }
-    if (!(k * w >= d)) appState.panOffset = 0;
+    if (!(k * w >= d)) scene.panOffset = 0;
+}
+
+void stepPan(std::uint32_t now) {
+    Scene scene = defaultScene();
+    stepPan(scene, now, appState.lastTick);
 }
 
 void renderFrame() {
     const std::uint32_t now = tickCount();
-    stepPan(now);
+    Scene scene = defaultScene();
+    stepPan(scene, now, appState.lastTick);
     // Unsigned difference: right across the wrap of the tick counter.
-    updateScene(static_cast<std::int32_t>(now - appState.lastTick));
+    updateScene(scene, static_cast<std::int32_t>(now - appState.lastTick));
     appState.lastTick = now;
     // Nothing is visible while the session is locked; the scene goes on so that nothing jumps.
     if (!desktopHost.frameTarget || desktopWatch.sessionLocked) return;
     beginFrame();
-    drawScene();
+    drawScene(scene);
     presentFrame();
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "ports/handles.h"
+#include "scene/scene.h"
 
 namespace velmora {
 
@@ -19,7 +20,9 @@ void startTheme(WindowHandle window, std::optional<std::size_t> selection = std:
 // locked, the scene still animates but nothing is drawn.
 void renderFrame();
 
-// The pan step of one frame at tick now (lastTick still holds the previous frame's tick).
+// The pan step of one frame of scene at tick now, the previous frame having been at lastTick.
+void stepPan(Scene& scene, std::uint32_t now, std::uint32_t lastTick);
+// Of the default scene (lastTick still holds the previous frame's tick).
 void stepPan(std::uint32_t now);
 
 }  // namespace velmora

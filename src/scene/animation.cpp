@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "ground/records.h"
 #include "ground/float_conversion.h"
 #include "scene/layer_pictures.h"
 #include "ground/random.h"
@@ -96,8 +95,8 @@ ObstacleSpan obstacleSpan(const SpriteLayer& obstacles, std::size_t j, float sca
 
 }  // namespace
 
-ObstacleHit scanObstacles(const SpriteLayer& obstacles, float x, float w0) {
-    const float scale = globalSettings.pixelScale;
+ObstacleHit scanObstacles(const GlobalSettings& settings, const SpriteLayer& obstacles, float x, float w0) {
+    const float scale = settings.pixelScale;
     const std::size_t n = instanceCount(obstacles);
     for (std::size_t j = 0; j < n; ++j) {
         const auto [a, b] = obstacleSpan(obstacles, j, scale);
@@ -121,8 +120,8 @@ std::size_t ObstacleIndex::nextUnmarked(std::size_t region) {
     return region;
 }
 
-std::size_t ObstacleIndex::add(const SpriteLayer& obstacles) {
-    const float scale = globalSettings.pixelScale;
+std::size_t ObstacleIndex::add(const GlobalSettings& settings, const SpriteLayer& obstacles) {
+    const float scale = settings.pixelScale;
     const std::size_t n = instanceCount(obstacles);
     const std::size_t first = edges_.size();
     spans_.clear();
@@ -196,11 +195,11 @@ void stepTween(Tween& tween, std::int32_t elapsedMs) {
     if (!(tween.remaining > 0)) tween.remaining = 0;
 }
 
-void updateSprites(SpriteLayer& layer, std::int32_t elapsedMs, float dx, float sceneLeft, float sceneWidth) {
+void updateSprites(const GlobalSettings& settings, SpriteLayer& layer, std::int32_t elapsedMs, float dx, float sceneLeft, float sceneWidth) {
     const std::size_t n = instanceCount(layer);
     stepFrameClock(layer, elapsedMs, n);
     if (layer.xanimation == 0 || n == 0) return;
-    const float scale = globalSettings.pixelScale;
+    const float scale = settings.pixelScale;
     const float count = static_cast<float>(layer.instances);
     for (std::size_t i = 0; i < n; ++i) {
         const float w = static_cast<float>(layerPicture(layer.images, layer.variation[i], 0).width) * scale;
@@ -223,14 +222,14 @@ void updateSprites(SpriteLayer& layer, std::int32_t elapsedMs, float dx, float s
     }
 }
 
-void updateParticles(ParticleLayer& layer, std::int32_t elapsedMs, float dx, float dy, float sceneLeft, float sceneWidth) {
+void updateParticles(const GlobalSettings& settings, ParticleLayer& layer, std::int32_t elapsedMs, float dx, float dy, float sceneLeft, float sceneWidth) {
     const std::size_t n = instanceCount(layer);
     stepFrameClock(layer, elapsedMs, n);
-    const float scale = globalSettings.pixelScale;
+    const float scale = settings.pixelScale;
     const std::int32_t wi = truncateToInt(sceneWidth);
     const std::int32_t li = truncateToInt(sceneLeft);
-    const std::int32_t hi = truncateToInt(globalSettings.viewHeight);
-    const std::int32_t ti = truncateToInt(globalSettings.viewTop);
+    const std::int32_t hi = truncateToInt(settings.viewHeight);
+    const std::int32_t ti = truncateToInt(settings.viewTop);
     for (std::size_t i = 0; i < n; ++i) {
         if (layer.fadingOut[i] != 0) {
             layer.alpha[i] = layer.alpha[i] - layer.alphaStep[i];
@@ -258,12 +257,12 @@ namespace {
 // edges (entering the scene on a turn when enterOnTurn), is looked at again by after, and moves
 // its tweens on.
 template <typename Before, typename After>
-void walk(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, bool enterOnTurn, Before before,
+void walk(const GlobalSettings& settings, CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, bool enterOnTurn, Before before,
           After after) {
     const std::size_t n = instanceCount(layer);
     stepFrameClock(layer, elapsedMs, n);
     if (n == 0) return;
-    const float scale = globalSettings.pixelScale;
+    const float scale = settings.pixelScale;
     const float e = static_cast<float>(elapsedMs);
     const float w0 = static_cast<float>(layerPicture(layer.images, 0).width) * scale;
     for (std::size_t i = 0; i < n; ++i) {
@@ -277,28 +276,28 @@ void walk(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float 
 
 }  // namespace
 
-void walkFloor(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float floorY) {
-    const float h0 = static_cast<float>(layerPicture(layer.images, 0).height) * globalSettings.pixelScale;
+void walkFloor(const GlobalSettings& settings, CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float floorY) {
+    const float h0 = static_cast<float>(layerPicture(layer.images, 0).height) * settings.pixelScale;
     walk(
-        layer, elapsedMs, sceneLeft, sceneWidth, false, [&](std::size_t i) { layer.posY[i] = floorY - h0; },
+        settings, layer, elapsedMs, sceneLeft, sceneWidth, false, [&](std::size_t i) { layer.posY[i] = floorY - h0; },
         [&](std::size_t i, float, float) {
             if (layer.entered[i] == 0) enter(layer, i);
         });
 }
 
-void walkSine(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float viewBottom, float lift) {
+void walkSine(const GlobalSettings& settings, CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float viewBottom, float lift) {
     walk(
-        layer, elapsedMs, sceneLeft, sceneWidth, false,
+        settings, layer, elapsedMs, sceneLeft, sceneWidth, false,
         [&](std::size_t i) { layer.posY[i] = sineF(0.01f * layer.posX[i]) * (lift * 1.5f) + viewBottom; },
         [&](std::size_t i, float, float) {
             if (layer.entered[i] == 0) enter(layer, i);
         });
 }
 
-void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const ObstacleIndex& index,
+void walkBetween(const GlobalSettings& settings, CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const ObstacleIndex& index,
                  std::size_t indexed) {
     walk(
-        layer, elapsedMs, sceneLeft, sceneWidth, true, [](std::size_t) {},
+        settings, layer, elapsedMs, sceneLeft, sceneWidth, true, [](std::size_t) {},
         [&](std::size_t i, float w0, float scale) {
             const ObstacleHit hit = index.find(indexed, layer.posX[i], w0);
             if (hit.obstacle < 0) return;
@@ -309,9 +308,9 @@ void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft,
         });
 }
 
-void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const SpriteLayer& obstacles) {
+void walkBetween(const GlobalSettings& settings, CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const SpriteLayer& obstacles) {
     ObstacleIndex index;
-    walkBetween(layer, elapsedMs, sceneLeft, sceneWidth, index, index.add(obstacles));
+    walkBetween(settings, layer, elapsedMs, sceneLeft, sceneWidth, index, index.add(settings, obstacles));
 }
 
 namespace {
@@ -320,18 +319,18 @@ namespace {
 // LayerCapacity + l.
 constexpr std::size_t kObstacleSlots = 2 * LayerCapacity;
 
-std::size_t findObstacles(const std::u16string& name) {
-    for (std::size_t l = 0; l < usedLayers(theme.backSpriteCount); ++l) {
-        if (theme.backSprites[l].name == name) return l;
+std::size_t findObstacles(const Theme& model, const std::u16string& name) {
+    for (std::size_t l = 0; l < usedLayers(model.backSpriteCount); ++l) {
+        if (model.backSprites[l].name == name) return l;
     }
-    for (std::size_t l = 0; l < usedLayers(theme.frontSpriteCount); ++l) {
-        if (theme.frontSprites[l].name == name) return LayerCapacity + l;
+    for (std::size_t l = 0; l < usedLayers(model.frontSpriteCount); ++l) {
+        if (model.frontSprites[l].name == name) return LayerCapacity + l;
     }
     return kObstacleSlots;
 }
 
-const SpriteLayer& obstacleSlot(std::size_t slot) {
-    return slot < LayerCapacity ? theme.backSprites[slot] : theme.frontSprites[slot - LayerCapacity];
+const SpriteLayer& obstacleSlot(const Theme& model, std::size_t slot) {
+    return slot < LayerCapacity ? model.backSprites[slot] : model.frontSprites[slot - LayerCapacity];
 }
 
 // The obstacle index of the update in progress; kept from one update to the next for its storage.
@@ -339,16 +338,18 @@ ObstacleIndex obstacleIndex;
 
 }  // namespace
 
-void updateScene(std::int32_t elapsedMs) {
+void updateScene(Scene& scene, std::int32_t elapsedMs) {
+    Theme& model = scene.theme;
+    const GlobalSettings& settings = scene.settings;
     const float e = static_cast<float>(elapsedMs);
-    const SceneGeometry g = sceneGeometry();
-    for (std::size_t l = 0; l < usedLayers(theme.frontSpriteCount); ++l) {
-        SpriteLayer& layer = theme.frontSprites[l];
-        updateSprites(layer, elapsedMs, e * layer.xanimation, g.sceneLeft, g.sceneWidth);
+    const SceneGeometry g = sceneGeometry(scene);
+    for (std::size_t l = 0; l < usedLayers(model.frontSpriteCount); ++l) {
+        SpriteLayer& layer = model.frontSprites[l];
+        updateSprites(settings, layer, elapsedMs, e * layer.xanimation, g.sceneLeft, g.sceneWidth);
     }
-    for (std::size_t l = 0; l < usedLayers(theme.backSpriteCount); ++l) {
-        SpriteLayer& layer = theme.backSprites[l];
-        updateSprites(layer, elapsedMs, e * layer.xanimation, g.sceneLeft, g.sceneWidth);
+    for (std::size_t l = 0; l < usedLayers(model.backSpriteCount); ++l) {
+        SpriteLayer& layer = model.backSprites[l];
+        updateSprites(settings, layer, elapsedMs, e * layer.xanimation, g.sceneLeft, g.sceneWidth);
     }
     // The sprites have moved for this update and stay put until the next: each obstacle layer is
     // indexed once, when a character layer first walks against it.
@@ -356,29 +357,34 @@ void updateScene(std::int32_t elapsedMs) {
     constexpr std::size_t kNotIndexed = SIZE_MAX;
     std::array<std::size_t, kObstacleSlots> indexed;
     indexed.fill(kNotIndexed);
-    for (std::size_t l = 0; l < usedLayers(theme.characterCount); ++l) {
-        CharacterLayer& layer = theme.characters[l];
+    for (std::size_t l = 0; l < usedLayers(model.characterCount); ++l) {
+        CharacterLayer& layer = model.characters[l];
         if (layer.type == CharacterType::Between) {
-            const std::size_t slot = findObstacles(layer.between);
+            const std::size_t slot = findObstacles(model, layer.between);
             if (slot < kObstacleSlots) {
-                if (indexed[slot] == kNotIndexed) indexed[slot] = obstacleIndex.add(obstacleSlot(slot));
-                walkBetween(layer, elapsedMs, g.sceneLeft, g.sceneWidth, obstacleIndex, indexed[slot]);
+                if (indexed[slot] == kNotIndexed) indexed[slot] = obstacleIndex.add(settings, obstacleSlot(model, slot));
+                walkBetween(settings, layer, elapsedMs, g.sceneLeft, g.sceneWidth, obstacleIndex, indexed[slot]);
             }
         } else if (layer.type == CharacterType::Floor) {
-            walkFloor(layer, elapsedMs, g.sceneLeft, g.sceneWidth, g.floorY);
+            walkFloor(settings, layer, elapsedMs, g.sceneLeft, g.sceneWidth, g.floorY);
         } else if (layer.type == CharacterType::Sine) {
-            const float lift = (static_cast<float>(globalSettings.baseOffset) + theme.params.ycollider) * globalSettings.pixelScale;
-            walkSine(layer, elapsedMs, g.sceneLeft, g.sceneWidth, g.viewBottom, lift);
+            const float lift = (static_cast<float>(settings.baseOffset) + model.params.ycollider) * settings.pixelScale;
+            walkSine(settings, layer, elapsedMs, g.sceneLeft, g.sceneWidth, g.viewBottom, lift);
         }
     }
-    for (std::size_t l = 0; l < usedLayers(theme.backParticleCount); ++l) {
-        ParticleLayer& layer = theme.backParticles[l];
-        updateParticles(layer, elapsedMs, e * layer.xanimation, e * layer.yanimation, g.sceneLeft, g.sceneWidth);
+    for (std::size_t l = 0; l < usedLayers(model.backParticleCount); ++l) {
+        ParticleLayer& layer = model.backParticles[l];
+        updateParticles(settings, layer, elapsedMs, e * layer.xanimation, e * layer.yanimation, g.sceneLeft, g.sceneWidth);
     }
-    for (std::size_t l = 0; l < usedLayers(theme.frontParticleCount); ++l) {
-        ParticleLayer& layer = theme.frontParticles[l];
-        updateParticles(layer, elapsedMs, e * layer.xanimation, e * layer.yanimation, g.sceneLeft, g.sceneWidth);
+    for (std::size_t l = 0; l < usedLayers(model.frontParticleCount); ++l) {
+        ParticleLayer& layer = model.frontParticles[l];
+        updateParticles(settings, layer, elapsedMs, e * layer.xanimation, e * layer.yanimation, g.sceneLeft, g.sceneWidth);
     }
+}
+
+void updateScene(std::int32_t elapsedMs) {
+    Scene scene = defaultScene();
+    updateScene(scene, elapsedMs);
 }
 
 }  // namespace velmora

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ground/theme_model.h"
+#include "scene/scene.h"
 
 namespace velmora {
 
@@ -20,7 +21,7 @@ struct ObstacleHit {
 };
 
 // The plain scan over every obstacle: the answer the index below must give.
-ObstacleHit scanObstacles(const SpriteLayer& obstacles, float x, float w0);
+ObstacleHit scanObstacles(const GlobalSettings& settings, const SpriteLayer& obstacles, float x, float w0);
 
 // The spans of obstacle layers, indexed once per update so that a walker's look-up costs two
 // binary searches instead of a pass over every obstacle. The distinct span ends of a layer,
@@ -33,7 +34,7 @@ public:
     void clear();
     // Indexes the obstacles' spans as they are now; returns the number to look them up by. The
     // layer must stay in place while the index is used.
-    std::size_t add(const SpriteLayer& obstacles);
+    std::size_t add(const GlobalSettings& settings, const SpriteLayer& obstacles);
     ObstacleHit find(std::size_t indexed, float x, float w0) const;
     const SpriteLayer& obstacles(std::size_t indexed) const { return *layers_[indexed].obstacles; }
 
@@ -63,21 +64,23 @@ private:
 };
 
 // Advances every layer of the scene by elapsedMs milliseconds.
+void updateScene(Scene& scene, std::int32_t elapsedMs);
+// Of the default scene.
 void updateScene(std::int32_t elapsedMs);
 
 // dx (and dy) are this update's displacement in theme pixels: elapsed time x xanimation.
-void updateSprites(SpriteLayer& layer, std::int32_t elapsedMs, float dx, float sceneLeft, float sceneWidth);
-void updateParticles(ParticleLayer& layer, std::int32_t elapsedMs, float dx, float dy, float sceneLeft, float sceneWidth);
+void updateSprites(const GlobalSettings& settings, SpriteLayer& layer, std::int32_t elapsedMs, float dx, float sceneLeft, float sceneWidth);
+void updateParticles(const GlobalSettings& settings, ParticleLayer& layer, std::int32_t elapsedMs, float dx, float dy, float sceneLeft, float sceneWidth);
 
-void walkFloor(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float floorY);
+void walkFloor(const GlobalSettings& settings, CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float floorY);
 // lift is (baseOffset + ycollider) x pixelScale.
-void walkSine(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float viewBottom, float lift);
+void walkSine(const GlobalSettings& settings, CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, float viewBottom, float lift);
 // Walks against the obstacle layer `indexed` of index; updateScene indexes each obstacle layer once
 // per update for all the character layers walking against it.
-void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const ObstacleIndex& index,
+void walkBetween(const GlobalSettings& settings, CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const ObstacleIndex& index,
                  std::size_t indexed);
 // The same with an index built for this one call.
-void walkBetween(CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const SpriteLayer& obstacles);
+void walkBetween(const GlobalSettings& settings, CharacterLayer& layer, std::int32_t elapsedMs, float sceneLeft, float sceneWidth, const SpriteLayer& obstacles);
 
 void stepTween(Tween& tween, std::int32_t elapsedMs);
 

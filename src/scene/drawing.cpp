@@ -10,8 +10,8 @@ namespace {
 
 // Sprites and characters wholly beside the desktop window are not drawn; an edge exactly on the
 // window's edge still is.
-bool outsideDesktop(float x, float w) {
-    return x > desktopHost.desktopWidth + desktopHost.desktopLeft || x + w < desktopHost.desktopLeft;
+bool outsideDesktop(const SceneRect& rect, float x, float w) {
+    return x > rect.width + rect.left || x + w < rect.left;
 }
 
 }  // namespace
@@ -22,8 +22,8 @@ void drawImage(const ImageFrame& picture, float opacity, float x, float y, float
                                      PicturePlacement{x, y, w, h, opacity, mirror, static_cast<Interpolation>(picture.filter)});
 }
 
-void drawParticles(const std::array<ParticleLayer, LayerCapacity>& layers, std::int32_t count, float panOffset) {
-    const float s = globalSettings.pixelScale;
+void drawParticles(const Scene& scene, const std::array<ParticleLayer, LayerCapacity>& layers, std::int32_t count, float panOffset) {
+    const float s = scene.settings.pixelScale;
     for (std::size_t l = 0; l < usedLayers(count); ++l) {
         const ParticleLayer& layer = layers[l];
         const std::size_t n = instanceCount(layer);
@@ -37,8 +37,8 @@ void drawParticles(const std::array<ParticleLayer, LayerCapacity>& layers, std::
     }
 }
 
-void drawSprites(const std::array<SpriteLayer, LayerCapacity>& layers, std::int32_t count, float panOffset) {
-    const float s = globalSettings.pixelScale;
+void drawSprites(const Scene& scene, const std::array<SpriteLayer, LayerCapacity>& layers, std::int32_t count, float panOffset) {
+    const float s = scene.settings.pixelScale;
     for (std::size_t l = 0; l < usedLayers(count); ++l) {
         const SpriteLayer& layer = layers[l];
         const float shift = (panOffset * layer.xscroll) * s;
@@ -48,7 +48,7 @@ void drawSprites(const std::array<SpriteLayer, LayerCapacity>& layers, std::int3
             const float w = static_cast<float>(picture.width) * s;
             const float h = static_cast<float>(picture.height) * s;
             const float x = shift + layer.posX[i];
-            if (outsideDesktop(x, w)) continue;
+            if (outsideDesktop(scene.rect, x, w)) continue;
             drawImage(picture, 1.0f, x, layer.posY[i], w, h, 0);
         }
     }
@@ -57,14 +57,14 @@ void drawSprites(const std::array<SpriteLayer, LayerCapacity>& layers, std::int3
 namespace {
 
 // The floor and ceiling: centred on the desktop window, panning like a layer with xscroll 50.
-float centredX(float w, float panOffset, float s) {
-    return ((desktopHost.desktopWidth * 0.5f + desktopHost.desktopLeft) - w * 0.5f) + (panOffset * 50.0f) * s;
+float centredX(const SceneRect& rect, float w, float panOffset, float s) {
+    return ((rect.width * 0.5f + rect.left) - w * 0.5f) + (panOffset * 50.0f) * s;
 }
 
-void drawCharacters(float panOffset) {
-    const float s = globalSettings.pixelScale;
-    for (std::size_t l = 0; l < usedLayers(theme.characterCount); ++l) {
-        const CharacterLayer& layer = theme.characters[l];
+void drawCharacters(const Scene& scene, float panOffset) {
+    const float s = scene.settings.pixelScale;
+    for (std::size_t l = 0; l < usedLayers(scene.theme.characterCount); ++l) {
+        const CharacterLayer& layer = scene.theme.characters[l];
         const float shift = (panOffset * layer.xscroll) * s;
         const std::size_t n = instanceCount(layer);
         for (std::size_t i = 0; i < n; ++i) {
@@ -73,7 +73,7 @@ void drawCharacters(float panOffset) {
             const float w = static_cast<float>(picture.width) * s;
             const float h = static_cast<float>(picture.height) * s;
             const float x = shift + layer.posX[i];
-            if (outsideDesktop(x, w)) continue;
+            if (outsideDesktop(scene.rect, x, w)) continue;
             const float a = layer.appear[i].value;
             // While it enters, the instance slides down 32 theme pixels into place.
             const float y = layer.posY[i] - ((1.0f - a) * s) * 32.0f;
@@ -84,33 +84,37 @@ void drawCharacters(float panOffset) {
 
 }  // namespace
 
-void drawScene() {
-    const float s = globalSettings.pixelScale;
-    const float p = appState.panOffset;
-    const float left = desktopHost.desktopLeft;
-    const float top = globalSettings.viewTop;
-    if (theme.backgroundImage.bitmap) {
-        drawImage(theme.backgroundImage, 1.0f, left, top, desktopHost.desktopWidth, globalSettings.viewHeight, 0);
+void drawScene(const Scene& scene) {
+    const Theme& model = scene.theme;
+    const GlobalSettings& settings = scene.settings;
+    const float s = settings.pixelScale;
+    const float p = scene.panOffset;
+    const float left = scene.rect.left;
+    const float top = settings.viewTop;
+    if (model.backgroundImage.bitmap) {
+        drawImage(model.backgroundImage, 1.0f, left, top, scene.rect.width, settings.viewHeight, 0);
     }
-    drawParticles(theme.backParticles, theme.backParticleCount, p);
-    drawSprites(theme.backSprites, theme.backSpriteCount, p);
-    if (!theme.floorName.empty()) {
-        const float w = static_cast<float>(theme.floorImage.width) * s;
-        const float h = static_cast<float>(theme.floorImage.height) * s;
-        const float y = ((top + globalSettings.viewHeight) - h) - static_cast<float>(globalSettings.baseOffset) * s;
-        drawImage(theme.floorImage, 1.0f, centredX(w, p, s), y, w, h, 0);
+    drawParticles(scene, model.backParticles, model.backParticleCount, p);
+    drawSprites(scene, model.backSprites, model.backSpriteCount, p);
+    if (!model.floorName.empty()) {
+        const float w = static_cast<float>(model.floorImage.width) * s;
+        const float h = static_cast<float>(model.floorImage.height) * s;
+        const float y = ((top + settings.viewHeight) - h) - static_cast<float>(settings.baseOffset) * s;
+        drawImage(model.floorImage, 1.0f, centredX(scene.rect, w, p, s), y, w, h, 0);
     }
-    if (!theme.ceilingName.empty()) {
-        const float w = static_cast<float>(theme.ceilingImage.width) * s;
-        const float h = static_cast<float>(theme.ceilingImage.height) * s;
-        drawImage(theme.ceilingImage, 1.0f, centredX(w, p, s), top, w, h, 0);
+    if (!model.ceilingName.empty()) {
+        const float w = static_cast<float>(model.ceilingImage.width) * s;
+        const float h = static_cast<float>(model.ceilingImage.height) * s;
+        drawImage(model.ceilingImage, 1.0f, centredX(scene.rect, w, p, s), top, w, h, 0);
     }
-    drawCharacters(p);
-    drawSprites(theme.frontSprites, theme.frontSpriteCount, p);
-    drawParticles(theme.frontParticles, theme.frontParticleCount, p);
-    if (!theme.screenName.empty()) {
-        drawImage(theme.screenImage, 1.0f, left, top, desktopHost.desktopWidth, globalSettings.viewHeight, 0);
+    drawCharacters(scene, p);
+    drawSprites(scene, model.frontSprites, model.frontSpriteCount, p);
+    drawParticles(scene, model.frontParticles, model.frontParticleCount, p);
+    if (!model.screenName.empty()) {
+        drawImage(model.screenImage, 1.0f, left, top, scene.rect.width, settings.viewHeight, 0);
     }
 }
+
+void drawScene() { drawScene(defaultScene()); }
 
 }  // namespace velmora

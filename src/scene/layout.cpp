@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "ground/records.h"
 #include "ground/float_conversion.h"
 #include "scene/layer_pictures.h"
 #include "ground/random.h"
@@ -23,10 +22,10 @@ std::int64_t remainderBySpan(std::int32_t draw, std::int32_t minimum, std::int32
 
 }  // namespace
 
-void layoutSprites(SpriteLayer& layer, float sceneLeft, float baseline) {
+void layoutSprites(const GlobalSettings& settings, SpriteLayer& layer, float sceneLeft, float baseline) {
     const std::size_t n = instanceCount(layer);
     if (n == 0) return;
-    const float scale = globalSettings.pixelScale;
+    const float scale = settings.pixelScale;
     const float count = static_cast<float>(layer.instances);
     float x = sceneLeft;
     for (std::size_t i = 0; i < n; ++i) {
@@ -43,10 +42,10 @@ void layoutSprites(SpriteLayer& layer, float sceneLeft, float baseline) {
     }
 }
 
-void layoutCharacters(CharacterLayer& layer, float sceneLeft, float sceneWidth, float floorY) {
+void layoutCharacters(const GlobalSettings& settings, CharacterLayer& layer, float sceneLeft, float sceneWidth, float floorY) {
     const std::size_t n = instanceCount(layer);
     if (n == 0) return;
-    const float scale = globalSettings.pixelScale;
+    const float scale = settings.pixelScale;
     const float q = 1.0f / static_cast<float>(layer.instances);
     const float h0 = static_cast<float>(layerPicture(layer.images, 0).height) * scale;
     for (std::size_t i = 0; i < n; ++i) {
@@ -73,12 +72,12 @@ void layoutCharacters(CharacterLayer& layer, float sceneLeft, float sceneWidth, 
     }
 }
 
-void layoutParticles(ParticleLayer& layer, float sceneLeft, float sceneWidth) {
+void layoutParticles(const GlobalSettings& settings, ParticleLayer& layer, float sceneLeft, float sceneWidth) {
     const std::size_t n = instanceCount(layer);
     if (n == 0) return;
     const std::int32_t wi = truncateToInt(sceneWidth);
-    const std::int32_t hi = truncateToInt(globalSettings.viewHeight);
-    const float viewTop = globalSettings.viewTop;
+    const std::int32_t hi = truncateToInt(settings.viewHeight);
+    const float viewTop = settings.viewTop;
     for (std::size_t i = 0; i < n; ++i) {
         layer.variation[i] = randomRemainder(nextRandom(), layer.variations);
         layer.posX[i] = static_cast<float>(randomRemainder(nextRandom(), wi)) + sceneLeft;
@@ -91,32 +90,39 @@ void layoutParticles(ParticleLayer& layer, float sceneLeft, float sceneWidth) {
 
 namespace {
 
-float spriteBaseline(const SpriteLayer& layer, const SceneGeometry& g) {
+float spriteBaseline(const GlobalSettings& settings, const SpriteLayer& layer, const SceneGeometry& g) {
     if (layer.yposition == SpriteAnchor::Floor) return g.floorY;
-    if (layer.yposition == SpriteAnchor::Top) return globalSettings.viewTop;
+    if (layer.yposition == SpriteAnchor::Top) return settings.viewTop;
     if (layer.yposition == SpriteAnchor::Bottom) return g.groundY;
     return 0;
 }
 
 }  // namespace
 
+void layoutScene(Scene& scene) {
+    const SceneGeometry g = sceneGeometry(scene);
+    const GlobalSettings& settings = scene.settings;
+    Theme& model = scene.theme;
+    for (std::size_t l = 0; l < usedLayers(model.frontSpriteCount); ++l) {
+        layoutSprites(settings, model.frontSprites[l], g.sceneLeft, spriteBaseline(settings, model.frontSprites[l], g));
+    }
+    for (std::size_t l = 0; l < usedLayers(model.backSpriteCount); ++l) {
+        layoutSprites(settings, model.backSprites[l], g.sceneLeft, spriteBaseline(settings, model.backSprites[l], g));
+    }
+    for (std::size_t l = 0; l < usedLayers(model.characterCount); ++l) {
+        layoutCharacters(settings, model.characters[l], g.sceneLeft, g.sceneWidth, g.floorY);
+    }
+    for (std::size_t l = 0; l < usedLayers(model.backParticleCount); ++l) {
+        layoutParticles(settings, model.backParticles[l], g.sceneLeft, g.sceneWidth);
+    }
+    for (std::size_t l = 0; l < usedLayers(model.frontParticleCount); ++l) {
+        layoutParticles(settings, model.frontParticles[l], g.sceneLeft, g.sceneWidth);
+    }
+}
+
 void layoutScene() {
-    const SceneGeometry g = sceneGeometry();
-    for (std::size_t l = 0; l < usedLayers(theme.frontSpriteCount); ++l) {
-        layoutSprites(theme.frontSprites[l], g.sceneLeft, spriteBaseline(theme.frontSprites[l], g));
-    }
-    for (std::size_t l = 0; l < usedLayers(theme.backSpriteCount); ++l) {
-        layoutSprites(theme.backSprites[l], g.sceneLeft, spriteBaseline(theme.backSprites[l], g));
-    }
-    for (std::size_t l = 0; l < usedLayers(theme.characterCount); ++l) {
-        layoutCharacters(theme.characters[l], g.sceneLeft, g.sceneWidth, g.floorY);
-    }
-    for (std::size_t l = 0; l < usedLayers(theme.backParticleCount); ++l) {
-        layoutParticles(theme.backParticles[l], g.sceneLeft, g.sceneWidth);
-    }
-    for (std::size_t l = 0; l < usedLayers(theme.frontParticleCount); ++l) {
-        layoutParticles(theme.frontParticles[l], g.sceneLeft, g.sceneWidth);
-    }
+    Scene scene = defaultScene();
+    layoutScene(scene);
 }
 
 }  // namespace velmora

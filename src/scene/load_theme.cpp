@@ -10,28 +10,43 @@
 
 namespace velmora {
 
-void readGlobalSettings(Diagnostics* diagnostics) {
+namespace {
+
+void readSceneSettings(Scene& scene, Diagnostics* diagnostics) {
     const DisplaySettings display = readDisplaySettingsText(readConfigText(), loadState.loadedTheme, diagnostics);
-    globalSettings = deriveGlobalSettings(display, desktopHost.desktopTop, desktopHost.desktopHeight);
+    scene.settings = deriveGlobalSettings(display, scene.rect.top, scene.rect.height);
 }
 
-std::optional<NumberError> loadTheme(const std::u16string& themeName, const LoadOptions& options) {
+}  // namespace
+
+void readGlobalSettings(Diagnostics* diagnostics) {
+    Scene scene = defaultScene();
+    readSceneSettings(scene, diagnostics);
+}
+
+std::optional<NumberError> loadTheme(Scene& scene, const std::u16string& themeName, const LoadOptions& options) {
+    Theme& model = scene.theme;
     loadState.loadedTheme = themeName;
-    readGlobalSettings();
+    readSceneSettings(scene, nullptr);
     loadState.error.reset();
     loadState.firstPicturePastBudget.reset();
     // An archive theme is opened and its directory read once, for theme.txt and every picture.
     const ThemeSource source = withArchiveIndex(themeSourceFor(themeName));
     try {
-        parseThemeText(themeName.empty() ? std::u16string() : readText(source, u"theme.txt"), theme, ParseOptions{options.themeDiagnostics, options.skipBadNumbers});
+        parseThemeText(themeName.empty() ? std::u16string() : readText(source, u"theme.txt"), model, ParseOptions{options.themeDiagnostics, options.skipBadNumbers});
     } catch (const NumberError& error) {
         // The lines before the bad one stay committed; the scene is still built from them.
         loadState.error = error;
     }
     loadState.firstPicturePastBudget =
-        loadThemeImages(theme, source, desktopHost.frameTarget ? platform().graphics : nullptr).firstPastBudget;
-    layoutScene();
+        loadThemeImages(model, source, desktopHost.frameTarget ? platform().graphics : nullptr).firstPastBudget;
+    layoutScene(scene);
     return loadState.error;
+}
+
+std::optional<NumberError> loadTheme(const std::u16string& themeName, const LoadOptions& options) {
+    Scene scene = defaultScene();
+    return loadTheme(scene, themeName, options);
 }
 
 void loadEmptyTheme() noexcept {

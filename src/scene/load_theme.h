@@ -4,6 +4,7 @@
 
 #include "ground/diagnostics.h"
 #include "ground/text_format.h"
+#include "scene/scene.h"
 
 namespace velmora {
 
@@ -27,6 +28,8 @@ std::optional<NumberError> loadTheme();
 // goes wrong (memory above all) is thrown, the theme being left half loaded: loadEmptyTheme then
 // puts it right.
 std::optional<NumberError> loadTheme(const std::u16string& themeName, const LoadOptions& options);
+// The same into a scene of its own (its settings fitted to its rectangle).
+std::optional<NumberError> loadTheme(Scene& scene, const std::u16string& themeName, const LoadOptions& options);
 // The theme a failed load leaves: no layers, no names, no pictures held, laid out as empty.
 void loadEmptyTheme() noexcept;
 

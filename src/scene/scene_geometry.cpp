@@ -1,20 +1,23 @@
 #include "scene/scene_geometry.h"
 
-#include "ground/records.h"
-#include "ground/theme_model.h"
+#include "scene/scene.h"
 
 namespace velmora {
 
-SceneGeometry sceneGeometry() {
-    const float scale = globalSettings.pixelScale;
-    const float baseOffset = static_cast<float>(globalSettings.baseOffset);
+SceneGeometry sceneGeometry(const Scene& scene) {
+    const GlobalSettings& settings = scene.settings;
+    const ThemeParams& params = scene.theme.params;
+    const float scale = settings.pixelScale;
+    const float baseOffset = static_cast<float>(settings.baseOffset);
     SceneGeometry g;
-    g.sceneWidth = scale * theme.params.width;
-    g.sceneLeft = (desktopHost.desktopWidth * 0.5f + desktopHost.desktopLeft) - g.sceneWidth * 0.5f;
-    g.viewBottom = globalSettings.viewTop + globalSettings.viewHeight;
+    g.sceneWidth = scale * params.width;
+    g.sceneLeft = (scene.rect.width * 0.5f + scene.rect.left) - g.sceneWidth * 0.5f;
+    g.viewBottom = settings.viewTop + settings.viewHeight;
     g.groundY = g.viewBottom - baseOffset * scale;
-    g.floorY = g.viewBottom - (baseOffset + theme.params.ycollider) * scale;
+    g.floorY = g.viewBottom - (baseOffset + params.ycollider) * scale;
     return g;
 }
+
+SceneGeometry sceneGeometry() { return sceneGeometry(defaultScene()); }
 
 }  // namespace velmora

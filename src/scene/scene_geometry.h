@@ -1,6 +1,8 @@
 #pragma once
 // Where the scaled scene lies on the desktop, and its ground and walking lines. Layout,
 // animation and drawing each recompute it from the same inputs, so all three agree.
+#include "scene/scene.h"
+
 namespace velmora {
 
 struct SceneGeometry {
@@ -11,7 +13,9 @@ struct SceneGeometry {
     float floorY = 0;      // the walking line: ycollider above the ground line
 };
 
-// From desktopHost, globalSettings and theme.params as they are now.
+// From the scene's rectangle, settings and theme parameters as they are now.
+SceneGeometry sceneGeometry(const Scene& scene);
+// Of the default scene.
 SceneGeometry sceneGeometry();
 
 }  // namespace velmora

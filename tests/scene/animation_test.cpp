@@ -53,9 +53,9 @@ TEST_F(Animation, FrameClockWrapsLikeA32BitCounter) {
     shapeSprites(layer, 1, {{10, 10}}, 2);
     layer.clock = INT32_MAX - 10;
     layer.lastStep = INT32_MAX - 10;
-    updateSprites(layer, 50, 0, 0, 100);
+    updateSprites(globalSettings, layer, 50, 0, 0, 100);
     EXPECT_EQ(layer.frame[0], 0);
-    updateSprites(layer, 11, 0, 0, 100);
+    updateSprites(globalSettings, layer, 11, 0, 0, 100);
     EXPECT_EQ(layer.clock, INT32_MIN + 50);
     EXPECT_EQ(layer.frame[0], 1);
 }
@@ -84,10 +84,10 @@ TEST_F(Animation, XoffsetRowCirculatesAroundTheSceneLeft) {
     layer.xoffset = true;
     layer.xanimation = -0.05f;
     layer.posX = {262, 300, 379};
-    updateSprites(layer, 100, -5, 320, 1280);
+    updateSprites(globalSettings, layer, 100, -5, 320, 1280);
     EXPECT_EQ(layer.posX, (std::vector<float>{362, 280, 359}));
     layer.posX = {370, 300, 250};
-    updateSprites(layer, 100, 5, 320, 1280);
+    updateSprites(globalSettings, layer, 100, 5, 320, 1280);
     EXPECT_EQ(layer.posX, (std::vector<float>{270, 320, 270}));
 }
 
@@ -164,7 +164,7 @@ protected:
 
 TEST_F(Walkers, FloorWalkerEntersOverHalfASecond) {
     walker.posX = {500};
-    walkFloor(walker, 16, 320, 1280, 920);
+    walkFloor(globalSettings, walker, 16, 320, 1280, 920);
     EXPECT_EQ(walker.posX[0], 501.6f);
     EXPECT_EQ(walker.posY[0], 840.0f);
     EXPECT_EQ(walker.entered[0], 1);
@@ -172,9 +172,9 @@ TEST_F(Walkers, FloorWalkerEntersOverHalfASecond) {
     EXPECT_EQ(walker.appear[0].delayRate, 100.0f);
     EXPECT_GT(walker.appear[0].value, 0.0f);
     EXPECT_LT(walker.appear[0].value, 0.05f);
-    for (int t = 16; t < 496; t += 16) walkFloor(walker, 16, 320, 1280, 920);
+    for (int t = 16; t < 496; t += 16) walkFloor(globalSettings, walker, 16, 320, 1280, 920);
     EXPECT_LT(walker.appear[0].value, 1.0f);
-    walkFloor(walker, 16, 320, 1280, 920);  // 512 ms
+    walkFloor(globalSettings, walker, 16, 320, 1280, 920);  // 512 ms
     EXPECT_EQ(walker.appear[0].value, 1.0f);
     EXPECT_EQ(walker.appear[0].remaining, 0.0f);
 }
@@ -182,7 +182,7 @@ TEST_F(Walkers, FloorWalkerEntersOverHalfASecond) {
 TEST_F(Walkers, FloorWalkerTurnsAtTheRightEdgeAndFlipsInAQuarterSecond) {
     walker.posX = {1559};
     walker.entered = {1};
-    walkFloor(walker, 16, 320, 1280, 920);
+    walkFloor(globalSettings, walker, 16, 320, 1280, 920);
     EXPECT_EQ(walker.direction[0], -1);
     EXPECT_EQ(walker.turn[0].mode, 0);
     EXPECT_EQ(walker.turn[0].rate, 0.06f / (0.00625f / 0.025f));
@@ -191,9 +191,9 @@ TEST_F(Walkers, FloorWalkerTurnsAtTheRightEdgeAndFlipsInAQuarterSecond) {
     EXPECT_GT(afterFirst, 0.0f);
     EXPECT_LT(afterFirst, 0.1f);
     // 6.25 / speed = 250 ms in all.
-    walkFloor(walker, 233, 320, 1280, 920);
+    walkFloor(globalSettings, walker, 233, 320, 1280, 920);
     EXPECT_LT(walker.turn[0].value, 1.0f);
-    walkFloor(walker, 1, 320, 1280, 920);
+    walkFloor(globalSettings, walker, 1, 320, 1280, 920);
     EXPECT_EQ(walker.turn[0].value, 1.0f);
     EXPECT_EQ(walker.direction[0], -1);
 }
@@ -204,37 +204,37 @@ TEST_F(Walkers, AWalkerOutsideTurnsOnlyWhileHeadingOutward) {
     walker.posX = {100};
     walker.direction = {1};
     walker.entered = {1};
-    walkFloor(walker, 16, 320, 1280, 920);
+    walkFloor(globalSettings, walker, 16, 320, 1280, 920);
     EXPECT_EQ(walker.direction[0], 1);
     EXPECT_EQ(walker.turn[0].remaining, 0.0f);
 
     // Heading outward it turns once, and stays turned on the following updates.
     walker.direction = {-1};
-    walkFloor(walker, 16, 320, 1280, 920);
+    walkFloor(globalSettings, walker, 16, 320, 1280, 920);
     EXPECT_EQ(walker.direction[0], 1);
-    for (int i = 0; i < 5; ++i) walkFloor(walker, 16, 320, 1280, 920);
+    for (int i = 0; i < 5; ++i) walkFloor(globalSettings, walker, 16, 320, 1280, 920);
     EXPECT_EQ(walker.direction[0], 1);
 
     // The same at the right edge, for the sine walker too.
     walker.posX = {2000};
     walker.direction = {-1};
     walker.turn[0] = Tween{};
-    walkSine(walker, 16, 320, 1280, 1080, 160);
+    walkSine(globalSettings, walker, 16, 320, 1280, 1080, 160);
     EXPECT_EQ(walker.direction[0], -1);
     EXPECT_EQ(walker.turn[0].remaining, 0.0f);
     walker.direction = {1};
-    walkSine(walker, 16, 320, 1280, 1080, 160);
-    walkSine(walker, 16, 320, 1280, 1080, 160);
+    walkSine(globalSettings, walker, 16, 320, 1280, 1080, 160);
+    walkSine(globalSettings, walker, 16, 320, 1280, 1080, 160);
     EXPECT_EQ(walker.direction[0], -1);
 }
 
 TEST_F(Walkers, SineWalkerRidesAWaveAroundTheViewBottom) {
     walker.posX = {0};
     walker.direction = {1};
-    walkSine(walker, 0, -1000, 5000, 1080, 160);
+    walkSine(globalSettings, walker, 0, -1000, 5000, 1080, 160);
     EXPECT_EQ(walker.posY[0], 1080.0f);
     walker.posX = {157};
-    walkSine(walker, 0, -1000, 5000, 1080, 160);
+    walkSine(globalSettings, walker, 0, -1000, 5000, 1080, 160);
     EXPECT_NEAR(walker.posY[0], 1320.0f, 0.01f);
     EXPECT_EQ(walker.posY[0], std::sin(0.01f * 157.0f) * 240.0f + 1080.0f);
 }
@@ -253,7 +253,7 @@ TEST_F(BetweenWalkers, LeftEdgeInsideAnObstacleIsPutOnItsRightEdge) {
     walker.posX = {137};
     walker.posY = {840};
     walker.direction = {-1};
-    walkBetween(walker, 0, 0, 2000, obstacle);
+    walkBetween(globalSettings, walker, 0, 0, 2000, obstacle);
     EXPECT_EQ(walker.posX[0], 140.0f);
     EXPECT_EQ(walker.direction[0], 1);
     EXPECT_EQ(walker.turn[0].mode, 1);
@@ -268,7 +268,7 @@ TEST_F(BetweenWalkers, RightEdgeInsideAnObstacleIsPutOnItsLeftEdge) {
     walker.posX = {969};
     walker.direction = {1};
     walker.entered = {1};
-    walkBetween(walker, 16, 0, 2000, obstacle);  // moves to 970.6, right edge 1010.6
+    walkBetween(globalSettings, walker, 16, 0, 2000, obstacle);  // moves to 970.6, right edge 1010.6
     EXPECT_EQ(walker.posX[0], 960.0f);
     EXPECT_EQ(walker.direction[0], -1);
     EXPECT_EQ(walker.appear[0].remaining, 0.0f);  // already in: not started again
@@ -278,7 +278,7 @@ TEST_F(BetweenWalkers, CoveringAnObstacleOrTouchingItsEdgeIsNoHit) {
     shapeCharacters(walker, 1, {20, 20});  // 80 pixels: covers an obstacle of 40
     walker.posX = {90};
     walker.direction = {1};
-    walkBetween(walker, 0, 0, 2000, obstacle);
+    walkBetween(globalSettings, walker, 0, 0, 2000, obstacle);
     EXPECT_EQ(walker.posX[0], 90.0f);
     EXPECT_EQ(walker.direction[0], 1);
     EXPECT_EQ(walker.entered[0], 0);

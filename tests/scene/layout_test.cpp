@@ -106,7 +106,7 @@ TEST_F(Layout, XoffsetRowIsCentredOnTheSceneLeft) {
     layer.xseparationmin = 1;
     layer.xseparationmax = 9;  // still drawn, but the row ignores it
     seedRandom(1);
-    layoutSprites(layer, 320, 900);
+    layoutSprites(globalSettings, layer, 320, 900);
     EXPECT_EQ(layer.posX[0], 290.0f);
     EXPECT_EQ(layer.posX[1], 310.0f);
     EXPECT_EQ(layer.posX[2], 330.0f);
@@ -123,7 +123,7 @@ TEST_F(Layout, SpritesHangBelowWithNegativeYdirectionAndStepByTheirOwnWidth) {
     layer.xseparationmin = 2;
     layer.xseparationmax = 4;
     seedRandom(1);
-    layoutSprites(layer, 100, 500);
+    layoutSprites(globalSettings, layer, 100, 500);
     // Draws 41 18467 6334 | 26500 19169 15724 | 11478 29358 26962.
     EXPECT_EQ(layer.variation, (std::vector<std::int32_t>{1, 0, 0}));
     EXPECT_EQ(layer.posX, (std::vector<float>{100, 220, 280}));
@@ -138,7 +138,7 @@ TEST_F(Layout, InvertedOrExtremeSeparationsNeverDivideByZero) {
     layer.yseparationmin = INT_MAX;
     layer.yseparationmax = INT_MIN;  // span of magnitude 2^32 - 2, computed without overflow
     seedRandom(1);
-    layoutSprites(layer, 0, 0);
+    layoutSprites(globalSettings, layer, 0, 0);
     EXPECT_EQ(layer.posX[0], 0.0f);
     EXPECT_EQ(layer.posX[1], 120.0f);  // 3 widths of 40
     EXPECT_EQ(layer.posY[0], -(2147483647.0f + 18467.0f) * 20.0f);
@@ -149,7 +149,7 @@ TEST_F(Layout, CharactersStartInTheirSlicesFacingByTheThirdDraw) {
     CharacterLayer layer;
     shapeCharacters(layer, 12, {8, 5});
     seedRandom(1);
-    layoutCharacters(layer, 320, 1000, 920);
+    layoutCharacters(globalSettings, layer, 320, 1000, 920);
     // Expected from the generator and the slice arithmetic worked out by hand; instances 10 and
     // 11 have spans of -7 and -15, taken by magnitude.
     const std::vector<float> posX = {361, 451, 504, 605, 671, 737, 837, 909, 988, 1070, 1154, 1239};
@@ -172,7 +172,7 @@ TEST_F(Layout, ParticlesScatterOverTheSceneAndTheDrawingArea) {
     ParticleLayer layer;
     shapeParticles(layer, 2, {{2, 2}, {2, 2}, {2, 2}});
     seedRandom(1);
-    layoutParticles(layer, 320, 1280);
+    layoutParticles(globalSettings, layer, 320, 1280);
     EXPECT_EQ(layer.variation, (std::vector<std::int32_t>{2, 1}));
     EXPECT_EQ(layer.posX, (std::vector<float>{867, 1558}));
     EXPECT_EQ(layer.posY, (std::vector<float>{944, 208}));
@@ -187,7 +187,7 @@ TEST_F(Layout, ParticlesInAZeroWideSceneKeepDrawing) {
     ParticleLayer layer;
     shapeParticles(layer, 1, {{2, 2}});
     seedRandom(1);
-    layoutParticles(layer, 320, 0.5f);
+    layoutParticles(globalSettings, layer, 320, 0.5f);
     EXPECT_EQ(layer.posX[0], 320.0f);
     EXPECT_EQ(layer.posY[0], 934.0f);  // 6334 mod 1080: the width draw was still made
 }

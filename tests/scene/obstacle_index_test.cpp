@@ -101,12 +101,12 @@ TEST_F(ObstacleIndexTest, FindsWhatThePlainScanFinds) {
         std::vector<std::size_t> indexed;
         for (SpriteLayer& layer : layers) {
             fill(layer, static_cast<std::int32_t>(below(4) == 0 ? below(300) : below(12)));
-            indexed.push_back(index.add(layer));
+            indexed.push_back(index.add(globalSettings, layer));
         }
         for (std::size_t l = 0; l < layers.size(); ++l) {
             const float w0 = walkerWidth();
             for (const float x : queries(layers[l], w0)) {
-                const ObstacleHit plain = scanObstacles(layers[l], x, w0);
+                const ObstacleHit plain = scanObstacles(globalSettings, layers[l], x, w0);
                 const ObstacleHit found = index.find(indexed[l], x, w0);
                 ASSERT_EQ(found.obstacle, plain.obstacle) << describe(layers[l], x, w0);
                 ASSERT_EQ(found.leftEdge, plain.leftEdge) << describe(layers[l], x, w0);
@@ -128,7 +128,7 @@ TEST_F(ObstacleIndexTest, TheFirstObstacleInIndexOrderWinsAndTheLeftEdgeFirst) {
     layer.variation = {4, 3, 3, 4};  // 160, 40, 40, 160 pixels
     layer.posX = {400, 100, 180, 0};  // 400..560, 100..140, 180..220, 0..160
     ObstacleIndex index;
-    const std::size_t indexed = index.add(layer);
+    const std::size_t indexed = index.add(globalSettings, layer);
     // Left edge in obstacle 3 (0..160), right edge in obstacle 1 (100..140): the lower index wins.
     EXPECT_EQ(index.find(indexed, 90, 20), (ObstacleHit{1, false}));
     // Both edges in obstacle 3: the left edge.
