@@ -45,10 +45,11 @@ void startTheme(WindowHandle window, std::optional<std::uint32_t> selection) {
     appState.panDirection = -1.0f;
     appState.timerId = kFrameTimerId;
     appState.timerWindow = window;
-    const std::int32_t rate = appState.frameRate > 0 ? appState.frameRate : kDefaultFrameRate;
-    appState.timerInterval = 1000 / rate;
+    appState.timerInterval = 1000 / frameRateInUse(appState.frameRate);
     windows.setTimer(window, kFrameTimerId, static_cast<std::uint32_t>(appState.timerInterval));
 }
+
+std::int32_t frameRateInUse(std::int32_t frameRate) { return frameRate > 0 ? frameRate : kDefaultFrameRate; }
 
 void stepPan(std::uint32_t now) {
     const float s = globalSettings.pingPong;

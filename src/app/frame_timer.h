@@ -18,6 +18,9 @@ void startTheme(WindowHandle window, std::optional<std::uint32_t> selection = st
 // locked, the scene still animates but nothing is drawn.
 void renderFrame();
 
+// The frames per second the timer runs at for a configured frame rate: 60 for 0 or below.
+std::int32_t frameRateInUse(std::int32_t frameRate);
+
 // The pan step of one frame at tick now (lastTick still holds the previous frame's tick).
 void stepPan(std::uint32_t now);
 
