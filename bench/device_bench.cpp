@@ -19,16 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "app/headless_session.h"
 #include "ground/records.h"
-#include "app/frame_timer.h"
 #include "platform/linux/device/cairo_graphics_device.h"
-#include "desktop/frame.h"
-#include "ports/platform.h"
-#include "resources/theme_source.h"
-#include "scene/animation.h"
-#include "scene/drawing.h"
-#include "scene/load_theme.h"
-#include "ground/random.h"
 #include "ground/theme_model.h"
 
 namespace velmora {
@@ -88,8 +81,6 @@ public:
         std::sort(members.begin(), members.end());
         std::sort(pictures_.begin(), pictures_.end());
         writeZip(root_ / "themes" / (std::string(kSampleTheme) + ".zip"), members);
-        const std::string folder = root_.string();
-        appState.programFolder = std::u16string(folder.begin(), folder.end()) + kPathSeparator;
     }
     ~ProgramFolder() {
         std::error_code ignored;
@@ -104,49 +95,34 @@ private:
     std::vector<fs::path> pictures_;
 };
 
-// The core drawing on the real device, on a desktop of the given size at the origin.
+// The player's frames on the real device, on a desktop of the given size at the origin, at 60
+// frames per second.
 struct DeviceScene {
-    DeviceScene(std::uint32_t width, std::uint32_t height) {
-        device.createImagingFactory();
-        device.createDrawingFactory();
-        ok = device.createOffscreenTarget(width, height);
-        installPlatform(Platform{nullptr, nullptr, &device});
-        desktopHost = DesktopHost{};
-        desktopHost.frameTarget = ok;
-        desktopHost.desktopWidth = static_cast<float>(width);
-        desktopHost.desktopHeight = static_cast<float>(height);
+    DeviceScene(const ProgramFolder& folder, const std::u16string& theme, std::uint32_t width, std::uint32_t height)
+        : session(setup(folder, theme, width, height), &device) {}
+    static HeadlessSetup setup(const ProgramFolder& folder, const std::u16string& theme, std::uint32_t width, std::uint32_t height) {
+        HeadlessSetup s;
+        s.programFolder = folder.root().u16string();
+        s.width = static_cast<std::int32_t>(width);
+        s.height = static_cast<std::int32_t>(height);
+        s.theme = theme;
+        s.frameRate = 60;
+        return s;
     }
-    ~DeviceScene() {
-        // The theme's bitmaps belong to this device: release them before it goes.
-        theme = Theme{};
-        installPlatform(Platform{});
-        desktopHost = DesktopHost{};
-    }
-    // The theme loaded as the player starts it, pan reset.
-    void start(const std::u16string& name) {
-        appState.currentTheme = name;
-        seedRandom(1);
-        loadTheme();
-        appState.panOffset = 0;
-        appState.panDirection = -1.0f;
-        appState.lastTick = 0;
+    // The theme loaded as the player starts it.
+    void start() {
         tick = 0;
+        session.start(tick);
     }
-    // Pan and animation of the next frame at 60 frames per second; not part of the drawing.
-    void advance() {
+    // The next frame: pan, animation and drawing.
+    void frame() {
         tick += 16;
-        stepPan(tick);
-        updateScene(16);
-        appState.lastTick = tick;
-    }
-    static void frame() {
-        beginFrame();
-        drawScene();
-        presentFrame();
+        session.advanceTo(tick);
     }
 
+    // The session goes first: the theme's bitmaps belong to the device.
     CairoGraphicsDevice device;
-    bool ok = false;
+    HeadlessSession session;
     std::uint32_t tick = 0;
 };
 
@@ -184,24 +160,22 @@ void BM_DeviceFrame(benchmark::State& state) {
     const auto width = static_cast<int>(state.range(0));
     const auto height = static_cast<int>(state.range(1));
     ProgramFolder folder;
-    DeviceScene scene(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
-    if (!scene.ok) {
+    DeviceScene scene(folder, u"VMA_Lantern_Valley", static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+    if (!scene.session.drawing()) {
         state.SkipWithError("no drawing target");
         return;
     }
-    scene.start(u"VMA_Lantern_Valley");
+    scene.start();
     Floor floor(width, height);
     // The first frames make what the device keeps between frames.
     for (int i = 0; i < 3; ++i) {
-        scene.advance();
-        DeviceScene::frame();
+        scene.frame();
         floor.run();
     }
     Clock::duration frameTime{}, floorTime{};
     for (auto _ : state) {
-        scene.advance();
         const auto t0 = Clock::now();
-        DeviceScene::frame();
+        scene.frame();
         const auto t1 = Clock::now();
         floor.run();
         const auto t2 = Clock::now();
@@ -227,14 +201,13 @@ BENCHMARK(BM_DeviceFrame)
 // for the archive theme. Both are timed in alternation in the same run.
 void themeLoad(benchmark::State& state, bool archive) {
     ProgramFolder folder;
-    DeviceScene scene(1920, 1080);
+    DeviceScene scene(folder, archive ? u"VMA_Lantern_Valley.zip" : u"VMA_Lantern_Valley", 1920, 1080);
     std::vector<std::vector<std::uint8_t>> bytes;
     std::vector<std::u16string> paths;
     for (const fs::path& picture : folder.pictures()) {
         bytes.push_back(readFile(picture));
         paths.push_back(picture.u16string());
     }
-    const std::u16string name = archive ? u"VMA_Lantern_Valley.zip" : u"VMA_Lantern_Valley";
     const auto plainDecode = [&] {
         std::vector<std::unique_ptr<Bitmap>> decoded;
         decoded.reserve(paths.size());
@@ -247,7 +220,7 @@ void themeLoad(benchmark::State& state, bool archive) {
     Clock::duration loadTime{}, decodeTime{};
     for (auto _ : state) {
         const auto t0 = Clock::now();
-        scene.start(name);
+        scene.start();
         const auto t1 = Clock::now();
         plainDecode();
         const auto t2 = Clock::now();
@@ -304,12 +277,9 @@ void BM_ResidentAfterLoad(benchmark::State& state) {
     ProgramFolder folder;
     double resident = 0;
     for (auto _ : state) {
-        DeviceScene scene(kWidth, kHeight);
-        scene.start(u"VMA_Lantern_Valley");
-        for (int i = 0; i < 3; ++i) {
-            scene.advance();
-            DeviceScene::frame();
-        }
+        DeviceScene scene(folder, u"VMA_Lantern_Valley", kWidth, kHeight);
+        scene.start();
+        for (int i = 0; i < 3; ++i) scene.frame();
         resident = residentBytes();
         double decoded = 0;
         forEachPicture([&](const ImageFrame& frame) {
@@ -335,7 +305,6 @@ void BM_ArchiveThemeMembers(benchmark::State& state) {
     const int variations = members > 1000 ? members / 1000 : 1;
     const int frames = members / variations;
     ProgramFolder folder;
-    DeviceScene scene(640, 480);
     cairo_surface_t* tiny = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
     std::vector<std::uint8_t> png;
     cairo_surface_write_to_png_stream(
@@ -357,7 +326,8 @@ void BM_ArchiveThemeMembers(benchmark::State& state) {
         state.SkipWithError("cannot write the archive");
         return;
     }
-    for (auto _ : state) scene.start(u"Many.zip");
+    DeviceScene scene(folder, u"Many.zip", 640, 480);
+    for (auto _ : state) scene.start();
     const auto& images = theme.backSprites[0].images;
     if (theme.backSpriteCount != 1 || images.empty() || !images.back().back().bitmap) state.SkipWithError("the theme did not load");
     state.counters["members"] = members;

@@ -9,16 +9,12 @@
 #include <sstream>
 #include <string>
 
+#include "app/headless_session.h"
 #include "ground/records.h"
+#include "ground/theme_model.h"
 #include "ports/null_platform.h"
-#include "ports/platform.h"
-#include "resources/theme_source.h"
 #include "scene/animation.h"
 #include "scene/drawing.h"
-#include "scene/layout.h"
-#include "scene/load_theme.h"
-#include "ground/random.h"
-#include "ground/theme_model.h"
 
 namespace velmora {
 namespace {
@@ -33,10 +29,12 @@ private:
     std::int32_t w_, h_;
 };
 
-// The null device, except that every picture decodes to a 16 x 16 bitmap without being read and
-// the pictures handed to it are counted: the cost measured is the core's alone.
+// The null device, except that it sets up, every picture decodes to a 16 x 16 bitmap without
+// being read and the pictures handed to it are counted: the cost measured is the core's alone.
 class CountingDevice : public NullGraphicsDevice {
 public:
+    DeviceSetup prepare() override { return DeviceSetup::DrawingFactory; }
+    bool createOffscreenTarget(std::uint32_t, std::uint32_t) override { return true; }
     std::unique_ptr<Bitmap> loadPictureFile(const std::u16string&) override { return std::make_unique<SizedBitmap>(16, 16); }
     std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t*, std::size_t) override {
         return std::make_unique<SizedBitmap>(16, 16);
@@ -51,16 +49,26 @@ public:
 
 CountingDevice nullDevice;
 
-void installDesktop() {
-    installPlatform(Platform{nullptr, nullptr, &nullDevice});
-    desktopHost.frameTarget = true;
-    desktopHost.desktopWidth = 1920;
-    desktopHost.desktopHeight = 1080;
-    globalSettings.pixelScale = 4;
-    globalSettings.viewTop = 0;
-    globalSettings.viewHeight = 1080;
-    globalSettings.pingPong = 0.0005f;
-}
+// The scene of the theme in the program folder, on a 1920 x 1080 desktop, loaded as the player
+// loads it.
+class Scene {
+public:
+    Scene(const std::filesystem::path& folder, const std::string& theme) : session_(setup(folder, theme), &nullDevice) {
+        session_.start(0);
+    }
+    void reload() { session_.start(0); }
+
+private:
+    static HeadlessSetup setup(const std::filesystem::path& folder, const std::string& theme) {
+        HeadlessSetup s;
+        s.programFolder = folder.u16string();
+        s.width = 1920;
+        s.height = 1080;
+        s.theme = std::u16string(theme.begin(), theme.end());
+        return s;
+    }
+    HeadlessSession session_;
+};
 
 // theme.txt of a scene with every layer array full: 128 x 32 particles front and back, 128 x 16
 // sprites front and back (the back ones bound walkers), 128 x 8 characters of the three walks.
@@ -81,25 +89,27 @@ std::string heavyThemeText() {
     return text.str();
 }
 
-// A program folder in the temporary directory holding one theme, current while it lives.
+// A program folder in the temporary directory holding one theme, and its scene.
 class TemporaryTheme {
 public:
-    TemporaryTheme(const std::string& name, const std::string& text) {
-        std::random_device random;
-        root_ = std::filesystem::temp_directory_path() / ("velmora_bench_" + std::to_string(random()));
-        std::filesystem::create_directories(root_ / "themes" / name);
-        std::ofstream(root_ / "themes" / name / "theme.txt", std::ios::binary) << text;
-        const std::string folder = root_.string();
-        appState.programFolder = std::u16string(folder.begin(), folder.end()) + kPathSeparator;
-        appState.currentTheme = std::u16string(name.begin(), name.end());
-    }
+    TemporaryTheme(const std::string& name, const std::string& text) : root_(makeFolder(name, text)), scene(root_, name) {}
     ~TemporaryTheme() {
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);
     }
 
 private:
+    static std::filesystem::path makeFolder(const std::string& name, const std::string& text) {
+        std::random_device random;
+        const auto root = std::filesystem::temp_directory_path() / ("velmora_bench_" + std::to_string(random()));
+        std::filesystem::create_directories(root / "themes" / name);
+        std::ofstream(root / "themes" / name / "theme.txt", std::ios::binary) << text;
+        return root;
+    }
     std::filesystem::path root_;
+
+public:
+    Scene scene;
 };
 
 class HeavyTheme : public TemporaryTheme {
@@ -108,10 +118,9 @@ public:
 };
 
 void BM_LoadHeavyTheme(benchmark::State& state) {
-    installDesktop();
     HeavyTheme heavy;
     for (auto _ : state) {
-        loadTheme();
+        heavy.scene.reload();
         benchmark::DoNotOptimize(theme.characterCount);
     }
     state.counters["layers"] = theme.backParticleCount + theme.frontParticleCount + theme.backSpriteCount +
@@ -120,19 +129,13 @@ void BM_LoadHeavyTheme(benchmark::State& state) {
 BENCHMARK(BM_LoadHeavyTheme)->Unit(benchmark::kMillisecond);
 
 void BM_UpdateHeavyScene(benchmark::State& state) {
-    installDesktop();
     HeavyTheme heavy;
-    seedRandom(1);
-    loadTheme();
     for (auto _ : state) updateScene(16);
 }
 BENCHMARK(BM_UpdateHeavyScene)->Unit(benchmark::kMicrosecond);
 
 void BM_DrawHeavyScene(benchmark::State& state) {
-    installDesktop();
     HeavyTheme heavy;
-    seedRandom(1);
-    loadTheme();
     for (int i = 0; i < 100; ++i) updateScene(16);  // let the characters enter
     nullDevice.pictures = 0;
     drawScene();
@@ -182,10 +185,7 @@ std::int64_t walkerInstances() {
 
 // Target: below 50 ms per update.
 void BM_UpdateCrowdedScene(benchmark::State& state) {
-    installDesktop();
     TemporaryTheme crowded("Crowded", crowdedThemeText(static_cast<int>(state.range(0))));
-    seedRandom(1);
-    loadTheme();
     if (obstacleInstances() + walkerInstances() != 50000) {
         state.SkipWithError("the crowded theme did not load whole");
         return;
@@ -205,12 +205,7 @@ BENCHMARK(BM_UpdateCrowdedScene)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The sample theme as shipped, with its own config.txt (pictures read as 16 x 16).
 void BM_UpdateSampleScene(benchmark::State& state) {
-    installDesktop();
-    const std::string folder = VELMORA_SOURCE_DIR;
-    appState.programFolder = std::u16string(folder.begin(), folder.end()) + kPathSeparator;
-    appState.currentTheme = u"VMA_Lantern_Valley";
-    seedRandom(1);
-    loadTheme();
+    const Scene sample(VELMORA_SOURCE_DIR, "VMA_Lantern_Valley");
     if (theme.characterCount == 0) {
         state.SkipWithError("the sample theme did not load");
         return;

@@ -8,8 +8,7 @@
 using namespace velmora;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzz::FuzzShell shell;
-    OffscreenGraphicsDevice& device = fuzz::installOffscreenPlatform(shell);
+    OffscreenGraphicsDevice& device = fuzz::offscreenDevice();
     std::unique_ptr<Bitmap> bitmap = device.loadPictureBytes(data, size);
     if (!bitmap) return 0;
     const std::int32_t width = bitmap->pixelWidth(), height = bitmap->pixelHeight();

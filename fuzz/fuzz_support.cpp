@@ -6,9 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "ground/records.h"
 #include "platform/host.h"
-#include "ports/platform.h"
 
 namespace velmora::fuzz {
 
@@ -28,19 +26,13 @@ void writeFile(const std::filesystem::path& path, const std::uint8_t* data, std:
     std::fclose(file);
 }
 
-OffscreenGraphicsDevice& installOffscreenPlatform(FuzzShell& shell) {
+OffscreenGraphicsDevice& offscreenDevice() {
     // Never destroyed: the theme's bitmaps belong to it until the process ends.
     static OffscreenGraphicsDevice* device = [] {
         auto made = createOffscreenGraphicsDevice();
-        if (!made || !made->createImagingFactory() || !made->createDrawingFactory() || !made->createOffscreenTarget(64, 48)) {
-            std::abort();
-        }
+        if (!made || made->prepare() < DeviceSetup::DrawingFactory || !made->createOffscreenTarget(64, 48)) std::abort();
         return made.release();
     }();
-    installPlatform(Platform{nullptr, &shell, device});
-    desktopHost.wicFactory = true;
-    desktopHost.d2dFactory = true;
-    desktopHost.frameTarget = true;
     return *device;
 }
 

@@ -8,17 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "app/frame_timer.h"
+#include "app/headless_session.h"
 #include "fuzz_support.h"
-#include "ground/random.h"
-#include "ground/records.h"
-#include "scene/load_theme.h"
 #include "support/zip_writer.h"
 
 using namespace velmora;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzz::FuzzShell shell;
     static const std::filesystem::path root = [] {
         const auto path = fuzz::scratchFolder() / "program";
         std::filesystem::create_directories(path / "themes");
@@ -43,22 +39,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> archive = zip.bytes();
     fuzz::writeFile(root / "themes" / "fuzz.zip", archive.data(), archive.size());
 
-    resetRecords();
-    fuzz::installOffscreenPlatform(shell);
-    appState.programFolder = root.u16string() + u"/";
-    desktopHost.desktopWidth = 64;
-    desktopHost.desktopHeight = 48;
-    appState.frameRate = 60;
-    appState.currentTheme = u"fuzz.zip";
-    appState.playing = true;
-    seedRandom(static_cast<std::uint32_t>(size));
+    HeadlessSetup setup;
+    setup.programFolder = root.u16string();
+    setup.width = 64;
+    setup.height = 48;
+    setup.theme = u"fuzz.zip";
+    setup.frameRate = 60;
+    setup.seed = static_cast<std::uint32_t>(size);
+    HeadlessSession session(setup, &fuzz::offscreenDevice());
 
-    shell.tick = 0xFFFFFF00u;  // the tick counter wraps during the frames
-    startTheme(0);
+    std::uint32_t tick = 0xFFFFFF00u;  // the tick counter wraps during the frames
+    session.start(tick);
     for (std::uint32_t elapsed : {0u, 1u, 17u, 16u, 1000u, 0x7FFFFFFFu, 0x80000001u, 65536u, 3u}) {
-        shell.tick += elapsed;
-        renderFrame();
+        tick += elapsed;
+        session.advanceTo(tick);
     }
-    resetRecords();
     return 0;
 }

@@ -123,7 +123,6 @@ public:
 
         // The load of the player, except that a line with a bad number is left out rather than
         // ending theme.txt, so that the author hears of everything at once.
-        appState.currentTheme = name;
         Diagnostics parse;
         loadTheme(name, LoadOptions{&parse, true});
         for (Diagnostic& d : parse) {
@@ -242,11 +241,15 @@ int runCheck(const std::vector<std::string>& words) {
     const Arguments args = parseArguments(words, {"root"}, {}, true);
     const std::string root = args.value("root", ".");
 
-    ToolPlatform tool;
-    const bool canDecode = tool.createDevice(1, 1);
+    const std::unique_ptr<OffscreenGraphicsDevice> device = offscreenDevice();
+    HeadlessSetup setup = headlessSetup(root, DesktopRect{0, 0, 1920, 1080});
+    // Pictures are decoded, never drawn: a one-pixel target will do.
+    setup.targetWidth = 1;
+    setup.targetHeight = 1;
+    const HeadlessSession session(setup, device.get());
+    const bool canDecode = session.drawing();
+    if (device && !canDecode) reportNoTarget(1, 1);
     if (!canDecode) std::fputs("velmora-tool: pictures are only checked for presence and size\n", stderr);
-    setProgramFolder(root);
-    setDesktop(DesktopRect{0, 0, 1920, 1080});
 
     std::vector<std::u16string> names;
     for (const std::string& word : args.positional) names.push_back(fromUtf8(word));

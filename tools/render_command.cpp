@@ -9,12 +9,8 @@
 #include <string>
 #include <system_error>
 
-#include "app/frame_timer.h"
+#include "app/headless_session.h"
 #include "commands.h"
-#include "ground/random.h"
-#include "ground/records.h"
-#include "app/config_section.h"
-#include "resources/config.h"
 #include "resources/theme_source.h"
 #include "tool_support.h"
 
@@ -58,22 +54,25 @@ int runRender(const std::vector<std::string>& words) {
         throw UsageError("--webp pictures are at most " + std::to_string(kMaxAnimationSide) + " pixels on a side");
     }
 
-    ToolPlatform tool;
-    if (!tool.createDevice(static_cast<std::uint32_t>(desktop.width), static_cast<std::uint32_t>(desktop.height))) return 1;
-    setProgramFolder(root);
-    seedRandom(seed);
-    setDesktop(desktop);
-    appState.currentTheme = fromUtf8(themeName);
-    readConfigSection();
-    if (fps) appState.frameRate = *fps;
-    if (appState.currentTheme.empty()) {
+    const std::unique_ptr<OffscreenGraphicsDevice> device = offscreenDevice();
+    if (!device) return 1;
+    HeadlessSetup setup = headlessSetup(root, desktop);
+    setup.theme = fromUtf8(themeName);
+    setup.frameRate = fps;
+    setup.seed = seed;
+    HeadlessSession session(setup, device.get());
+    if (!session.drawing()) {
+        reportNoTarget(static_cast<std::uint32_t>(desktop.width), static_cast<std::uint32_t>(desktop.height));
+        return 1;
+    }
+    if (session.themeName().empty()) {
         std::fprintf(stderr, "velmora-tool: no --theme given and %s/config.txt names no default_theme\n", root.c_str());
         return 1;
     }
 
     std::error_code existsError;
-    if (!std::filesystem::exists(nativePath(themeSourceFor(appState.currentTheme).path), existsError)) {
-        std::fprintf(stderr, "velmora-tool: there is no theme %s in %s/themes\n", toUtf8(appState.currentTheme).c_str(), root.c_str());
+    if (!std::filesystem::exists(nativePath(themeSourceFor(session.themeName()).path), existsError)) {
+        std::fprintf(stderr, "velmora-tool: there is no theme %s in %s/themes\n", toUtf8(session.themeName()).c_str(), root.c_str());
         return 1;
     }
 
@@ -88,7 +87,7 @@ int runRender(const std::vector<std::string>& words) {
     }
     std::unique_ptr<AnimationWriter> animation;
     if (!webp.empty()) {
-        animation = createWebpAnimationWriter(*tool.device(), static_cast<std::uint32_t>(desktop.width),
+        animation = createWebpAnimationWriter(*device, static_cast<std::uint32_t>(desktop.width),
                                               static_cast<std::uint32_t>(desktop.height));
         if (!animation) {
             std::fputs("velmora-tool: this build cannot write WebP files\n", stderr);
@@ -96,14 +95,14 @@ int runRender(const std::vector<std::string>& words) {
         }
     }
 
-    tool.shell.tick = 0;
-    startTheme(0);
-    if (const auto& error = loadState.error) {
+    std::uint32_t tick = 0;
+    session.start(tick);
+    if (const auto& error = session.loadError()) {
         std::fprintf(stderr, "velmora-tool: warning: theme.txt line %d: %s; the lines after it are not read\n", error->line,
                      error->what());
     }
-    const std::int32_t interval = appState.timerInterval;
-    const std::int32_t rate = frameRateOrDefault(appState.frameRate);
+    const std::int32_t interval = session.frameInterval();
+    const std::int32_t rate = session.frameRate();
     const std::int64_t count = frames ? *frames : std::max<std::int64_t>(1, std::llround(*seconds * rate));
     if (animation && count > kMaxWebpFrames) {
         std::fprintf(stderr, "velmora-tool: a WebP preview holds at most %lld frames, not %lld\n", static_cast<long long>(kMaxWebpFrames),
@@ -113,11 +112,11 @@ int runRender(const std::vector<std::string>& words) {
 
     const bool progress = stderrIsTerminal();
     for (std::int64_t i = 1; i <= count; ++i) {
-        tool.shell.tick += static_cast<std::uint32_t>(interval);
-        renderFrame();
+        tick += static_cast<std::uint32_t>(interval);
+        session.advanceTo(tick);
         if (!out.empty()) {
             const std::filesystem::path file = outFolder / frameFileName(i);
-            if (!tool.device()->writeFramePng(file.u16string())) {
+            if (!device->writeFramePng(file.u16string())) {
                 if (progress) std::fputc('\n', stderr);
                 std::fprintf(stderr, "velmora-tool: cannot write %s\n", toUtf8(file.u16string()).c_str());
                 return 1;
@@ -140,7 +139,7 @@ int runRender(const std::vector<std::string>& words) {
         return 1;
     }
     std::printf("wrote %lld frames of %s (%dx%d, %d fps, %d ms apart) to %s\n", static_cast<long long>(count),
-                toUtf8(appState.currentTheme).c_str(), desktop.width, desktop.height, rate, interval,
+                toUtf8(session.themeName()).c_str(), desktop.width, desktop.height, rate, interval,
                 out.empty() ? webp.c_str() : webp.empty() ? out.c_str() : (out + " and " + webp).c_str());
     return 0;
 }

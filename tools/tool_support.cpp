@@ -184,44 +184,28 @@ std::string jsonString(std::string_view utf8) {
     return out;
 }
 
-std::vector<std::u16string> ToolShell::findFiles(const std::u16string& pattern) { return system_->findFiles(pattern); }
-
-ToolPlatform::ToolPlatform() { installPlatform(Platform{nullptr, &shell, nullptr}); }
-
-ToolPlatform::~ToolPlatform() { installPlatform(Platform{}); }
-
-bool ToolPlatform::createDevice(std::uint32_t targetWidth, std::uint32_t targetHeight) {
-    device_ = createOffscreenGraphicsDevice();
-    if (!device_) {
+std::unique_ptr<OffscreenGraphicsDevice> offscreenDevice() {
+    std::unique_ptr<OffscreenGraphicsDevice> device = createOffscreenGraphicsDevice();
+    if (!device) {
         std::fputs("velmora-tool: this build has no off-screen drawing device, so pictures cannot be decoded or drawn\n", stderr);
-        return false;
     }
-    if (!device_->createImagingFactory() || !device_->createDrawingFactory() ||
-        !device_->createOffscreenTarget(targetWidth, targetHeight)) {
-        std::fprintf(stderr, "velmora-tool: cannot create a %ux%u off-screen drawing target\n", targetWidth, targetHeight);
-        device_.reset();
-        return false;
-    }
-    desktopHost.wicFactory = true;
-    desktopHost.d2dFactory = true;
-    desktopHost.frameTarget = true;
-    installPlatform(Platform{nullptr, &shell, device_.get()});
-    return true;
+    return device;
 }
 
-void ToolPlatform::useDevice(GraphicsDevice& device) { installPlatform(Platform{nullptr, &shell, &device}); }
-
-void setProgramFolder(const std::string& root) {
-    std::u16string folder = fromUtf8(root.empty() ? std::string_view(".") : std::string_view(root));
-    if (folder.back() != kPathSeparator && folder.back() != u'/') folder.push_back(kPathSeparator);
-    appState.programFolder = std::move(folder);
+HeadlessSetup headlessSetup(const std::string& root, const DesktopRect& desktop) {
+    static const std::unique_ptr<Shell> system = createSystemShell();
+    HeadlessSetup setup;
+    setup.programFolder = fromUtf8(root.empty() ? std::string_view(".") : std::string_view(root));
+    setup.left = desktop.left;
+    setup.top = desktop.top;
+    setup.width = desktop.width;
+    setup.height = desktop.height;
+    setup.services = system.get();
+    return setup;
 }
 
-void setDesktop(const DesktopRect& rect) {
-    desktopHost.desktopLeft = static_cast<float>(rect.left);
-    desktopHost.desktopTop = static_cast<float>(rect.top);
-    desktopHost.desktopWidth = static_cast<float>(rect.width);
-    desktopHost.desktopHeight = static_cast<float>(rect.height);
+void reportNoTarget(std::uint32_t width, std::uint32_t height) {
+    std::fprintf(stderr, "velmora-tool: cannot create a %ux%u off-screen drawing target\n", width, height);
 }
 
 std::vector<std::u16string> listThemes() { return findTrayMenuModel(appState.programFolder).themeList; }

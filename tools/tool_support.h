@@ -1,6 +1,7 @@
 #pragma once
-// What the commands of velmora-tool share: argument reading, the stand-in platform that lets the
-// real core run without a desktop, and text output that is byte-identical on every platform.
+// What the commands of velmora-tool share: argument reading, the device and the setup of the
+// headless session that runs the real core without a desktop, and text output that is
+// byte-identical on every platform.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -12,9 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/headless_session.h"
 #include "platform/host.h"
-#include "ports/null_platform.h"
-#include "ports/platform.h"
 
 namespace velmora::tool {
 
@@ -68,42 +68,14 @@ std::string formatFloat(float value);
 // A JSON string literal of UTF-8 text.
 std::string jsonString(std::string_view utf8);
 
-// The shell the core sees inside the tool: a tick counter the command sets, the system's
-// directory search (so that themes are listed as the player lists them), and nothing else.
-class ToolShell final : public NullShell {
-public:
-    std::uint32_t tick = 0;
-    std::uint32_t tickCount() override { return tick; }
-    std::vector<std::u16string> findFiles(const std::u16string& pattern) override;
-
-private:
-    std::unique_ptr<Shell> system_ = createSystemShell();
-};
-
-// The stand-in platform with an off-screen drawing device, installed for the core.
-class ToolPlatform {
-public:
-    ToolPlatform();
-    ~ToolPlatform();
-    ToolPlatform(const ToolPlatform&) = delete;
-    ToolPlatform& operator=(const ToolPlatform&) = delete;
-
-    // Creates the off-screen device with a target of this size and marks the frame target made
-    // in desktopHost. False (with a message on stderr) when the platform has no such device.
-    bool createDevice(std::uint32_t targetWidth, std::uint32_t targetHeight);
-    OffscreenGraphicsDevice* device() const { return device_.get(); }
-    // Puts another device in front of the off-screen one (a decorator that records).
-    void useDevice(GraphicsDevice& device);
-    ToolShell shell;
-
-private:
-    std::unique_ptr<OffscreenGraphicsDevice> device_;
-};
-
-// programFolder = root with a trailing separator.
-void setProgramFolder(const std::string& root);
-// The desktop rectangle in desktopHost.
-void setDesktop(const DesktopRect& rect);
+// The system's off-screen drawing device; null (with a message on stderr) when the platform has
+// none.
+std::unique_ptr<OffscreenGraphicsDevice> offscreenDevice();
+// What a headless session of the tool starts from: the program folder root (UTF-8, "." when
+// empty), the desktop rectangle, and the system's directory search for the theme list.
+HeadlessSetup headlessSetup(const std::string& root, const DesktopRect& desktop);
+// The message for a device that could not make its off-screen target of this size.
+void reportNoTarget(std::uint32_t width, std::uint32_t height);
 
 // The installed themes of the program folder, exactly as the player's menu lists them.
 std::vector<std::u16string> listThemes();

@@ -4,14 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "app/frame_timer.h"
+#include "app/headless_session.h"
 #include "commands.h"
-#include "ground/random.h"
-#include "ground/records.h"
-#include "app/config_section.h"
-#include "resources/config.h"
 #include "resources/theme_pictures.h"
-#include "scene/scene_geometry.h"
 #include "tool_support.h"
 
 namespace velmora::tool {
@@ -40,12 +35,10 @@ public:
         inner_.drawPicture(bitmap, p);
     }
 
-    bool createImagingFactory() override { return inner_.createImagingFactory(); }
-    bool createDrawingFactory() override { return inner_.createDrawingFactory(); }
-    bool createWindowTarget(WindowHandle window, std::uint32_t w, std::uint32_t h) override {
-        return inner_.createWindowTarget(window, w, h);
+    DeviceSetup prepare() override { return inner_.prepare(); }
+    DeviceSetup createTargets(WindowHandle window, std::uint32_t w, std::uint32_t h) override {
+        return inner_.createTargets(window, w, h);
     }
-    bool createFrameTarget() override { return inner_.createFrameTarget(); }
     std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) override { return inner_.loadPictureFile(path); }
     std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) override {
         return inner_.loadPictureBytes(data, size);
@@ -57,7 +50,6 @@ public:
         inner_.drawBitmap(bitmap, dest, opacity, mode);
     }
     bool endDraw() override { return inner_.endDraw(); }
-    bool fetchFrameBitmap() override { return inner_.fetchFrameBitmap(); }
     void presentFrameBitmap() override { inner_.presentFrameBitmap(); }
 
 private:
@@ -66,9 +58,10 @@ private:
     std::string draws_;
 };
 
-std::string loadLine() {
-    const SceneGeometry g = sceneGeometry();
-    const GlobalSettings& s = globalSettings;
+std::string loadLine(const HeadlessSession& session) {
+    const SceneGeometry g = session.geometry();
+    const GlobalSettings& s = session.settings();
+    const Theme& theme = session.theme();
     std::string line = "{\"load\": {";
     line += "\"pixelScale\": " + formatFloat(s.pixelScale);
     line += ", \"viewTop\": " + formatFloat(s.viewTop);
@@ -81,12 +74,12 @@ std::string loadLine() {
     line += ", \"sceneLeft\": " + formatFloat(g.sceneLeft);
     line += ", \"groundY\": " + formatFloat(g.groundY);
     line += ", \"floorY\": " + formatFloat(g.floorY);
-    line += ", \"frameRate\": " + std::to_string(appState.frameRate);
+    line += ", \"frameRate\": " + std::to_string(session.frameRateSetting());
     line += ", \"counts\": [" + std::to_string(theme.backParticleCount) + ", " + std::to_string(theme.frontParticleCount) + ", " +
             std::to_string(theme.backSpriteCount) + ", " + std::to_string(theme.frontSpriteCount) + ", " +
             std::to_string(theme.characterCount) + "]}";
     line += ", \"error\": ";
-    line += loadState.error ? jsonString(loadState.error->what()) : std::string("null");
+    line += session.loadError() ? jsonString(session.loadError()->what()) : std::string("null");
     line += "}\n";
     return line;
 }
@@ -101,30 +94,32 @@ int runTrace(const std::vector<std::string>& words) {
     const DesktopRect desktop = parseDesktop(args.required("desktop"));
     const std::vector<std::uint32_t> ticks = parseTicks(args.required("ticks"));
 
-    ToolPlatform tool;
+    const std::unique_ptr<OffscreenGraphicsDevice> device = offscreenDevice();
+    if (!device) return 1;
+    HeadlessSetup setup = headlessSetup(root, desktop);
+    setup.theme = fromUtf8(themeName);
+    setup.seed = seed;
     // Only the pictures' sizes matter here, so a one-pixel target will do.
-    if (!tool.createDevice(1, 1)) return 1;
-    setProgramFolder(root);
-    seedRandom(seed);
-    setDesktop(desktop);
-    appState.currentTheme = fromUtf8(themeName);
-    readConfigSection();
-
-    tool.shell.tick = ticks[0];
-    startTheme(0);
+    setup.targetWidth = 1;
+    setup.targetHeight = 1;
+    HeadlessSession session(setup, device.get());
+    if (!session.drawing()) {
+        reportNoTarget(1, 1);
+        return 1;
+    }
+    session.start(ticks[0]);
 
     std::map<const Bitmap*, std::string> names;
-    for (const ThemePicture& picture : themePictures(theme)) {
+    for (const ThemePicture& picture : themePictures(session.theme())) {
         if (picture.frame->bitmap) names.emplace(picture.frame->bitmap.get(), jsonString(toUtf8(picture.member)));
     }
-    writeOut(loadLine());
+    writeOut(loadLine(session));
 
-    RecordingDevice recorder(*tool.device(), names);
-    tool.useDevice(recorder);
+    RecordingDevice recorder(*device, names);
+    session.drawThrough(recorder);
     for (std::size_t i = 1; i < ticks.size(); ++i) {
-        tool.shell.tick = ticks[i];
-        renderFrame();
-        writeOut("{\"frame\": " + std::to_string(i) + ", \"pan\": " + formatFloat(appState.panOffset) + ", \"draws\": [" +
+        session.advanceTo(ticks[i]);
+        writeOut("{\"frame\": " + std::to_string(i) + ", \"pan\": " + formatFloat(session.panOffset()) + ", \"draws\": [" +
                  recorder.takeDraws() + "]}\n");
     }
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -154,14 +154,11 @@ bool createDesktopDevice() {
     }
     desktopHost.targetLost = false;
 
-    if (!desktopHost.wicFactory) {
-        if (!device.createImagingFactory()) return false;
-        desktopHost.wicFactory = true;
-    }
-    if (!desktopHost.d2dFactory) {
-        if (!device.createDrawingFactory()) return false;
-        desktopHost.d2dFactory = true;
-    }
+    // The device keeps what it made before; it makes only what it still lacks.
+    const DeviceSetup ready = device.prepare();
+    if (ready >= DeviceSetup::ImagingFactory) desktopHost.wicFactory = true;
+    if (ready >= DeviceSetup::DrawingFactory) desktopHost.d2dFactory = true;
+    if (ready < DeviceSetup::DrawingFactory) return false;
     if (desktopHost.progmanChildren && placeSceneWindow(*platform().windows) == 0) return false;
 
     const RectI rect = measureDesktop();
@@ -174,9 +171,22 @@ bool createDesktopDevice() {
     const std::uint32_t pixelWidth = truncateToUnsigned(desktopHost.desktopWidth);
     const std::uint32_t pixelHeight = truncateToUnsigned(desktopHost.desktopHeight);
 
-    if (!device.createWindowTarget(drawingWindow(), pixelWidth, pixelHeight)) return false;
-    desktopHost.windowTarget = true;
-    if (!device.createFrameTarget()) return false;
+    const DeviceSetup made = device.createTargets(drawingWindow(), pixelWidth, pixelHeight);
+    if (made >= DeviceSetup::WindowTarget) desktopHost.windowTarget = true;
+    if (made >= DeviceSetup::FrameTarget) desktopHost.frameTarget = true;
+    return made >= DeviceSetup::FrameTarget;
+}
+
+bool attachOffscreen(OffscreenGraphicsDevice* device, const RectI& desktop, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+    desktopHost.desktopLeft = static_cast<float>(desktop.left);
+    desktopHost.desktopTop = static_cast<float>(desktop.top);
+    desktopHost.desktopWidth = static_cast<float>(extent(desktop.left, desktop.right));
+    desktopHost.desktopHeight = static_cast<float>(extent(desktop.top, desktop.bottom));
+    if (device == nullptr) return false;
+    const DeviceSetup ready = device->prepare();
+    if (ready >= DeviceSetup::ImagingFactory) desktopHost.wicFactory = true;
+    if (ready >= DeviceSetup::DrawingFactory) desktopHost.d2dFactory = true;
+    if (ready < DeviceSetup::DrawingFactory || !device->createOffscreenTarget(pixelWidth, pixelHeight)) return false;
     desktopHost.frameTarget = true;
     return true;
 }

@@ -1,5 +1,8 @@
 #pragma once
 // Finding the shell window behind the desktop icons and creating the drawing device on it.
+#include <cstdint>
+
+#include "ports/graphics_device.h"
 #include "ports/handles.h"
 
 namespace velmora {
@@ -24,6 +27,11 @@ bool attachDesktop();
 // target and the off-screen frame target. Targets made before are let go first. Stops at the
 // first failure; each desktopHost flag says which objects exist.
 bool createDesktopDevice();
+
+// The desktop without a window (the headless session): desktop as the rectangle the scene is laid
+// out in, and the device, if there is one, set up with an off-screen frame target of this pixel
+// size. False when there is no device, or it cannot be set up or make the target.
+bool attachOffscreen(OffscreenGraphicsDevice* device, const RectI& desktop, std::uint32_t pixelWidth, std::uint32_t pixelHeight);
 
 // The window the targets are made on: the program's own window on the 24H2 layout, else workerW.
 WindowHandle drawingWindow();

@@ -16,9 +16,7 @@ void beginFrame() {
 void presentFrame() {
     if (!desktopHost.frameTarget) return;
     GraphicsDevice& device = *platform().graphics;
-    if (device.endDraw()) {
-        if (device.fetchFrameBitmap()) desktopHost.frameBitmap = true;
-    }
+    if (device.endDraw()) desktopHost.frameBitmap = true;
     if (desktopHost.frameBitmap && desktopHost.windowTarget) device.presentFrameBitmap();
     // Either end may report a lost device; the window procedure makes the targets again after
     // this frame.

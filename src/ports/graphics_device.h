@@ -64,18 +64,23 @@ public:
     virtual std::int32_t pixelHeight() const = 0;
 };
 
+// How far a device's set-up stands, each stage on the one before: the objects a device needs
+// before any target (on Windows the imaging and the drawing factory), then its window target and
+// the off-screen frame target.
+enum class DeviceSetup : std::int32_t { Nothing, ImagingFactory, DrawingFactory, WindowTarget, FrameTarget };
+
 class GraphicsDevice {
 public:
     virtual ~GraphicsDevice() = default;
 
-    // Set-up, in the order attachDesktop calls them. Each returns false on failure; the objects
-    // made before a failure stay, the later ones are never made.
-    virtual bool createImagingFactory() = 0;
-    virtual bool createDrawingFactory() = 0;
-    virtual bool createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) = 0;
-    // The off-screen target, compatible with the window target (same size and format), with
-    // aliased (hard-edged) drawing.
-    virtual bool createFrameTarget() = 0;
+    // Makes what the device needs before any target and does not have yet; DrawingFactory when it
+    // is ready for targets. A step that fails ends the set-up: the objects made before it stay,
+    // and the result names the last of them.
+    virtual DeviceSetup prepare() = 0;
+    // The window target of this pixel size on window, then the off-screen frame target compatible
+    // with it (same size and format) with aliased (hard-edged) drawing. FrameTarget when both were
+    // made, WindowTarget when only the first, DrawingFactory when neither.
+    virtual DeviceSetup createTargets(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) = 0;
 
     // Pictures, decoded by content, frame 0, converted to premultiplied BGRA and created on the
     // frame target. Null when the file is missing, unreadable, undecodable, larger than
@@ -92,20 +97,20 @@ public:
     // Draws one picture of the scene. Unless a device knows better: one drawBitmap into the
     // placement's rectangle, with the mirror transform around it only for a mirrored picture.
     virtual void drawPicture(const Bitmap& bitmap, const PicturePlacement& placement);
-    // Ends drawing; false when the device reports a failure.
+    // Ends drawing and takes the finished frame as the one to show; false when the device reports
+    // a failure or the frame cannot be taken (the frame taken before stays the one to show).
     virtual bool endDraw() = 0;
 
-    // Takes the frame target's bitmap as the frame to show (after a successful endDraw).
-    virtual bool fetchFrameBitmap() = 0;
-    // Copies the fetched frame bitmap onto the window target: begin, draw at the origin at its
-    // own size with opacity 1 and linear interpolation, end (its result is ignored).
+    // Copies the frame taken by the last successful endDraw onto the window target: begin, draw
+    // at the origin at its own size with opacity 1 and linear interpolation, end (its result is
+    // ignored).
     virtual void presentFrameBitmap() = 0;
 
     // True when the last endDraw failed because the targets must be made again (the device was
     // lost: after sleep, a driver update, a GPU reset). A device that cannot lose its targets
     // never says so.
     virtual bool targetLost();
-    // Lets go of the window target, the frame target and the fetched frame, so that they can be
+    // Lets go of the window target, the frame target and the frame taken, so that they can be
     // made again on another window or at another size. Pictures made on the old frame target are
     // not drawn any more; they must be loaded again.
     virtual void releaseTargets();
@@ -119,8 +124,8 @@ namespace velmora {
 // The preview tools use it, and the tests compare its pictures.
 class OffscreenGraphicsDevice : public GraphicsDevice {
 public:
-    // Creates the factories and an off-screen frame target of this pixel size, in place of the
-    // window and frame targets.
+    // Makes what the device needs and an off-screen frame target of this pixel size, in place of
+    // the window and frame targets.
     virtual bool createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) = 0;
     // Writes the last finished frame as a PNG file; false when it cannot.
     virtual bool writeFramePng(const std::u16string& path) = 0;

@@ -68,12 +68,12 @@ public:
 };
 
 // No drawing device: every set-up step fails, so nothing is decoded or drawn.
-class NullGraphicsDevice : public GraphicsDevice {
+class NullGraphicsDevice : public OffscreenGraphicsDevice {
 public:
-    bool createImagingFactory() override { return false; }
-    bool createDrawingFactory() override { return false; }
-    bool createWindowTarget(WindowHandle, std::uint32_t, std::uint32_t) override { return false; }
-    bool createFrameTarget() override { return false; }
+    DeviceSetup prepare() override { return DeviceSetup::Nothing; }
+    DeviceSetup createTargets(WindowHandle, std::uint32_t, std::uint32_t) override { return DeviceSetup::Nothing; }
+    bool createOffscreenTarget(std::uint32_t, std::uint32_t) override { return false; }
+    bool writeFramePng(const std::u16string&) override { return false; }
     std::unique_ptr<Bitmap> loadPictureFile(const std::u16string&) override { return nullptr; }
     std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t*, std::size_t) override { return nullptr; }
     void beginDraw() override {}
@@ -81,7 +81,6 @@ public:
     void clear(const ColorF&) override {}
     void drawBitmap(const Bitmap&, const RectF&, float, Interpolation) override {}
     bool endDraw() override { return false; }
-    bool fetchFrameBitmap() override { return false; }
     void presentFrameBitmap() override {}
 };
 

@@ -1,21 +1,19 @@
 #pragma once
-// A program folder with a themes folder in a fresh temporary directory, the fake platform
-// installed with a recording drawing device (whose pictures are as large as the test says,
-// without a byte of pixels), and a desktop of 1920 x 1080.
+// A program folder with a themes folder in a fresh temporary directory, and a headless session on
+// it with a recording drawing device (whose pictures are as large as the test says, without a
+// byte of pixels) and a desktop of 1920 x 1080.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/headless_session.h"
 #include "ground/records.h"
-#include "ports/platform.h"
 #include "resources/theme_source.h"
-#include "support/fake_shell.h"
-#include "support/fake_window_system.h"
-#include "support/process_state.h"
 #include "support/recording_graphics_device.h"
 #include "support/zip_writer.h"
 
@@ -24,22 +22,20 @@ namespace velmora::testing {
 class HostileTheme : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetProcessState();
         static int serial = 0;
         root = std::filesystem::temp_directory_path() /
                ("velmora_hostile_" + std::to_string(::getpid()) + "_" +
                 std::to_string(++serial));
         std::filesystem::remove_all(root);
         std::filesystem::create_directories(root / "themes");
-        appState.programFolder = root.u16string() + kPathSeparator;
-        installPlatform(Platform{&windows, &shell, &device});
-        desktopHost.frameTarget = true;
-        desktopHost.windowTarget = true;
-        desktopHost.desktopWidth = 1920;
-        desktopHost.desktopHeight = 1080;
+        HeadlessSetup setup;
+        setup.programFolder = root.u16string();
+        setup.width = 1920;
+        setup.height = 1080;
+        session.emplace(setup, &device);
     }
     void TearDown() override {
-        resetProcessState();  // releases the theme's bitmaps while the device still lives
+        session.reset();  // releases the theme's bitmaps while the device still lives
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
     }
@@ -57,9 +53,8 @@ protected:
     }
 
     std::filesystem::path root;
-    FakeWindowSystem windows;
-    FakeShell shell;
     RecordingGraphicsDevice device;
+    std::optional<HeadlessSession> session;
 };
 
 }  // namespace velmora::testing

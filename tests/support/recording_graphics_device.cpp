@@ -17,6 +17,7 @@ const char* deviceCallName(DeviceCall call) {
         case DeviceCall::CreateDrawingFactory: return "createDrawingFactory";
         case DeviceCall::CreateWindowTarget: return "createWindowTarget";
         case DeviceCall::CreateFrameTarget: return "createFrameTarget";
+        case DeviceCall::CreateOffscreenTarget: return "createOffscreenTarget";
         case DeviceCall::LoadPictureFile: return "loadPictureFile";
         case DeviceCall::LoadPictureBytes: return "loadPictureBytes";
         case DeviceCall::BeginDraw: return "beginDraw";
@@ -118,32 +119,43 @@ std::unique_ptr<Bitmap> RecordingGraphicsDevice::make(const Size& size, std::u16
     return std::make_unique<FakeBitmap>(size.width, size.height, liveCount_, std::move(source));
 }
 
-bool RecordingGraphicsDevice::createImagingFactory() {
-    RecordedCall c = callOf(DeviceCall::CreateImagingFactory);
-    c.succeeded = !failImagingFactory;
-    record(c);
-    return c.succeeded;
+DeviceSetup RecordingGraphicsDevice::prepare() {
+    // As the Direct2D device: each factory is made once, the first time it is asked for.
+    if (!imagingFactory_) {
+        RecordedCall c = callOf(DeviceCall::CreateImagingFactory);
+        c.succeeded = !failImagingFactory;
+        record(c);
+        if (!c.succeeded) return DeviceSetup::Nothing;
+        imagingFactory_ = true;
+    }
+    if (!drawingFactory_) {
+        RecordedCall c = callOf(DeviceCall::CreateDrawingFactory);
+        c.succeeded = !failDrawingFactory;
+        record(c);
+        if (!c.succeeded) return DeviceSetup::ImagingFactory;
+        drawingFactory_ = true;
+    }
+    return DeviceSetup::DrawingFactory;
 }
 
-bool RecordingGraphicsDevice::createDrawingFactory() {
-    RecordedCall c = callOf(DeviceCall::CreateDrawingFactory);
-    c.succeeded = !failDrawingFactory;
-    record(c);
-    return c.succeeded;
-}
-
-bool RecordingGraphicsDevice::createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+DeviceSetup RecordingGraphicsDevice::createTargets(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
     RecordedCall c = callOf(DeviceCall::CreateWindowTarget);
     c.window = window;
     c.pixelWidth = pixelWidth;
     c.pixelHeight = pixelHeight;
     c.succeeded = !failWindowTarget;
     record(c);
-    return c.succeeded;
+    if (!c.succeeded) return DeviceSetup::DrawingFactory;
+    RecordedCall frame = callOf(DeviceCall::CreateFrameTarget);
+    frame.succeeded = !failFrameTarget;
+    record(frame);
+    return frame.succeeded ? DeviceSetup::FrameTarget : DeviceSetup::WindowTarget;
 }
 
-bool RecordingGraphicsDevice::createFrameTarget() {
-    RecordedCall c = callOf(DeviceCall::CreateFrameTarget);
+bool RecordingGraphicsDevice::createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+    RecordedCall c = callOf(DeviceCall::CreateOffscreenTarget);
+    c.pixelWidth = pixelWidth;
+    c.pixelHeight = pixelHeight;
     c.succeeded = !failFrameTarget;
     record(c);
     return c.succeeded;
@@ -210,19 +222,17 @@ bool RecordingGraphicsDevice::endDraw() {
     lost_ = loseTargets;
     c.succeeded = !failEndDraw && !lost_;
     record(c);
-    return c.succeeded;
+    if (!c.succeeded) return false;
+    // The finished frame is taken as the Direct2D device takes it, after a successful end.
+    RecordedCall fetch = callOf(DeviceCall::FetchFrameBitmap);
+    fetch.succeeded = !failFetchFrameBitmap;
+    record(fetch);
+    return fetch.succeeded;
 }
 
 void RecordingGraphicsDevice::releaseTargets() {
     record(callOf(DeviceCall::ReleaseTargets));
     lost_ = false;
-}
-
-bool RecordingGraphicsDevice::fetchFrameBitmap() {
-    RecordedCall c = callOf(DeviceCall::FetchFrameBitmap);
-    c.succeeded = !failFetchFrameBitmap;
-    record(c);
-    return c.succeeded;
 }
 
 void RecordingGraphicsDevice::presentFrameBitmap() { record(callOf(DeviceCall::PresentFrameBitmap)); }

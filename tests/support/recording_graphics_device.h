@@ -1,6 +1,8 @@
 #pragma once
 // A drawing device for tests: it draws nothing, records every call in order, hands out fake
-// bitmaps of sizes the test registers, and can be told to fail any set-up step or endDraw.
+// bitmaps of sizes the test registers, and can be told to fail any set-up step or endDraw. Its
+// set-up and frame end are recorded as the Direct2D device goes through them (the factories, the
+// two targets, the end and the fetch of the frame).
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -34,6 +36,7 @@ enum class DeviceCall {
     CreateDrawingFactory,
     CreateWindowTarget,
     CreateFrameTarget,
+    CreateOffscreenTarget,
     LoadPictureFile,
     LoadPictureBytes,
     BeginDraw,
@@ -59,7 +62,7 @@ struct RecordedCall {
     Interpolation mode = Interpolation::NearestNeighbor;
     // Clear.
     ColorF color{};
-    // CreateWindowTarget.
+    // CreateWindowTarget, CreateOffscreenTarget.
     WindowHandle window = 0;
     std::uint32_t pixelWidth = 0;
     std::uint32_t pixelHeight = 0;
@@ -70,7 +73,7 @@ struct RecordedCall {
     bool succeeded = true;
 };
 
-class RecordingGraphicsDevice : public GraphicsDevice {
+class RecordingGraphicsDevice : public OffscreenGraphicsDevice {
 public:
     RecordingGraphicsDevice();
     ~RecordingGraphicsDevice() override;
@@ -85,7 +88,7 @@ public:
     bool failImagingFactory = false;
     bool failDrawingFactory = false;
     bool failWindowTarget = false;
-    bool failFrameTarget = false;
+    bool failFrameTarget = false;  // also the off-screen target
     bool failEndDraw = false;
     bool failFetchFrameBitmap = false;
     // endDraw fails as a lost device does, until the targets are made again.
@@ -117,10 +120,10 @@ public:
     const Matrix3x2& currentTransform() const { return transform_; }
 
     // --- GraphicsDevice ---------------------------------------------------------------------
-    bool createImagingFactory() override;
-    bool createDrawingFactory() override;
-    bool createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
-    bool createFrameTarget() override;
+    DeviceSetup prepare() override;
+    DeviceSetup createTargets(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
+    bool createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
+    bool writeFramePng(const std::u16string&) override { return false; }
     std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) override;
     std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) override;
     void beginDraw() override;
@@ -130,7 +133,6 @@ public:
     // Records the picture, then draws it as every device does (transform and drawBitmap).
     void drawPicture(const Bitmap& bitmap, const PicturePlacement& placement) override;
     bool endDraw() override;
-    bool fetchFrameBitmap() override;
     void presentFrameBitmap() override;
     bool targetLost() override { return lost_; }
     void releaseTargets() override;
@@ -153,6 +155,8 @@ private:
     int created_ = 0;
     Matrix3x2 transform_{};
     bool lost_ = false;
+    bool imagingFactory_ = false;
+    bool drawingFactory_ = false;
 };
 
 // UTF-8 to UTF-16 for test paths (ASCII and the usual multi-byte forms).

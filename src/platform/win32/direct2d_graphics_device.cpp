@@ -22,6 +22,17 @@ constexpr HRESULT kRecreateTarget = static_cast<HRESULT>(D2DERR_RECREATE_TARGET)
 
 }  // namespace
 
+DeviceSetup Direct2DGraphicsDevice::prepare() {
+    if (!wicFactory_ && !createImagingFactory()) return DeviceSetup::Nothing;
+    if (!d2dFactory_ && !createDrawingFactory()) return DeviceSetup::ImagingFactory;
+    return DeviceSetup::DrawingFactory;
+}
+
+DeviceSetup Direct2DGraphicsDevice::createTargets(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+    if (!createWindowTarget(window, pixelWidth, pixelHeight)) return DeviceSetup::DrawingFactory;
+    return createFrameTarget() ? DeviceSetup::FrameTarget : DeviceSetup::WindowTarget;
+}
+
 bool Direct2DGraphicsDevice::createImagingFactory() {
     return SUCCEEDED(CoCreateInstance(kClsidWicImagingFactory2, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                       reinterpret_cast<void**>(wicFactory_.put())));
@@ -133,7 +144,7 @@ bool Direct2DGraphicsDevice::endDraw() {
     if (!frameTarget_) return false;
     const HRESULT result = frameTarget_->EndDraw(nullptr, nullptr);
     if (result == kRecreateTarget) targetLost_ = true;
-    return SUCCEEDED(result);
+    return SUCCEEDED(result) && fetchFrameBitmap();
 }
 
 bool Direct2DGraphicsDevice::fetchFrameBitmap() {

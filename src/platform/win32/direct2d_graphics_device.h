@@ -34,10 +34,10 @@ private:
 
 class Direct2DGraphicsDevice final : public OffscreenGraphicsDevice {
 public:
-    bool createImagingFactory() override;
-    bool createDrawingFactory() override;
-    bool createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
-    bool createFrameTarget() override;
+    // The factories not made yet: the imaging factory, then the drawing factory.
+    DeviceSetup prepare() override;
+    // The window target, then the compatible frame target.
+    DeviceSetup createTargets(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
 
     std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) override;
     std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) override;
@@ -46,9 +46,8 @@ public:
     void setTransform(const Matrix3x2& transform) override;
     void clear(const ColorF& color) override;
     void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) override;
+    // EndDraw on the frame target, then, when it succeeded, its bitmap as the frame to show.
     bool endDraw() override;
-
-    bool fetchFrameBitmap() override;
     void presentFrameBitmap() override;
     bool targetLost() override { return targetLost_; }
     void releaseTargets() override;
@@ -57,6 +56,13 @@ public:
     bool writeFramePng(const std::u16string& path) override;
 
 private:
+    // Direct2D's life cycle, in the order the desktop's set-up and every frame go through it.
+    bool createImagingFactory();
+    bool createDrawingFactory();
+    bool createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight);
+    bool createFrameTarget();
+    bool fetchFrameBitmap();
+
     std::unique_ptr<Bitmap> decodeFirstFrame(IWICBitmapDecoder* decoder);
 
     ComPtr<IWICImagingFactory> wicFactory_;

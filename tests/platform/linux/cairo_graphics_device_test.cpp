@@ -252,12 +252,12 @@ TEST_F(CairoDeviceTest, WritesTheFetchedFrameAsPng) {
     auto bitmap = load(testing::pngBytes(4, 4, quadrantPixels()));
     ASSERT_NE(bitmap, nullptr);
     drawFrame(*bitmap, {2, 2, 6, 6}, 1.0f, Interpolation::NearestNeighbor);
-    // Drawing after the fetch does not change what is written.
+    // A frame drawn but not ended does not change what is written.
     device.beginDraw();
     device.clear({1, 1, 1, 1});
-    ASSERT_TRUE(device.endDraw());
 
     ASSERT_TRUE(device.writeFramePng(path.u16string()));
+    ASSERT_TRUE(device.endDraw());
     auto written = device.loadPictureFile(path.u16string());
     ASSERT_NE(written, nullptr);
     EXPECT_EQ(written->pixelWidth(), 10);
@@ -305,13 +305,12 @@ TEST_F(CairoDeviceTest, AFrameDrawnWithoutAClearContinuesTheLastOne) {
 TEST(CairoDeviceSetupTest, HasNoWindowTarget) {
     auto device = createOffscreenGraphicsDevice();
     ASSERT_NE(device, nullptr);
-    EXPECT_TRUE(device->createImagingFactory());
-    EXPECT_TRUE(device->createDrawingFactory());
-    EXPECT_FALSE(device->createWindowTarget(1, 100, 100));
+    EXPECT_EQ(device->prepare(), DeviceSetup::DrawingFactory);  // both factories, as it were
+    EXPECT_EQ(device->createTargets(1, 100, 100), DeviceSetup::DrawingFactory);  // no window target
     EXPECT_FALSE(device->endDraw());  // no frame begun
     EXPECT_FALSE(device->createOffscreenTarget(0, 10));
     EXPECT_TRUE(device->createOffscreenTarget(3, 2));
-    EXPECT_TRUE(device->createFrameTarget());
+    EXPECT_TRUE(static_cast<CairoGraphicsDevice&>(*device).createFrameTarget());
     device->presentFrameBitmap();  // nothing to present to; must not fail
 }
 

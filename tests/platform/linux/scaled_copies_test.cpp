@@ -4,7 +4,9 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -12,17 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "app/headless_session.h"
 #include "ground/records.h"
-#include "app/frame_timer.h"
 #include "platform/linux/device/cairo_graphics_device.h"
-#include "desktop/frame.h"
-#include "ports/platform.h"
-#include "resources/theme_source.h"
-#include "scene/animation.h"
-#include "scene/drawing.h"
-#include "scene/load_theme.h"
-#include "ground/random.h"
-#include "support/process_state.h"
 #include "ground/theme_model.h"
 
 namespace velmora {
@@ -53,55 +47,71 @@ struct Desktop {
     int left, top, width, height;
 };
 
+// Hands every call on to two devices: one scene, drawn on both at once.
+class BothDevices final : public GraphicsDevice {
+public:
+    BothDevices(GraphicsDevice& first, GraphicsDevice& second) : first_(first), second_(second) {}
+    DeviceSetup prepare() override { return std::min(first_.prepare(), second_.prepare()); }
+    DeviceSetup createTargets(WindowHandle window, std::uint32_t w, std::uint32_t h) override {
+        return std::min(first_.createTargets(window, w, h), second_.createTargets(window, w, h));
+    }
+    // Pictures are made on the first; the cairo device draws a picture made by another.
+    std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) override { return first_.loadPictureFile(path); }
+    std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) override {
+        return first_.loadPictureBytes(data, size);
+    }
+    void beginDraw() override { both([](GraphicsDevice& d) { d.beginDraw(); }); }
+    void setTransform(const Matrix3x2& m) override { both([&](GraphicsDevice& d) { d.setTransform(m); }); }
+    void clear(const ColorF& c) override { both([&](GraphicsDevice& d) { d.clear(c); }); }
+    void drawBitmap(const Bitmap& b, const RectF& r, float o, Interpolation m) override {
+        both([&](GraphicsDevice& d) { d.drawBitmap(b, r, o, m); });
+    }
+    void drawPicture(const Bitmap& b, const PicturePlacement& p) override { both([&](GraphicsDevice& d) { d.drawPicture(b, p); }); }
+    bool endDraw() override {
+        const bool ended = first_.endDraw();
+        return second_.endDraw() && ended;
+    }
+    void presentFrameBitmap() override { both([](GraphicsDevice& d) { d.presentFrameBitmap(); }); }
+
+private:
+    template <typename F>
+    void both(F&& call) {
+        call(first_);
+        call(second_);
+    }
+    GraphicsDevice& first_;
+    GraphicsDevice& second_;
+};
+
 class SampleThemeFrames : public ::testing::TestWithParam<Desktop> {
 protected:
-    void SetUp() override { testing::resetProcessState(); }
-    void TearDown() override {
-        theme = Theme{};  // its bitmaps go before the devices
-        installPlatform(Platform{});
-        testing::resetProcessState();
-    }
-
-    static void drawFrameOn(CairoGraphicsDevice& device) {
-        installPlatform(Platform{nullptr, nullptr, &device});
-        beginFrame();
-        drawScene();
-        presentFrame();
-    }
-
     CairoGraphicsDevice withCopies, withoutCopies;
 };
 
 TEST_P(SampleThemeFrames, AreTheSameWithAndWithoutScaledCopies) {
     const Desktop desktop = GetParam();
-    ASSERT_TRUE(withCopies.createOffscreenTarget(static_cast<std::uint32_t>(desktop.width), static_cast<std::uint32_t>(desktop.height)));
     ASSERT_TRUE(withoutCopies.createOffscreenTarget(static_cast<std::uint32_t>(desktop.width), static_cast<std::uint32_t>(desktop.height)));
     withoutCopies.setScaledCopies(false);
-    desktopHost.frameTarget = true;
-    desktopHost.desktopLeft = static_cast<float>(desktop.left);
-    desktopHost.desktopTop = static_cast<float>(desktop.top);
-    desktopHost.desktopWidth = static_cast<float>(desktop.width);
-    desktopHost.desktopHeight = static_cast<float>(desktop.height);
-    const std::string root = VELMORA_SOURCE_DIR;
-    appState.programFolder = std::u16string(root.begin(), root.end()) + kPathSeparator;
-    appState.currentTheme = u"VMA_Lantern_Valley";
-    installPlatform(Platform{nullptr, nullptr, &withCopies});
-    seedRandom(1);
-    loadTheme();
+    HeadlessSetup setup;
+    setup.programFolder = std::filesystem::path(VELMORA_SOURCE_DIR).u16string();
+    setup.left = desktop.left;
+    setup.top = desktop.top;
+    setup.width = desktop.width;
+    setup.height = desktop.height;
+    setup.theme = u"VMA_Lantern_Valley";
+    setup.frameRate = 60;
+    HeadlessSession session(setup, &withCopies);
+    ASSERT_TRUE(session.drawing());
+    session.start(0);
     ASSERT_TRUE(theme.backgroundImage.bitmap);
-    appState.panOffset = 0;
-    appState.panDirection = -1.0f;
+    BothDevices both(withCopies, withoutCopies);
+    session.drawThrough(both);
 
     // Two seconds at 60 frames per second, the pan running; the characters enter meanwhile.
     std::uint32_t tick = 0;
-    appState.lastTick = tick;
     for (int frame = 1; frame <= 120; ++frame) {
         tick += 16;
-        stepPan(tick);
-        updateScene(16);
-        appState.lastTick = tick;
-        drawFrameOn(withCopies);
-        drawFrameOn(withoutCopies);
+        session.advanceTo(tick);
         const std::string difference = firstDifference(withCopies.fetchedFrame(), withoutCopies.fetchedFrame());
         ASSERT_EQ(difference, "") << "frame " << frame;
     }

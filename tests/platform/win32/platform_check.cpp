@@ -103,8 +103,7 @@ void checkPictures(const std::wstring& folder) {
     // Mirrored about x = 7: the picture lands at 5..8 on the right, its columns reversed.
     device.setTransform(velmora::Matrix3x2{-1.0f, 0.0f, 0.0f, 1.0f, 13.0f, 0.0f});
     device.drawBitmap(*picture, velmora::RectF{5.0f, 3.0f, 8.0f, 5.0f}, 1.0f, velmora::Interpolation::NearestNeighbor);
-    check(device.endDraw(), "the frame ends");
-    check(device.fetchFrameBitmap(), "the frame is fetched");
+    check(device.endDraw(), "the frame ends and is fetched");
     const std::wstring outPath = folder + L"\\velmora_check_out.png";
     check(device.writeFramePng(toU16(outPath)), "the frame is written as PNG");
     check(!device.writeFramePng(toU16(folder + L"\\no_such_folder\\x.png")), "writing into a missing folder fails");

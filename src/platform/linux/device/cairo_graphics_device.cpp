@@ -319,9 +319,10 @@ void CairoGraphicsDevice::releaseFetched() {
 
 std::size_t CairoGraphicsDevice::scaledCopyBytes() const { return budget_ ? budget_->bytes : 0; }
 
-bool CairoGraphicsDevice::createImagingFactory() { return true; }
-
-bool CairoGraphicsDevice::createDrawingFactory() { return true; }
+DeviceSetup CairoGraphicsDevice::createTargets(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+    if (!createWindowTarget(window, pixelWidth, pixelHeight)) return DeviceSetup::DrawingFactory;
+    return createFrameTarget() ? DeviceSetup::FrameTarget : DeviceSetup::WindowTarget;
+}
 
 bool CairoGraphicsDevice::createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
     if (presenter_ == nullptr) return false;
@@ -698,7 +699,7 @@ bool CairoGraphicsDevice::endDraw() {
     context_ = nullptr;
     cairo_surface_flush(frame_);
     finished_ = true;
-    return ok;
+    return ok && fetchFrameBitmap();
 }
 
 bool CairoGraphicsDevice::copyFrame(cairo_surface_t* from, cairo_surface_t*& to) {

@@ -72,10 +72,13 @@ public:
     CairoGraphicsDevice(const CairoGraphicsDevice&) = delete;
     CairoGraphicsDevice& operator=(const CairoGraphicsDevice&) = delete;
 
-    bool createImagingFactory() override;
-    bool createDrawingFactory() override;
-    bool createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
-    bool createFrameTarget() override;
+    // Nothing to make before the targets.
+    DeviceSetup prepare() override { return DeviceSetup::DrawingFactory; }
+    DeviceSetup createTargets(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
+    // The two steps of createTargets: the presenter's buffer on the window as the window target,
+    // and a frame target of its size (without a window target: whether there is a frame target).
+    bool createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight);
+    bool createFrameTarget();
 
     std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) override;
     std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) override;
@@ -84,9 +87,12 @@ public:
     void setTransform(const Matrix3x2& transform) override;
     void clear(const ColorF& color) override;
     void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) override;
+    // Ends drawing, then takes the finished frame (fetchFrameBitmap).
     bool endDraw() override;
 
-    bool fetchFrameBitmap() override;
+    // Takes the frame target's pixels as the frame to show: the finished frame, or while drawing
+    // what the target holds so far.
+    bool fetchFrameBitmap();
     void presentFrameBitmap() override;
 
     bool createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
