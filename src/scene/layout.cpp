@@ -4,6 +4,7 @@
 
 #include "ground/records.h"
 #include "ground/float_conversion.h"
+#include "scene/drawing.h"
 #include "scene/layer_pictures.h"
 #include "ground/random.h"
 #include "scene/scene_geometry.h"
@@ -117,6 +118,8 @@ void layoutScene() {
     for (std::size_t l = 0; l < usedLayers(theme.frontParticleCount); ++l) {
         layoutParticles(theme.frontParticles[l], g.sceneLeft, g.sceneWidth);
     }
+    // The scene's size and scale are known now: which layers a frame can afford.
+    planDrawBudget(theme);
 }
 
 }  // namespace velmora

@@ -8,6 +8,8 @@
 #include "scene/layout.h"
 #include "theme/parse_theme.h"
 
+#include <utility>
+
 namespace velmora {
 
 std::optional<NumberError> loadTheme(const std::u16string& themeName, const LoadOptions& options) {
@@ -23,8 +25,10 @@ std::optional<NumberError> loadTheme(const std::u16string& themeName, const Load
         // The lines before the bad one stay committed; the scene is still built from them.
         loadState.error = error;
     }
-    loadState.firstPicturePastBudget =
-        loadThemeImages(theme, source, desktopHost.frameTarget ? platform().graphics : nullptr).firstPastBudget;
+    PictureLoad pictures = loadThemeImages(theme, source, desktopHost.frameTarget ? platform().graphics : nullptr,
+                                           options.pictures != nullptr);
+    loadState.firstPicturePastBudget = pictures.firstPastBudget;
+    if (options.pictures != nullptr) *options.pictures = std::move(pictures);
     layoutScene();
     return loadState.error;
 }

@@ -4,6 +4,7 @@
 
 #include "ground/diagnostics.h"
 #include "ground/text_format.h"
+#include "resources/image_loading.h"
 
 namespace velmora {
 
@@ -12,6 +13,8 @@ struct LoadOptions {
     Diagnostics* themeDiagnostics = nullptr;
     // Leave out a line with a bad number and go on, instead of stopping there.
     bool skipBadNumbers = false;
+    // Receives what the pictures came to, with a note on every one that did not load.
+    PictureLoad* pictures = nullptr;
 };
 
 // Loads the theme named by currentTheme: display settings, theme.txt, pictures, layout. A bad

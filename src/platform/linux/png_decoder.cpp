@@ -1,7 +1,9 @@
 #include "png_decoder.h"
 
 #include <png.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +23,10 @@ constexpr png_uint_32 kChunkCacheMax = 32;
 // Deflate turns at most 1032 bytes into one (a 258-byte match in two one-bit codes), so a file
 // of n bytes holds at most 1032 n bytes of picture data; twice that leaves room to spare.
 constexpr std::uint64_t kMaxInflation = 2 * 1032;
+
+// Image data after the last row that is still inflated to check the stream's end: a real encoder
+// leaves a few bytes, and this inflates to at most 66 MiB.
+constexpr std::uint64_t kTrailingImageData = 64 * 1024;
 
 // Everything the libpng callbacks reach. It lives in decodePng's frame; the frames that call
 // setjmp hold only plain values, so that a longjmp skips no destructor.
@@ -135,12 +141,58 @@ bool setUpConversion(png_structp png, png_infop info, const Header& header) {
            png_get_rowbytes(png, info) == std::size_t{header.width} * 4;
 }
 
-bool readRows(png_structp png, png_infop info, png_bytepp rows) {
+bool readRows(png_structp png, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_read_image(png, rows);
-    // Through IEND, so that a file cut short after its image data is refused too.
+    return true;
+}
+
+bool readEnd(png_structp png, png_infop info) {
+    if (setjmp(png_jmpbuf(png))) return false;
     png_read_end(png, info);
     return true;
+}
+
+std::uint32_t bigEndian32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+}
+
+// The chunks after the signature, as far as they fit in the data.
+template <typename Visit>
+void walkChunks(const std::uint8_t* data, std::size_t size, Visit visit) {
+    std::size_t at = 8;
+    while (size - at >= 12) {
+        const std::uint64_t length = bigEndian32(data + at);
+        if (length > size - at - 12) return;
+        if (!visit(data + at + 4, at + 8, static_cast<std::size_t>(length))) return;
+        at += 12 + static_cast<std::size_t>(length);
+    }
+}
+
+// Image data (IDAT bytes) in the file from offset on: what finishing the image data would inflate.
+std::uint64_t imageDataFrom(const std::uint8_t* data, std::size_t size, std::size_t offset) {
+    std::uint64_t left = 0;
+    walkChunks(data, size, [&](const std::uint8_t* type, std::size_t start, std::size_t length) {
+        if (std::memcmp(type, "IDAT", 4) == 0 && start + length > offset) left += start + length - std::max(start, offset);
+        return std::memcmp(type, "IEND", 4) != 0;
+    });
+    return left;
+}
+
+// What reading to the end checks, without inflating the rest of the image data: the file goes on
+// to IEND, and the image data and IEND chunks from offset on have sound checksums.
+bool soundEnd(const std::uint8_t* data, std::size_t size, std::size_t offset) {
+    bool ended = false, sound = true;
+    walkChunks(data, size, [&](const std::uint8_t* type, std::size_t start, std::size_t length) {
+        const bool end = std::memcmp(type, "IEND", 4) == 0;
+        if ((end || std::memcmp(type, "IDAT", 4) == 0) && start + length + 4 > offset) {
+            const uLong crc = crc32(crc32(0L, Z_NULL, 0), type, static_cast<uInt>(length + 4));
+            sound = sound && crc == bigEndian32(data + start + length);
+        }
+        ended = end;
+        return !end;
+    });
+    return ended && sound;
 }
 
 // cairo's rounding of a * c / 255.
@@ -196,7 +248,15 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
     *pixelBytesTaken = pixelBytes;
     for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = pixels.get() + y * rowBytes;
 
-    if (!readRows(reader.png(), reader.info(), rows.get())) return std::nullopt;
+    if (!readRows(reader.png(), rows.get())) return std::nullopt;
+    // Through IEND, so that a file cut short after its image data is refused too. Image data left
+    // over past the pixels (a stream that inflates on and on) is not inflated: its chunks are only
+    // checked.
+    if (imageDataFrom(session.data, session.size, session.offset) <= kTrailingImageData) {
+        if (!readEnd(reader.png(), reader.info())) return std::nullopt;
+    } else if (!soundEnd(session.data, session.size, session.offset)) {
+        return std::nullopt;
+    }
     premultiply(pixels.get(), std::size_t{header.width} * header.height);
 
     DecodedPicture picture;
