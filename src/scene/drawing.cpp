@@ -110,14 +110,16 @@ public:
     DrawBudget(double screenArea, double scale) : screenArea_(screenArea), scaleArea_(scale * scale) {}
 
     void addScreens(double screens) { used_ += screens; }
-    void addPicture(const ImageFrame& picture) { used_ += pictureArea(picture) * scaleArea_ / screenArea_; }
+    void addPicture(const ImageFrame& picture) { used_ += std::min(pictureArea(picture) * scaleArea_ / screenArea_, 1.0); }
 
     template <typename Layer>
     void addLayers(std::array<Layer, LayerCapacity>& layers, std::int32_t count, const char* kind,
                    std::vector<LayerPastDrawBudget>& past) {
         for (std::size_t l = 0; l < usedLayers(count); ++l) {
             Layer& layer = layers[l];
-            const double screens = static_cast<double>(instanceCount(layer)) * largestArea(layer.images) * scaleArea_ / screenArea_;
+            // An instance draws at most the screen, however large its picture.
+            const double each = std::min(largestArea(layer.images) * scaleArea_ / screenArea_, 1.0);
+            const double screens = static_cast<double>(instanceCount(layer)) * each;
             layer.pastDrawBudget = screens > kMaxDrawnScreensPerFrame - used_;
             if (layer.pastDrawBudget) {
                 past.push_back(LayerPastDrawBudget{kind, layer.name, screens});

@@ -21,7 +21,7 @@ void drawSprites(const std::array<SpriteLayer, LayerCapacity>& layers, std::int3
 
 // A frame draws at most this much area, in screens (the desktop window's width x view height):
 // with the scene pictures counted first, each layer in drawing order counts its instances at its
-// largest picture, and a layer that would pass the budget is left out of every frame (the later
+// largest picture (one screen at most each, as drawing is clipped to the screen), and a layer that would pass the budget is left out of every frame (the later
 // ones still count). Real scenes draw a few screens; this keeps a frame within a fraction of a
 // second whatever a theme asks for.
 inline constexpr double kMaxDrawnScreensPerFrame = 64;

@@ -24,8 +24,8 @@ constexpr png_uint_32 kChunkCacheMax = 32;
 // of n bytes holds at most 1032 n bytes of picture data; twice that leaves room to spare.
 constexpr std::uint64_t kMaxInflation = 2 * 1032;
 
-// Image data after the last row that is still inflated to check the stream's end: a real encoder
-// leaves a few bytes, and this inflates to at most 66 MiB.
+// Image data read after the last row to finish the stream: a real encoder leaves a few bytes, and
+// this much inflates to at most 66 MiB.
 constexpr std::uint64_t kTrailingImageData = 64 * 1024;
 
 // Everything the libpng callbacks reach. It lives in decodePng's frame; the frames that call
@@ -37,10 +37,25 @@ struct Session {
     std::size_t libraryBudget;
     std::size_t libraryInUse;
     std::size_t libraryPeak;
+    // Set once the header is read: the rows, so that reads after the last one are recognised.
+    std::uint32_t height;
+    bool rowsDone;            // png_read_image returned
+    std::size_t trailing;     // bytes read after the last row while the image data is finished
+    bool trailingCut;         // the image data went on past kTrailingImageData and was not inflated
 };
 
 void readFromMemory(png_structp png, png_bytep out, std::size_t length) {
     auto* session = static_cast<Session*>(png_get_io_ptr(png));
+    // After the last row of the last pass libpng inflates the rest of the image data to its end;
+    // past kTrailingImageData it is not fed any more.
+    if (!session->rowsDone && session->height != 0 &&
+        (png_get_current_pass_number(png) >= 7 || png_get_current_row_number(png) >= session->height)) {
+        session->trailing += length;
+        if (session->trailing > kTrailingImageData) {
+            session->trailingCut = true;
+            png_error(png, "image data goes on past the pixels");
+        }
+    }
     if (session->size - session->offset < length) png_error(png, "data ends early");
     std::memcpy(out, session->data + session->offset, length);
     session->offset += length;
@@ -169,16 +184,6 @@ void walkChunks(const std::uint8_t* data, std::size_t size, Visit visit) {
     }
 }
 
-// Image data (IDAT bytes) in the file from offset on: what finishing the image data would inflate.
-std::uint64_t imageDataFrom(const std::uint8_t* data, std::size_t size, std::size_t offset) {
-    std::uint64_t left = 0;
-    walkChunks(data, size, [&](const std::uint8_t* type, std::size_t start, std::size_t length) {
-        if (std::memcmp(type, "IDAT", 4) == 0 && start + length > offset) left += start + length - std::max(start, offset);
-        return std::memcmp(type, "IEND", 4) != 0;
-    });
-    return left;
-}
-
 // What reading to the end checks, without inflating the rest of the image data: the file goes on
 // to IEND, and the image data and IEND chunks from offset on have sound checksums.
 bool soundEnd(const std::uint8_t* data, std::size_t size, std::size_t offset) {
@@ -248,13 +253,14 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
     *pixelBytesTaken = pixelBytes;
     for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = pixels.get() + y * rowBytes;
 
-    if (!readRows(reader.png(), rows.get())) return std::nullopt;
-    // Through IEND, so that a file cut short after its image data is refused too. Image data left
-    // over past the pixels (a stream that inflates on and on) is not inflated: its chunks are only
-    // checked.
-    if (imageDataFrom(session.data, session.size, session.offset) <= kTrailingImageData) {
+    session.height = header.height;
+    if (readRows(reader.png(), rows.get())) {
+        session.rowsDone = true;
+        // Through IEND, so that a file cut short after its image data is refused too.
         if (!readEnd(reader.png(), reader.info())) return std::nullopt;
-    } else if (!soundEnd(session.data, session.size, session.offset)) {
+    } else if (!session.trailingCut || !soundEnd(session.data, session.size, session.offset)) {
+        // Image data left over past the pixels (a stream that inflates on and on) is not
+        // inflated: its chunks are only checked.
         return std::nullopt;
     }
     premultiply(pixels.get(), std::size_t{header.width} * header.height);
@@ -271,7 +277,7 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
 std::optional<DecodedPicture> decodePng(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits, DecodeCost* cost) {
     if (cost != nullptr) *cost = {};
     if (data == nullptr || size > limits.maxInputBytes || !withinLimits(readPngHeader(data, size), limits)) return std::nullopt;
-    Session session{data, size, 0, limits.maxChunkBytes + kLibraryWorkingBytes, 0, 0};
+    Session session{data, size, 0, limits.maxChunkBytes + kLibraryWorkingBytes, 0, 0, 0, false, 0, false};
     std::size_t pixelBytes = 0;
     std::optional<DecodedPicture> picture = decodeSession(session, limits, &pixelBytes);
     if (cost != nullptr) *cost = {session.libraryPeak, pixelBytes};
