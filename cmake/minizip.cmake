@@ -1,5 +1,5 @@
 # Archive reading: minizip over zlib, linked into the resources layer, with the file functions minizip
-# opens archives with chosen per platform.
+# opens archives with chosen per platform, and the platform's way of opening only regular files.
 #
 # Linux: Debian's system minizip (pkg-config "minizip") and zlib; the fuzz build compiles minizip
 # from Debian's zlib sources, as the Windows build does.
@@ -27,12 +27,14 @@ if(WIN32)
   target_compile_options(velmora_minizip PRIVATE -w)
   target_link_libraries(velmora_minizip PUBLIC ${VELMORA_MINGW_ZLIB})
 
-  target_sources(velmora_resources PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_win32.cpp)
+  target_sources(velmora_resources PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_win32.cpp
+                                           ${CMAKE_SOURCE_DIR}/src/platform/archive/input_file_win32.cpp)
   target_link_libraries(velmora_resources PUBLIC velmora_minizip)
 
 else()
   find_package(ZLIB REQUIRED)
-  target_sources(velmora_resources PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_posix.cpp)
+  target_sources(velmora_resources PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_posix.cpp
+                                           ${CMAKE_SOURCE_DIR}/src/platform/archive/input_file_posix.cpp)
   set(VELMORA_MINIZIP_DIR ${CMAKE_SOURCE_DIR}/.deps/zlib/contrib/minizip)
   if(VELMORA_FUZZ AND EXISTS ${VELMORA_MINIZIP_DIR}/unzip.c)
     # The fuzz targets look into minizip as well: the same sources as Debian's library, compiled

@@ -16,9 +16,11 @@
 #include "resources/archive_reader.h"
 #include "resources/config.h"
 #include "resources/image_loading.h"
+#include "resources/input_file.h"
 #include "resources/png_header.h"
 #include "resources/theme_pictures.h"
 #include "resources/theme_source.h"
+#include "scene/drawing.h"
 #include "scene/load_theme.h"
 #include "theme_lint.h"
 #include "tool_support.h"
@@ -92,6 +94,10 @@ public:
             add(out, true, result.shownName, 0, "there is no theme folder or archive of this name");
             return result;
         }
+        if (isIrregularFile(source.path)) {
+            add(out, true, result.shownName, 0, "is not a regular file or folder (a FIFO, device or socket), so it is not read");
+            return result;
+        }
         if (source.isArchive) {
             ArchiveStatus status = ArchiveStatus::Ok;
             const std::vector<std::uint8_t> bytes = readArchiveBytes(source.path, u"theme.txt", &status, kMaxTextFileSize);
@@ -117,6 +123,8 @@ public:
         } else if (!std::filesystem::exists(nativePath(memberPath(source, u"theme.txt")), ec)) {
             add(out, true, textFile, 0, "is missing");
             return result;
+        } else if (isIrregularFile(memberPath(source, u"theme.txt"))) {
+            add(out, true, textFile, 0, "is not a regular file (a FIFO, device or socket), so it is not read");
         } else if (folderFileTooLarge(memberPath(source, u"theme.txt"))) {
             add(out, true, textFile, 0, tooLargeText());
         }
@@ -124,7 +132,8 @@ public:
         // The load of the player, except that a line with a bad number is left out rather than
         // ending theme.txt, so that the author hears of everything at once.
         Diagnostics parse;
-        loadTheme(name, LoadOptions{&parse, true});
+        PictureLoad pictures;
+        loadTheme(name, LoadOptions{&parse, true, &pictures});
         for (Diagnostic& d : parse) {
             d.file = textFile;
             append(out, std::move(d));
@@ -132,7 +141,8 @@ public:
         PictureLines pictureLines;
         lintThemeText(readThemeText(name), textFile, out, &pictureLines);
 
-        checkPictures(source, textFile, pictureLines, out);
+        checkPictures(source, textFile, pictureLines, pictures, out);
+        checkDrawing(textFile, pictureLines, out);
         if (theme.params.width == -1.0f) {
             add(out, true, textFile, 0, "the scene has no width: give it a params width or a floor picture that loads");
         }
@@ -140,79 +150,110 @@ public:
     }
 
 private:
-    // Every picture of the loaded theme: a damaged archive member whose bytes are used is a
-    // warning; a picture that did not load is explained.
-    void checkPictures(const ThemeSource& source, const std::string& textFile, const PictureLines& pictureLines, Diagnostics& out) {
-        std::uint64_t heldBytes = 0;
-        visitThemePictures(theme, [&](const ThemePicture& picture) {
-            if (picture.frame->bitmap) heldBytes += decodedPictureBytes(picture.frame->width, picture.frame->height);
-            return true;
-        });
-        const std::optional<std::size_t> pastBudget = loadState.firstPicturePastBudget;
-        std::set<std::string> longNames;
-        std::size_t index = 0;
+    // Every picture of the loaded theme, from what the load found: a damaged archive member
+    // whose bytes are used is a warning; a picture that did not load is explained. Nothing is
+    // read again but the archive's directory.
+    void checkPictures(const ThemeSource& source, const std::string& textFile, const PictureLines& pictureLines,
+                       const PictureLoad& load, Diagnostics& out) {
+        const ThemeSource indexed = withArchiveIndex(source);
+        std::set<std::string> layerRemarks;
+        std::size_t index = 0, next = 0, pastAfter = 0;
+        int pastLine = 0;
         visitThemePictures(theme, [&](const ThemePicture& picture) {
             const std::size_t at = index++;
+            if (load.firstPastBudget && at > *load.firstPastBudget) {
+                ++pastAfter;
+                return true;
+            }
+            while (next < load.notes.size() && load.notes[next].index < at) ++next;
+            if (next == load.notes.size() || load.notes[next].index != at) return true;
+            const PictureNote& note = load.notes[next];
             const auto found = pictureLines.find(picture.role);
             const int line = found != pictureLines.end() ? found->second : 0;
-            if (picture.nameTooLong) {
-                // One remark for the layer: its every picture name is too long.
-                if (longNames.insert(picture.role).second) {
-                    add(out, true, textFile, line,
-                        picture.role + ": its picture names would be longer than " + std::to_string(kMaxPictureNameUnits) +
-                            " characters, and no file name can be; its pictures are not loaded");
-                }
+            if (note.outcome == PictureOutcome::BadName) {
+                // One remark for the layer: the same words form all its names.
+                if (layerRemarks.insert(picture.role).second) add(out, true, textFile, line, picture.role + ": " + nameProblemText(picture));
                 return true;
             }
             const std::string shown = picture.role + ": picture " + toUtf8(picture.member) + " ";
-            PictureBytes bytes;
-            if (source.isArchive) {
-                bytes.bytes = readArchiveBytes(source.path, picture.member, &bytes.status);
-                bytes.read = true;
-                if (memberDelivered(bytes.status) && bytes.status != ArchiveStatus::Ok) {
-                    add(out, false, textFile, line, shown + damagedMemberRemark(source, picture.member, bytes.status, bytes.bytes.size()));
-                }
-            }
-            if (picture.frame->bitmap) return true;
-            if (pastBudget && at >= *pastBudget) {
-                add(out, true, textFile, line,
-                    shown + "is not loaded: a theme's pictures may take " + std::to_string(kMaxThemePictureBytes >> 20) +
-                        " MiB decoded together (width x height x 4 bytes each), and those loaded before it take " +
-                        std::to_string(heldBytes >> 20) + " MiB");
+            if (note.outcome == PictureOutcome::PastBudget) {
+                pastLine = line;
+                add(out, true, textFile, line, shown + "is not loaded: " + budgetText(load));
                 return true;
             }
-            const std::string why = explainPicture(source, picture.member, bytes);
+            if (source.isArchive && memberDelivered(note.archiveStatus) && note.archiveStatus != ArchiveStatus::Ok) {
+                add(out, false, textFile, line, shown + damagedMemberRemark(indexed, picture.member, note.archiveStatus, note.bytesRead));
+            }
+            const std::string why = explainPicture(source, note);
             if (!why.empty()) add(out, true, textFile, line, shown + why);
             return true;
         });
+        if (pastAfter > 0) {
+            add(out, true, textFile, pastLine,
+                std::to_string(pastAfter) + (pastAfter == 1 ? " more picture after it is" : " more pictures after it are") +
+                    " not loaded either");
+        }
     }
 
-    struct PictureBytes {
-        bool read = false;  // bytes and status hold the archive member
-        ArchiveStatus status = ArchiveStatus::Ok;
-        std::vector<std::uint8_t> bytes;
-    };
-
-    std::string explainPicture(const ThemeSource& source, const std::u16string& member, PictureBytes& read) {
-        std::vector<std::uint8_t>& bytes = read.bytes;
-        if (source.isArchive) {
-            if (!read.read) bytes = readArchiveBytes(source.path, member, &read.status);
-            const ArchiveStatus status = read.status;
-            if (status == ArchiveStatus::NotFound) return "is missing from the archive";
-            if (!memberDelivered(status)) return std::string("cannot be read from the archive: ") + archiveStatusText(status);
-        } else {
-            const std::filesystem::path path = nativePath(memberPath(source, member));
-            std::error_code ec;
-            if (!std::filesystem::is_regular_file(path, ec)) return "is missing";
-            std::FILE* file = openForReading(path);
-            if (file == nullptr) return "cannot be opened";
-            bytes.resize(kPngHeaderBytes);
-            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-            std::fclose(file);
+    static std::string nameProblemText(const ThemePicture& picture) {
+        switch (picture.problem) {
+            case NameProblem::TooLong:
+                return "its picture names would be longer than " + std::to_string(kMaxPictureNameUnits) +
+                       " characters, and no file name can be; its pictures are not loaded";
+            case NameProblem::LeavesTheme:
+                return "its picture names (" + toUtf8(picture.member) +
+                       ") hold a path separator or \"..\"; a theme reads only its own folder or archive, so its pictures are not loaded";
+            case NameProblem::UnpairedSurrogate:
+                return "its picture names hold an unpaired surrogate (not a character), and no file name can; its pictures are not loaded";
+            case NameProblem::Fine: break;
         }
-        std::string problem = headerProblem(bytes.data(), bytes.size());
+        return {};
+    }
+
+    static std::string budgetText(const PictureLoad& load) {
+        switch (load.budget) {
+            case LoadBudget::PictureBytes:
+                return "a theme's pictures may take " + std::to_string(kMaxThemePictureBytes >> 20) +
+                       " MiB decoded together (width x height x 4 bytes, and " + std::to_string(kBitmapOverheadBytes) +
+                       " bytes for each picture held), and those loaded before it take " + std::to_string(load.decodedBytes >> 20) + " MiB";
+            case LoadBudget::PictureNames:
+                return "a theme load looks for at most " + std::to_string(kMaxPictureNamesPerLoad) + " picture names";
+            case LoadBudget::InflatedBytes:
+                return "a theme load inflates at most " + std::to_string(kMaxInflatedBytesPerLoad >> 20) +
+                       " MiB (archive members and image data), and those before it took " + std::to_string(load.inflatedBytes >> 20) + " MiB";
+        }
+        return {};
+    }
+
+    std::string explainPicture(const ThemeSource& source, const PictureNote& note) {
+        switch (note.outcome) {
+            case PictureOutcome::Loaded:
+            case PictureOutcome::BadName:
+            case PictureOutcome::PastBudget: return {};
+            case PictureOutcome::NotAFile: return "is not a regular file (a FIFO, device, socket or folder), so it is not read";
+            case PictureOutcome::Missing: return source.isArchive ? "is missing from the archive" : "is missing";
+            case PictureOutcome::ArchiveProblem:
+                return std::string("cannot be read from the archive: ") + archiveStatusText(note.archiveStatus);
+            case PictureOutcome::Undecodable:
+            case PictureOutcome::NotDecoded: break;
+        }
+        std::string problem = headerProblem(note.head.data(), note.head.size());
         if (!problem.empty()) return problem;
-        return canDecode_ ? "cannot be decoded (damaged or unsupported PNG data)" : std::string();
+        return canDecode_ && note.outcome == PictureOutcome::Undecodable ? "cannot be decoded (damaged or unsupported PNG data)"
+                                                                         : std::string();
+    }
+
+    // The layers a frame cannot afford to draw.
+    void checkDrawing(const std::string& textFile, const PictureLines& pictureLines, Diagnostics& out) {
+        for (const LayerPastDrawBudget& layer : planDrawBudget()) {
+            const std::string role = pictureRole(layer.kind, layer.name);
+            const auto found = pictureLines.find(role);
+            char screens[32];
+            std::snprintf(screens, sizeof screens, "%.0f", layer.screens);
+            add(out, true, textFile, found != pictureLines.end() ? found->second : 0,
+                role + ": its instances would draw about " + screens + " screens a frame (on a 1920x1080 desktop); a frame " +
+                    "draws at most " + std::to_string(static_cast<int>(kMaxDrawnScreensPerFrame)) + ", so this layer is not drawn");
+        }
     }
 
     std::string root_;

@@ -19,7 +19,7 @@ inline constexpr int LayerCapacity = 128;
 struct ImageFrame {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    std::unique_ptr<Bitmap> bitmap;
+    std::shared_ptr<Bitmap> bitmap;  // shared by every frame that names the same picture file
     std::int32_t filter = 0;  // 0 nearest neighbour, 1 linear
 };
 
@@ -71,6 +71,8 @@ struct ParticleLayer {
     std::u16string ext;
     std::vector<std::vector<ImageFrame>> images;  // [variation][frame]
     std::int32_t linear = 0;
+    // Left out of every frame: its instances would pass the frame's drawing budget.
+    bool pastDrawBudget = false;
 };
 
 struct SpriteLayer {
@@ -97,6 +99,8 @@ struct SpriteLayer {
     std::u16string ext;
     std::vector<std::vector<ImageFrame>> images;  // [variation][frame]
     std::int32_t linear = 0;
+    // Left out of every frame: its instances would pass the frame's drawing budget.
+    bool pastDrawBudget = false;
 };
 
 struct CharacterLayer {
@@ -121,6 +125,8 @@ struct CharacterLayer {
     std::u16string ext;
     std::vector<ImageFrame> images;  // [frame]
     std::int32_t linear = 0;
+    // Left out of every frame: its instances would pass the frame's drawing budget.
+    bool pastDrawBudget = false;
 };
 
 struct Theme {

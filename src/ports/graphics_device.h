@@ -8,15 +8,9 @@
 #include <string>
 
 #include "ports/handles.h"
+#include "ports/picture_limits.h"
 
 namespace velmora {
-
-// Pictures larger than this on either side, or of more pixels than kMaxPicturePixels, are refused
-// as undecodable: no theme needs them, and decoding one would allocate without bound. A device
-// reads a picture's size before it allocates any pixel.
-inline constexpr std::int32_t kMaxPictureSide = 16384;
-// Nor is a picture of more pixels than this in all (16384 x 4096, 256 MiB decoded).
-inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{64} * 1024 * 1024;
 
 struct RectF {
     float left = 0;
@@ -56,7 +50,7 @@ struct PicturePlacement {
 Matrix3x2 mirrorTransform(float x, float w, float mirror);
 
 // A decoded picture living on the device: premultiplied 32-bit BGRA pixels. Destroying it
-// releases it; an ImageFrame owns exactly one.
+// releases it; the ImageFrames of one load that name the same picture file share one.
 class Bitmap {
 public:
     virtual ~Bitmap() = default;
@@ -83,8 +77,8 @@ public:
     virtual DeviceSetup createTargets(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) = 0;
 
     // Pictures, decoded by content, frame 0, converted to premultiplied BGRA and created on the
-    // frame target. Null when the file is missing, unreadable, undecodable, larger than
-    // kMaxPictureSide on a side or kMaxPicturePixels in all, or when there is no frame target.
+    // frame target. Null when the file is missing, not a regular file, unreadable, undecodable,
+    // beyond the limits of ports/picture_limits.h, or when there is no frame target.
     virtual std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) = 0;
     virtual std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) = 0;
 

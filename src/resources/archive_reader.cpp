@@ -31,6 +31,8 @@ constexpr std::size_t kReadChunk = 256 * 1024;
 // Room taken at once for a member's stated size: every real picture fits, and a member that
 // only claims more grows past it only as its data really inflates.
 constexpr std::size_t kTrustedReserve = 16 * 1024 * 1024;
+// Deflate turns one byte into at most 1032 (a 258-byte match in two one-bit codes).
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 unsigned char upperAscii(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
@@ -382,7 +384,20 @@ std::vector<std::uint8_t> readWholeMember(ArchiveReader& reader, const MemberInf
         return bytes;
     }
     const auto size = static_cast<std::size_t>(info.size);
-    bytes.reserve(std::min(size, kTrustedReserve));
+    // The stated size is taken at once when the compressed data could hold it, so that an honest
+    // member is read into one buffer of its size (growing by doubling, then shrinking, would
+    // copy it twice); a member that only claims more grows past kTrustedReserve only as its data
+    // really inflates.
+    std::size_t reserve = std::min(size, kTrustedReserve);
+    unz_file_info64 stated{};
+    if (moveToEntry(reader, info.index) &&
+        unzGetCurrentFileInfo64(reader.unzip, &stated, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK) {
+        const std::uint64_t room = stated.compression_method == 0 ? stated.compressed_size
+                                   : stated.compressed_size > kMaxArchiveMemberSize ? kMaxArchiveMemberSize
+                                                                                    : stated.compressed_size * kMaxDeflateRatio;
+        if (room >= size) reserve = size;
+    }
+    bytes.reserve(reserve);
     ReadResult part;
     do {
         const std::size_t done = bytes.size();
@@ -418,7 +433,8 @@ std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, co
         if (info.index >= 0) bytes = readWholeMember(*reader, info, state, maxBytes);
     }
     setStatus(status, state);
-    bytes.shrink_to_fit();
+    // Only a member that delivered less than it stated is copied into a smaller buffer.
+    if (bytes.capacity() - bytes.size() > kReadChunk) bytes.shrink_to_fit();
     return bytes;
 }
 
@@ -446,9 +462,11 @@ ArchiveIndex::ArchiveIndex(const std::u16string& archivePath, std::size_t maxEnt
     }
     reader.directoryIndex = 0;
     for (;;) {
-        if (entries_.size() >= maxEntries) {
+        if (!partial_ && entries_.size() >= maxEntries) {
+            // Past the table, names are only noted in the filter: a name it does not hold is
+            // known to be missing without walking the directory again.
             partial_ = true;
-            return;
+            filter_.assign(kFilterWords, 0);
         }
         unz_file_info64 info{};
         char stored[kMaxArchiveNameBytes + 1];
@@ -459,14 +477,19 @@ ArchiveIndex::ArchiveIndex(const std::u16string& archivePath, std::size_t maxEnt
         }
         // A stored name longer than the buffer was cut short and can never match.
         if (info.size_filename <= kMaxArchiveNameBytes) {
-            unz64_file_pos position{};
-            if (unzGetFilePos64(reader.unzip, &position) != UNZ_OK) {
-                // Not expected after a good entry; the rest is left to walks.
-                partial_ = true;
-                return;
+            if (partial_) {
+                addToFilter(upperAsciiName(stored, info.size_filename));
+            } else {
+                unz64_file_pos position{};
+                if (unzGetFilePos64(reader.unzip, &position) != UNZ_OK) {
+                    // Not expected after a good entry; the rest is left to walks.
+                    partial_ = true;
+                    filter_.clear();
+                    return;
+                }
+                entries_.try_emplace(upperAsciiName(stored, info.size_filename),
+                                     Entry{reader.directoryIndex, info.uncompressed_size, position.pos_in_zip_directory});
             }
-            entries_.try_emplace(upperAsciiName(stored, info.size_filename),
-                                 Entry{reader.directoryIndex, info.uncompressed_size, position.pos_in_zip_directory});
         }
         const int step = unzGoToNextFile(reader.unzip);
         if (step == UNZ_END_OF_LIST_OF_FILE) return;
@@ -478,7 +501,32 @@ ArchiveIndex::ArchiveIndex(const std::u16string& archivePath, std::size_t maxEnt
             return;
         }
         ++reader.directoryIndex;
+        ++entriesSeen_;
     }
+}
+
+namespace {
+
+std::uint64_t filterHash(const std::string& key) { return std::hash<std::string>{}(key) * 0x9E3779B97F4A7C15ull; }
+
+}  // namespace
+
+void ArchiveIndex::addToFilter(const std::string& key) {
+    std::uint64_t h = filterHash(key);
+    for (int i = 0; i < kFilterProbes; ++i, h = (h >> 21) | (h << 43)) {
+        const std::uint64_t bit = h % (kFilterWords * 64);
+        filter_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
+}
+
+bool ArchiveIndex::filterMayHold(const std::string& key) const {
+    if (filter_.empty()) return true;
+    std::uint64_t h = filterHash(key);
+    for (int i = 0; i < kFilterProbes; ++i, h = (h >> 21) | (h << 43)) {
+        const std::uint64_t bit = h % (kFilterWords * 64);
+        if ((filter_[bit / 64] & (std::uint64_t{1} << (bit % 64))) == 0) return false;
+    }
+    return true;
 }
 
 MemberInfo ArchiveIndex::findMember(const std::u16string& name, ArchiveStatus* status) {
@@ -493,9 +541,19 @@ MemberInfo ArchiveIndex::findMember(const std::u16string& name, ArchiveStatus* s
     if (wanted.size() > kMaxArchiveNameBytes || wanted.find('\0') != std::string::npos) return notFound;
     if (reader.entryCount == 0) return notFound;
 
-    const auto found = entries_.find(upperAsciiName(wanted.data(), wanted.size()));
+    const std::string key = upperAsciiName(wanted.data(), wanted.size());
+    const auto found = entries_.find(key);
     if (found == entries_.end()) {
-        if (partial_) return velmora::findMember(reader, name, status);
+        if (partial_ && filterMayHold(key)) {
+            // Past the table the directory is walked, within a budget of entries per archive, so
+            // that countless names cannot each walk a huge directory.
+            if (entriesWalked_ > kMaxWalkedEntries) {
+                setStatus(status, ArchiveStatus::Damaged);
+                return notFound;
+            }
+            entriesWalked_ += entriesSeen_ + 1;
+            return velmora::findMember(reader, name, status);
+        }
         setStatus(status, missing_);
         return notFound;
     }
@@ -525,7 +583,8 @@ std::vector<std::uint8_t> ArchiveIndex::readBytes(const std::u16string& member, 
         if (info.index >= 0) bytes = readWholeMember(*reader_, info, state, maxBytes);
     }
     setStatus(status, state);
-    bytes.shrink_to_fit();
+    // Only a member that delivered less than it stated is copied into a smaller buffer.
+    if (bytes.capacity() - bytes.size() > kReadChunk) bytes.shrink_to_fit();
     return bytes;
 }
 

@@ -86,10 +86,14 @@ std::u16string readArchiveText(const std::u16string& archivePath, const std::u16
 std::vector<std::uint8_t> readArchiveBytes(const std::u16string& archivePath, const std::u16string& member,
                                            ArchiveStatus* status = nullptr, std::uint64_t maxBytes = kMaxArchiveMemberSize);
 
-// The directory holds at most this many entries worth indexing; past them an ArchiveIndex looks
-// names up by walking the directory, as findMember does, so that a forged archive of countless
-// tiny entries cannot make the table grow without bound.
+// The directory holds at most this many entries worth indexing; past them an ArchiveIndex notes
+// names only in a filter of fixed size and looks a name the filter may hold up by walking the
+// directory, as findMember does, so that a forged archive of countless tiny entries cannot make
+// the table grow without bound.
 inline constexpr std::size_t kMaxIndexedEntries = 1u << 18;
+// Directory entries an ArchiveIndex walks for such lookups, all together; past them a name not in
+// the table reads as Damaged. Each lookup is counted at the whole directory.
+inline constexpr std::uint64_t kMaxWalkedEntries = std::uint64_t{16} * kMaxIndexedEntries;
 
 // An ArchiveIndex reads an archive up to this size into memory while it lives.
 inline constexpr std::uint64_t kMaxArchiveInMemory = 64u * 1024u * 1024u;
@@ -130,9 +134,18 @@ private:
     // What a name missing from the table reads as: NotFound when the walk reached the end of the
     // directory, Damaged when it stopped at an entry it could not read.
     ArchiveStatus missing_ = ArchiveStatus::NotFound;
-    // The table stops short of the end of the directory: names missing from it are looked up by
-    // walking the directory.
+    // The table stops short of the end of the directory: names missing from it that the filter may
+    // hold are looked up by walking the directory.
     bool partial_ = false;
+    // One bit per hash of each name past the table (8 Mi bits, three probes): empty when the
+    // walk that fills it stopped early, and then every name is walked for.
+    static constexpr std::size_t kFilterWords = std::size_t{1} << 17;
+    static constexpr int kFilterProbes = 3;
+    std::vector<std::uint64_t> filter_;
+    std::uint64_t entriesSeen_ = 0;
+    std::uint64_t entriesWalked_ = 0;
+    void addToFilter(const std::string& key);
+    bool filterMayHold(const std::string& key) const;
 };
 
 }  // namespace velmora

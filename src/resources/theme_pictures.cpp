@@ -2,6 +2,8 @@
 
 #include "ground/text_decoding.h"
 
+#include <utility>
+
 namespace velmora {
 
 namespace {
@@ -12,12 +14,14 @@ std::u16string decimal(std::size_t value) {
 }
 
 
-// The picture with this name, or one marked nameTooLong when the name would pass the limit
+// The picture with this name, or one marked TooLong when the name would pass the limit
 // (counted before anything is formed).
 ThemePicture picture(std::size_t nameUnits, const std::function<std::u16string()>& name, const std::string& role,
                      ImageFrame& frame, std::int32_t filter) {
-    if (nameUnits > kMaxPictureNameUnits) return ThemePicture{{}, role, &frame, filter, true};
-    return ThemePicture{name(), role, &frame, filter, false};
+    if (nameUnits > kMaxPictureNameUnits) return ThemePicture{{}, role, &frame, filter, NameProblem::TooLong};
+    std::u16string member = name();
+    const NameProblem problem = pictureNameProblem(member);
+    return ThemePicture{std::move(member), role, &frame, filter, problem};
 }
 
 bool visitScene(const std::u16string& name, const char* role, ImageFrame& frame, std::int32_t filter,
@@ -46,6 +50,22 @@ bool visitTable(std::array<Layer, LayerCapacity>& layers, std::int32_t count, co
 }
 
 }  // namespace
+
+NameProblem pictureNameProblem(std::u16string_view member) {
+    if (member.size() > kMaxPictureNameUnits) return NameProblem::TooLong;
+    if (member.find_first_of(u"/\\") != std::u16string_view::npos || member.find(u"..") != std::u16string_view::npos) {
+        return NameProblem::LeavesTheme;
+    }
+    for (std::size_t i = 0; i < member.size(); ++i) {
+        const char16_t unit = member[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < member.size() && member[i + 1] >= 0xDC00 && member[i + 1] <= 0xDFFF) {
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            return NameProblem::UnpairedSurrogate;
+        }
+    }
+    return NameProblem::Fine;
+}
 
 std::string pictureRole(const char* kind, std::u16string_view name) {
     std::string role = kind;

@@ -16,13 +16,24 @@ namespace velmora {
 // its table may name thousands of frames.
 inline constexpr std::size_t kMaxPictureNameUnits = 1024;
 
+// Why a picture's name cannot name a file of the theme: such a picture is absent, unlooked for.
+enum class NameProblem {
+    Fine,
+    TooLong,           // longer than kMaxPictureNameUnits: it cannot exist (nothing is formed)
+    LeavesTheme,       // holds a path separator (/ or \) or "..": a theme reads only its own folder or archive
+    UnpairedSurrogate, // not a character string: no file system or archive spells it
+};
+
 struct ThemePicture {
-    std::u16string member;  // "floor.png", "bird_1_2.png", "cat_3.png"; empty when nameTooLong
+    std::u16string member;  // "floor.png", "bird_1_2.png", "cat_3.png"; empty when TooLong
     std::string role;       // what it is, for messages: "floor", "sprite layer \"bird\"", ...
     ImageFrame* frame;      // where the decoded picture is kept in the Theme
     std::int32_t filter;    // 0 nearest neighbour, 1 linear
-    bool nameTooLong = false;  // the name would be longer than kMaxPictureNameUnits: it cannot exist
+    NameProblem problem = NameProblem::Fine;
 };
+
+// Whether a formed name can name a file of the theme.
+NameProblem pictureNameProblem(std::u16string_view member);
 
 // How a layer is named in messages: kind and quoted name ("sprite layer \"bird\""), a name longer
 // than kMaxPictureNameUnits cut short.

@@ -1,50 +1,16 @@
 #include "resources/theme_source.h"
 
-#include <fstream>
 #include <system_error>
 #include <type_traits>
 #include <utility>
 
 #include "ground/records.h"
 #include "resources/archive_reader.h"
+#include "resources/input_file.h"
 #include "ground/text_decoding.h"
 
 namespace velmora {
 
-namespace {
-
-// The whole file, or nothing when it cannot be opened or read or is larger than the cap. The size
-// the file system states decides before anything is allocated; the read checks again, as the file
-// may grow meanwhile.
-bool readFolderFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream file;
-    try {
-        file.open(nativePath(path), std::ios::binary);
-    } catch (...) {
-        return false;
-    }
-    if (!file) return false;
-    file.seekg(0, std::ios::end);
-    const std::streamoff stated = file.tellg();
-    file.seekg(0, std::ios::beg);
-    if (!file) return false;
-    if (stated > 0 && static_cast<std::uintmax_t>(stated) > kMaxTextFileSize) return false;
-    if (stated > 0) bytes.reserve(static_cast<std::size_t>(stated));
-    // Read in pieces appended as they come, so that the buffer is only as large as the file (a
-    // file grown past the cap meanwhile is recognised at one piece past it).
-    constexpr std::size_t kChunk = 16 * 1024;
-    char piece[kChunk];
-    while (file) {
-        if (bytes.size() > kMaxTextFileSize) return false;
-        file.read(piece, static_cast<std::streamsize>(kChunk));
-        const std::streamsize got = file.gcount();
-        if (got > 0) bytes.insert(bytes.end(), piece, piece + got);
-    }
-    if (file.bad() || bytes.size() > kMaxTextFileSize) return false;
-    return true;
-}
-
-}  // namespace
 
 ThemeSource makeThemeSource(std::u16string path) {
     ThemeSource source;
@@ -82,8 +48,9 @@ std::u16string readText(const ThemeSource& source, const std::u16string& member)
         if (source.archive) return source.archive->readText(member, nullptr, kMaxTextFileSize);
         return readArchiveText(source.path, member, nullptr, kMaxTextFileSize);
     }
+    // Only a regular file is read, decided before reading: a FIFO or a device reads as empty.
     std::vector<std::uint8_t> bytes;
-    if (!readFolderFile(memberPath(source, member), bytes)) return {};
+    if (readRegularFile(memberPath(source, member), kMaxTextFileSize, bytes) != FileStatus::Ok) return {};
     return decodeTextFile(bytes.data(), bytes.size());
 }
 

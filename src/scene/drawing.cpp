@@ -4,6 +4,8 @@
 #include "ports/platform.h"
 #include "scene/layer_pictures.h"
 
+#include <algorithm>
+
 namespace velmora {
 
 namespace {
@@ -26,6 +28,7 @@ void drawParticles(const Scene& scene, const std::array<ParticleLayer, LayerCapa
     const float s = scene.settings.pixelScale;
     for (std::size_t l = 0; l < usedLayers(count); ++l) {
         const ParticleLayer& layer = layers[l];
+        if (layer.pastDrawBudget) continue;
         const std::size_t n = instanceCount(layer);
         for (std::size_t i = 0; i < n; ++i) {
             const ImageFrame& picture = layerPicture(layer.images, layer.variation[i], layer.frame[i]);
@@ -41,6 +44,7 @@ void drawSprites(const Scene& scene, const std::array<SpriteLayer, LayerCapacity
     const float s = scene.settings.pixelScale;
     for (std::size_t l = 0; l < usedLayers(count); ++l) {
         const SpriteLayer& layer = layers[l];
+        if (layer.pastDrawBudget) continue;
         const float shift = (panOffset * layer.xscroll) * s;
         const std::size_t n = instanceCount(layer);
         for (std::size_t i = 0; i < n; ++i) {
@@ -65,6 +69,7 @@ void drawCharacters(const Scene& scene, float panOffset) {
     const float s = scene.settings.pixelScale;
     for (std::size_t l = 0; l < usedLayers(scene.theme.characterCount); ++l) {
         const CharacterLayer& layer = scene.theme.characters[l];
+        if (layer.pastDrawBudget) continue;
         const float shift = (panOffset * layer.xscroll) * s;
         const std::size_t n = instanceCount(layer);
         for (std::size_t i = 0; i < n; ++i) {
@@ -83,6 +88,77 @@ void drawCharacters(const Scene& scene, float panOffset) {
 }
 
 }  // namespace
+
+namespace {
+
+double pictureArea(const ImageFrame& picture) { return static_cast<double>(picture.width) * picture.height; }
+
+double largestArea(const std::vector<ImageFrame>& row) {
+    double largest = 0;
+    for (const ImageFrame& picture : row) largest = std::max(largest, pictureArea(picture));
+    return largest;
+}
+
+double largestArea(const std::vector<std::vector<ImageFrame>>& table) {
+    double largest = 0;
+    for (const auto& row : table) largest = std::max(largest, largestArea(row));
+    return largest;
+}
+
+class DrawBudget {
+public:
+    DrawBudget(double screenArea, double scale) : screenArea_(screenArea), scaleArea_(scale * scale) {}
+
+    void addScreens(double screens) { used_ += screens; }
+    void addPicture(const ImageFrame& picture) { used_ += std::min(pictureArea(picture) * scaleArea_ / screenArea_, 1.0); }
+
+    template <typename Layer>
+    void addLayers(std::array<Layer, LayerCapacity>& layers, std::int32_t count, const char* kind,
+                   std::vector<LayerPastDrawBudget>& past) {
+        for (std::size_t l = 0; l < usedLayers(count); ++l) {
+            Layer& layer = layers[l];
+            // An instance draws at most the screen, however large its picture.
+            const double each = std::min(largestArea(layer.images) * scaleArea_ / screenArea_, 1.0);
+            const double screens = static_cast<double>(instanceCount(layer)) * each;
+            layer.pastDrawBudget = screens > kMaxDrawnScreensPerFrame - used_;
+            if (layer.pastDrawBudget) {
+                past.push_back(LayerPastDrawBudget{kind, layer.name, screens});
+            } else {
+                used_ += screens;
+            }
+        }
+    }
+
+private:
+    double screenArea_;
+    double scaleArea_;
+    double used_ = 0;
+};
+
+}  // namespace
+
+std::vector<LayerPastDrawBudget> planDrawBudget(Scene& scene) {
+    const double width = scene.rect.width, height = scene.settings.viewHeight;
+    DrawBudget budget(std::max(width * height, 1.0), scene.settings.pixelScale);
+    Theme& model = scene.theme;
+    std::vector<LayerPastDrawBudget> past;
+    // The whole-screen pictures first, then in drawing order, as drawScene draws.
+    if (model.backgroundImage.bitmap) budget.addScreens(1);
+    if (model.screenImage.bitmap) budget.addScreens(1);
+    budget.addLayers(model.backParticles, model.backParticleCount, "particle layer", past);
+    budget.addLayers(model.backSprites, model.backSpriteCount, "sprite layer", past);
+    budget.addPicture(model.floorImage);
+    budget.addPicture(model.ceilingImage);
+    budget.addLayers(model.characters, model.characterCount, "character layer", past);
+    budget.addLayers(model.frontSprites, model.frontSpriteCount, "sprite layer", past);
+    budget.addLayers(model.frontParticles, model.frontParticleCount, "particle layer", past);
+    return past;
+}
+
+std::vector<LayerPastDrawBudget> planDrawBudget() {
+    Scene scene = defaultScene();
+    return planDrawBudget(scene);
+}
 
 void drawScene(const Scene& scene) {
     const Theme& model = scene.theme;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ground/float_conversion.h"
+#include "scene/drawing.h"
 #include "scene/layer_pictures.h"
 #include "ground/random.h"
 #include "scene/scene_geometry.h"
@@ -118,6 +119,8 @@ void layoutScene(Scene& scene) {
     for (std::size_t l = 0; l < usedLayers(model.frontParticleCount); ++l) {
         layoutParticles(settings, model.frontParticles[l], g.sceneLeft, g.sceneWidth);
     }
+    // The scene's size and scale are known now: which layers a frame can afford.
+    planDrawBudget(scene);
 }
 
 void layoutScene() {

@@ -8,6 +8,8 @@
 #include "scene/layout.h"
 #include "theme/parse_theme.h"
 
+#include <utility>
+
 namespace velmora {
 
 namespace {
@@ -38,8 +40,10 @@ std::optional<NumberError> loadTheme(Scene& scene, const std::u16string& themeNa
         // The lines before the bad one stay committed; the scene is still built from them.
         loadState.error = error;
     }
-    loadState.firstPicturePastBudget =
-        loadThemeImages(model, source, desktopHost.frameTarget ? platform().graphics : nullptr).firstPastBudget;
+    PictureLoad pictures = loadThemeImages(model, source, desktopHost.frameTarget ? platform().graphics : nullptr,
+                                           options.pictures != nullptr);
+    loadState.firstPicturePastBudget = pictures.firstPastBudget;
+    if (options.pictures != nullptr) *options.pictures = std::move(pictures);
     layoutScene(scene);
     return loadState.error;
 }

@@ -5,6 +5,7 @@
 #include "ground/diagnostics.h"
 #include "ground/text_format.h"
 #include "scene/scene.h"
+#include "resources/image_loading.h"
 
 namespace velmora {
 
@@ -13,6 +14,8 @@ struct LoadOptions {
     Diagnostics* themeDiagnostics = nullptr;
     // Leave out a line with a bad number and go on, instead of stopping there.
     bool skipBadNumbers = false;
+    // Receives what the pictures came to, with a note on every one that did not load.
+    PictureLoad* pictures = nullptr;
 };
 
 // Recomputes globalSettings from config.txt (the global section and the one of loadedTheme) and

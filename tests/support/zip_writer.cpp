@@ -100,6 +100,17 @@ void ZipWriter::addRepeated(const std::string& name, std::string_view piece, std
     compressedSizes_.push_back(static_cast<std::uint32_t>(data.size()));
 }
 
+void ZipWriter::addAlias(const std::string& name, const std::string& of) {
+    for (std::size_t i = 0; i < members_.size(); ++i) {
+        if (members_[i].name != of) continue;
+        Member alias = members_[i];
+        alias.name = name;
+        members_.push_back(alias);
+        compressedSizes_.push_back(compressedSizes_[i]);
+        return;
+    }
+}
+
 std::vector<std::uint8_t> ZipWriter::bytes() const {
     std::vector<std::uint8_t> out = local_;
     const auto directory = static_cast<std::uint32_t>(out.size());

@@ -25,6 +25,9 @@ public:
     void add(const std::string& name, std::string_view content, const ZipEntry& entry = ZipEntry{});
     // The piece repeated until total bytes (the last copy cut short).
     void addRepeated(const std::string& name, std::string_view piece, std::uint64_t total, const ZipEntry& entry = ZipEntry{});
+    // One more directory entry for the data of the member added before it as `of` (its local
+    // header names `of`: give both names one length, as readers compare the lengths).
+    void addAlias(const std::string& name, const std::string& of);
     // The archive: local headers and data, central directory, end record.
     std::vector<std::uint8_t> bytes() const;
 

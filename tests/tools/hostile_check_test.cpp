@@ -45,8 +45,9 @@ TEST_F(ToolTest, CheckWarnsOfDamagedArchiveMembersWhoseBytesAreUsed) {
 }
 
 TEST_F(ToolTest, CheckNamesThePicturesPastTheThemesBudget) {
-    // Five real pictures of 256 MiB decoded each (4 take the 1 GiB); one small file, five times.
-    const std::string png = blackPng(8192, 8192);
+    // Five real pictures of nearly 256 MiB decoded each (4 take the 1 GiB with their bitmaps'
+    // overhead); one small file, five times.
+    const std::string png = blackPng(8191, 8192);
     ZipWriter zip;
     zip.add("theme.txt", "params width:1920\nadd_sprite name:a frames:5\n");
     for (int f = 1; f <= 5; ++f) zip.add("a_1_" + std::to_string(f) + ".png", png);
@@ -55,8 +56,8 @@ TEST_F(ToolTest, CheckNamesThePicturesPastTheThemesBudget) {
     const ToolRun result = run({"check", "--root", rootArg(), "Big.zip"});
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
     EXPECT_TRUE(has(result.out, "themes/Big.zip/theme.txt:2: error: sprite layer \"a\": picture a_1_5.png is not loaded: a theme's "
-                                "pictures may take 1024 MiB decoded together (width x height x 4 bytes each), and those loaded "
-                                "before it take 1024 MiB\n"))
+                                "pictures may take 1024 MiB decoded together (width x height x 4 bytes, and 1024 bytes for each "
+                                "picture held), and those loaded before it take 1023 MiB\n"))
         << result.out;
     EXPECT_TRUE(has(result.out, "Big.zip: 1 error, 0 warnings\n")) << result.out;
 }

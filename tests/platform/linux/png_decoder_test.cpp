@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
@@ -562,6 +563,67 @@ TEST(PngDecoderTest, ImageDataThatDoesNotInflateGivesNothing) {
     for (std::uint32_t i = 2; i < length; ++i) garbage[at + 8 + i] = static_cast<std::uint8_t>(i * 37);
     putBigEndian32(&garbage[at + 8 + length], crc32(&garbage[at + 4], 4 + length));
     EXPECT_FALSE(decodeGuarded(garbage));
+}
+
+// Deflate's bits, least significant first; Huffman codes go in from their first (highest) bit.
+class DeflateBits {
+public:
+    void bits(std::uint32_t value, int count) {
+        for (int i = 0; i < count; ++i) put((value >> i) & 1u);
+    }
+    void code(std::uint32_t value, int count) {
+        for (int i = count - 1; i >= 0; --i) put((value >> i) & 1u);
+    }
+    Bytes take() { return std::move(out_); }
+
+private:
+    void put(std::uint32_t bit) {
+        if (used_ == 0) out_.push_back(0);
+        out_.back() = static_cast<std::uint8_t>(out_.back() | (bit << used_));
+        used_ = (used_ + 1) % 8;
+    }
+    Bytes out_;
+    int used_ = 0;
+};
+
+TEST(PngDecoderTest, ImageDataPastThePixelsIsNotInflated) {
+    // A 1x1 picture whose image data goes on to inflate 4 GiB past its one row: a fixed-code
+    // block of the row, then matches of 258 bytes, each in 13 bits.
+    DeflateBits deflate;
+    deflate.bits(0x78, 8);
+    deflate.bits(0x01, 8);
+    deflate.bits(0, 1);  // not the last block
+    deflate.bits(1, 2);  // fixed codes
+    for (int i = 0; i < 5; ++i) deflate.code(0x30 + (i == 0 ? 0 : 0x40), 8);  // filter 0, then 0x40 four times
+    const std::uint64_t matches = (std::uint64_t{4} << 30) / 258;
+    for (std::uint64_t i = 0; i < matches; ++i) {
+        deflate.code(0xC5, 8);  // length 258
+        deflate.code(0, 5);     // distance 1
+    }
+    deflate.code(0, 7);  // end of block
+    deflate.bits(1, 1);  // the last block: empty
+    deflate.bits(1, 2);
+    deflate.code(0, 7);
+    Bytes data = deflate.take();
+    data.insert(data.end(), {0, 0, 0, 0});  // a checksum nobody reaches
+
+    Bytes png = makePng(PngSpec{1, 1});
+    const std::size_t at = chunkAt(png, "IDAT");
+    const Bytes idat = chunk("IDAT", static_cast<std::uint32_t>(data.size()), data);
+    png.erase(png.begin() + static_cast<std::ptrdiff_t>(at),
+              png.begin() + static_cast<std::ptrdiff_t>(at + 12 + bigEndian32(&png[at])));
+    png.insert(png.begin() + static_cast<std::ptrdiff_t>(at), idat.begin(), idat.end());
+
+    const auto start = std::chrono::steady_clock::now();
+    const auto picture = decodeGuarded(png);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels[3], 0x40);
+    // Inflating it all takes several seconds.
+    EXPECT_LT(seconds, 1.0);
+    // Cut short after the image data, it is still refused.
+    png.resize(png.size() - 12);
+    EXPECT_FALSE(decodeGuarded(png));
 }
 
 }  // namespace

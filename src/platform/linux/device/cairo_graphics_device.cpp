@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "platform/linux/device/png_decoder.h"
+#include "resources/input_file.h"
 #include "resources/png_header.h"
 
 namespace velmora {
@@ -30,23 +31,27 @@ static_assert(std::endian::native == std::endian::little, "ARGB32 is stored as B
 
 const DecodeLimits kPictureLimits{};
 
-// The whole picture file, or nothing when its header states no picture within the limits or it
-// is larger than the decoder takes: such a file is not read past its header.
+// The whole picture file, or nothing when it is not a regular file, its header states no picture
+// within the limits or it is larger than the decoder takes: such a file is not read past its
+// header.
 struct FileBytes {
     std::unique_ptr<std::uint8_t[]> data;
     std::size_t size = 0;
 };
 
-FileBytes readPictureFile(std::FILE* file) {
+FileBytes readPictureFile(const std::u16string& path) {
     FileBytes bytes;
+    InputFile file(path);
+    if (!file.isOpen()) return bytes;
     std::uint8_t header[kPngHeaderBytes];
-    if (std::fread(header, 1, sizeof header, file) != sizeof header) return bytes;
+    if (file.read(header, sizeof header) != sizeof header) return bytes;
     if (!withinLimits(readPngHeader(header, sizeof header), kPictureLimits)) return bytes;
-    if (std::fseek(file, 0, SEEK_END) != 0) return bytes;
-    const long end = std::ftell(file);
-    if (end < 0 || static_cast<unsigned long>(end) > kPictureLimits.maxInputBytes || std::fseek(file, 0, SEEK_SET) != 0) return bytes;
-    bytes.data.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(end)]);
-    if (bytes.data != nullptr) bytes.size = std::fread(bytes.data.get(), 1, static_cast<std::size_t>(end), file);
+    const std::uint64_t size = file.statedSize();
+    if (size < sizeof header || size > kPictureLimits.maxInputBytes) return bytes;
+    bytes.data.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
+    if (bytes.data == nullptr) return bytes;
+    std::memcpy(bytes.data.get(), header, sizeof header);
+    bytes.size = sizeof header + file.read(bytes.data.get() + sizeof header, static_cast<std::size_t>(size) - sizeof header);
     return bytes;
 }
 
@@ -376,10 +381,7 @@ bool CairoGraphicsDevice::replaceFrameSurface(std::uint32_t pixelWidth, std::uin
 
 std::unique_ptr<Bitmap> CairoGraphicsDevice::loadPictureFile(const std::u16string& path) {
     if (frame_ == nullptr) return nullptr;
-    std::FILE* file = openFile(path, "rb");
-    if (file == nullptr) return nullptr;
-    const FileBytes bytes = readPictureFile(file);
-    std::fclose(file);
+    const FileBytes bytes = readPictureFile(path);
     if (bytes.data == nullptr) return nullptr;
     return toBitmap(decodePng(bytes.data.get(), bytes.size, kPictureLimits));
 }

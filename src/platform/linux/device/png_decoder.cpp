@@ -1,7 +1,9 @@
 #include "platform/linux/device/png_decoder.h"
 
 #include <png.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +24,10 @@ constexpr png_uint_32 kChunkCacheMax = 32;
 // of n bytes holds at most 1032 n bytes of picture data; twice that leaves room to spare.
 constexpr std::uint64_t kMaxInflation = 2 * 1032;
 
+// Image data read after the last row to finish the stream: a real encoder leaves a few bytes, and
+// this much inflates to at most 66 MiB.
+constexpr std::uint64_t kTrailingImageData = 64 * 1024;
+
 // Everything the libpng callbacks reach. It lives in decodePng's frame; the frames that call
 // setjmp hold only plain values, so that a longjmp skips no destructor.
 struct Session {
@@ -31,10 +37,25 @@ struct Session {
     std::size_t libraryBudget;
     std::size_t libraryInUse;
     std::size_t libraryPeak;
+    // Set once the header is read: the rows, so that reads after the last one are recognised.
+    std::uint32_t height;
+    bool rowsDone;            // png_read_image returned
+    std::size_t trailing;     // bytes read after the last row while the image data is finished
+    bool trailingCut;         // the image data went on past kTrailingImageData and was not inflated
 };
 
 void readFromMemory(png_structp png, png_bytep out, std::size_t length) {
     auto* session = static_cast<Session*>(png_get_io_ptr(png));
+    // After the last row of the last pass libpng inflates the rest of the image data to its end;
+    // past kTrailingImageData it is not fed any more.
+    if (!session->rowsDone && session->height != 0 &&
+        (png_get_current_pass_number(png) >= 7 || png_get_current_row_number(png) >= session->height)) {
+        session->trailing += length;
+        if (session->trailing > kTrailingImageData) {
+            session->trailingCut = true;
+            png_error(png, "image data goes on past the pixels");
+        }
+    }
     if (session->size - session->offset < length) png_error(png, "data ends early");
     std::memcpy(out, session->data + session->offset, length);
     session->offset += length;
@@ -135,12 +156,48 @@ bool setUpConversion(png_structp png, png_infop info, const Header& header) {
            png_get_rowbytes(png, info) == std::size_t{header.width} * 4;
 }
 
-bool readRows(png_structp png, png_infop info, png_bytepp rows) {
+bool readRows(png_structp png, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_read_image(png, rows);
-    // Through IEND, so that a file cut short after its image data is refused too.
+    return true;
+}
+
+bool readEnd(png_structp png, png_infop info) {
+    if (setjmp(png_jmpbuf(png))) return false;
     png_read_end(png, info);
     return true;
+}
+
+std::uint32_t bigEndian32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+}
+
+// The chunks after the signature, as far as they fit in the data.
+template <typename Visit>
+void walkChunks(const std::uint8_t* data, std::size_t size, Visit visit) {
+    std::size_t at = 8;
+    while (size - at >= 12) {
+        const std::uint64_t length = bigEndian32(data + at);
+        if (length > size - at - 12) return;
+        if (!visit(data + at + 4, at + 8, static_cast<std::size_t>(length))) return;
+        at += 12 + static_cast<std::size_t>(length);
+    }
+}
+
+// What reading to the end checks, without inflating the rest of the image data: the file goes on
+// to IEND, and the image data and IEND chunks from offset on have sound checksums.
+bool soundEnd(const std::uint8_t* data, std::size_t size, std::size_t offset) {
+    bool ended = false, sound = true;
+    walkChunks(data, size, [&](const std::uint8_t* type, std::size_t start, std::size_t length) {
+        const bool end = std::memcmp(type, "IEND", 4) == 0;
+        if ((end || std::memcmp(type, "IDAT", 4) == 0) && start + length + 4 > offset) {
+            const uLong crc = crc32(crc32(0L, Z_NULL, 0), type, static_cast<uInt>(length + 4));
+            sound = sound && crc == bigEndian32(data + start + length);
+        }
+        ended = end;
+        return !end;
+    });
+    return ended && sound;
 }
 
 // cairo's rounding of a * c / 255.
@@ -196,7 +253,16 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
     *pixelBytesTaken = pixelBytes;
     for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = pixels.get() + y * rowBytes;
 
-    if (!readRows(reader.png(), reader.info(), rows.get())) return std::nullopt;
+    session.height = header.height;
+    if (readRows(reader.png(), rows.get())) {
+        session.rowsDone = true;
+        // Through IEND, so that a file cut short after its image data is refused too.
+        if (!readEnd(reader.png(), reader.info())) return std::nullopt;
+    } else if (!session.trailingCut || !soundEnd(session.data, session.size, session.offset)) {
+        // Image data left over past the pixels (a stream that inflates on and on) is not
+        // inflated: its chunks are only checked.
+        return std::nullopt;
+    }
     premultiply(pixels.get(), std::size_t{header.width} * header.height);
 
     DecodedPicture picture;
@@ -211,7 +277,7 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
 std::optional<DecodedPicture> decodePng(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits, DecodeCost* cost) {
     if (cost != nullptr) *cost = {};
     if (data == nullptr || size > limits.maxInputBytes || !withinLimits(readPngHeader(data, size), limits)) return std::nullopt;
-    Session session{data, size, 0, limits.maxChunkBytes + kLibraryWorkingBytes, 0, 0};
+    Session session{data, size, 0, limits.maxChunkBytes + kLibraryWorkingBytes, 0, 0, 0, false, 0, false};
     std::size_t pixelBytes = 0;
     std::optional<DecodedPicture> picture = decodeSession(session, limits, &pixelBytes);
     if (cost != nullptr) *cost = {session.libraryPeak, pixelBytes};

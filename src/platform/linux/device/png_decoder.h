@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "ports/graphics_device.h"
+#include "ports/picture_limits.h"
 #include "resources/png_header.h"
 
 namespace velmora {
@@ -20,7 +21,7 @@ struct DecodeLimits {
     // its row buffers and the inflater.
     std::size_t maxChunkBytes = std::size_t{4} << 20;
     // A picture file larger than this is not read at all.
-    std::size_t maxInputBytes = std::size_t{256} << 20;
+    std::size_t maxInputBytes = static_cast<std::size_t>(kMaxPictureFileBytes);
 };
 
 struct DecodedPicture {
