@@ -39,6 +39,9 @@ int runRender(const std::vector<std::string>& words) {
     const std::string root = args.required("root");
     const std::string themeName = args.value("theme");
     const DesktopRect desktop = parseDesktop(args.required("desktop"));
+    if (desktop.width > kMaxTargetSide || desktop.height > kMaxTargetSide) {
+        throw UsageError("--desktop: render makes pictures of at most " + std::to_string(kMaxTargetSide) + " pixels on a side");
+    }
     if (!args.has("out") && !args.has("webp")) throw UsageError("missing option --out (or --webp)");
     const std::string out = args.value("out");
     const std::string webp = args.value("webp");
