@@ -62,7 +62,7 @@ echo "run: velmora-tool check $program"
 
 echo "run: velmora-tool render (3 seconds at 30 fps, 1920x1080)"
 rm -rf "$frames" "$preview"
-"$tool" render --root "$program" --theme "$sample" --desktop 1920x1080 --fps 30 --seconds 3 --out "$frames" --webp "$preview"
+"$tool" render --root "$program" --theme "$sample" --desktop 1920x1080 --fps 30 --seconds 3 --out "$frames" --webp "$preview" --loop
 
 count="$(find "$frames" -name 'frame_*.png' | wc -l)"
 echo "run: $count frames are in $frames (frame_0001.png to $(printf 'frame_%04d.png' "$count"))"

@@ -93,8 +93,12 @@ CheckTarget themeTarget(const std::string& given) {
 
 CheckTarget checkTargetFor(const std::string* root, const std::vector<std::string>& positional) {
     CheckTarget target;
-    target.root = root != nullptr ? *root : std::string(".");
-    if (target.root.empty()) target.root = ".";
+    // Assigned as one character: GCC 12 warns falsely (-Wrestrict) about assigning ".".
+    if (root != nullptr && !root->empty()) {
+        target.root = *root;
+    } else {
+        target.root.assign(1, '.');
+    }
     target.shownRoot = shownPrefix(target.root);
     std::error_code ec;
     if (root == nullptr && !positional.empty() && fs::exists(fs::path(positional.front()), ec)) {
