@@ -1,7 +1,19 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need on a fresh Debian machine.
-# Idempotent and quiet: a package already present is not installed again.
+# Installs what Velmora needs on a fresh Debian machine. Idempotent and quiet: a package already
+# present is not installed again.
+#
+#   scripts/setup.sh           what the player needs: the Linux build of velmora-tool (the run
+#                              command uses only this, so the first frame comes quickly)
+#   scripts/setup.sh --tests   everything else as well: the tests, the Windows cross build, Wine,
+#                              the fuzz targets (the test command and CI use this)
 set -euo pipefail
+
+everything=0
+case "${1:-}" in
+  "") ;;
+  --tests) everything=1 ;;
+  *) echo "usage: scripts/setup.sh [--tests]" >&2; exit 2 ;;
+esac
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export DEBIAN_FRONTEND=noninteractive
@@ -10,12 +22,15 @@ sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 
 packages=(
-  # Linux build and tests
+  # the Linux build of velmora-tool
   build-essential cmake ninja-build pkg-config
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libminizip-dev libcairo2-dev libpng-dev
   # the live player (X11 with MIT-SHM) and the animated WebP preview
   libx11-dev libxext-dev libwebp-dev
+)
+test_packages=(
+  # the tests and the benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
   # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
   clang libclang-rt-dev
   # archive tools used by the tests to build real archives
@@ -29,6 +44,8 @@ packages=(
   x11-utils webp
 )
 
+if [ "$everything" -eq 1 ]; then packages+=("${test_packages[@]}"); fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -39,7 +56,7 @@ done
 # minizip for the Windows build is compiled from the sources of Debian's zlib package.
 src_list=/etc/apt/sources.list.d/velmora-deb-src.sources
 need_src=0
-if [ ! -f "$here/.deps/zlib/contrib/minizip/unzip.c" ]; then need_src=1; fi
+if [ "$everything" -eq 1 ] && [ ! -f "$here/.deps/zlib/contrib/minizip/unzip.c" ]; then need_src=1; fi
 if [ "$need_src" -eq 1 ] && [ ! -f "$src_list" ]; then
   if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
     "${sudo_cmd[@]}" tee "$src_list" >/dev/null <<SRC

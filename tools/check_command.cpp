@@ -22,6 +22,8 @@
 #include "resources/theme_source.h"
 #include "scene/drawing.h"
 #include "scene/load_theme.h"
+#include "layer_lines.h"
+#include "number_notes.h"
 #include "theme_lint.h"
 #include "tool_support.h"
 
@@ -69,7 +71,7 @@ std::string damagedMemberRemark(const ThemeSource& source, const std::u16string&
 }
 
 struct ThemeCheck {
-    std::string shownName;  // "themes/NAME"
+    std::string shownName;  // the theme's folder or archive as the user can open it
     Diagnostics problems;
 };
 
@@ -80,11 +82,12 @@ void add(Diagnostics& out, bool error, std::string file, int line, std::string m
 
 class Checker {
 public:
-    Checker(std::string root, bool canDecode) : root_(std::move(root)), canDecode_(canDecode) {}
+    Checker(const CheckTarget& target, bool canDecode) : target_(target), canDecode_(canDecode) {}
 
     ThemeCheck checkTheme(const std::u16string& name) {
         ThemeCheck result;
-        result.shownName = "themes/" + toUtf8(name);
+        const auto given = target_.shownThemes.find(name);
+        result.shownName = given != target_.shownThemes.end() ? given->second : target_.shownRoot + "themes/" + toUtf8(name);
         const ThemeSource source = themeSourceFor(name);
         const std::string textFile = result.shownName + "/theme.txt";
         auto& out = result.problems;
@@ -121,7 +124,7 @@ public:
                             : "is neither a folder nor a .zip archive: the menu lists it, but the theme is empty");
             return result;
         } else if (!std::filesystem::exists(nativePath(memberPath(source, u"theme.txt")), ec)) {
-            add(out, true, textFile, 0, "is missing");
+            add(out, true, result.shownName, 0, "has no theme.txt: every theme needs one to describe its scene");
             return result;
         } else if (isIrregularFile(memberPath(source, u"theme.txt"))) {
             add(out, true, textFile, 0, "is not a regular file (a FIFO, device or socket), so it is not read");
@@ -134,14 +137,18 @@ public:
         Diagnostics parse;
         PictureLoad pictures;
         loadTheme(name, LoadOptions{&parse, true, &pictures});
-        for (Diagnostic& d : parse) {
-            d.file = textFile;
-            append(out, std::move(d));
+        const std::u16string text = readThemeText(name);
+        for (const Diagnostic& d : parse) {
+            if (isThemeNumberError(d)) continue;  // said below in a person's words
+            Diagnostic shown = d;
+            shown.file = textFile;
+            append(out, std::move(shown));
         }
+        noteThemeNumbers(text, textFile, out);
         PictureLines pictureLines;
-        lintThemeText(readThemeText(name), textFile, out, &pictureLines);
+        lintThemeText(text, textFile, out, &pictureLines);
 
-        checkPictures(source, textFile, pictureLines, pictures, out);
+        checkPictures(source, textFile, pictureLines, pictures, LayerLines(text, parse, theme), out);
         checkDrawing(textFile, pictureLines, out);
         if (theme.params.width == -1.0f) {
             add(out, true, textFile, 0, "the scene has no width: give it a params width or a floor picture that loads");
@@ -154,7 +161,7 @@ private:
     // whose bytes are used is a warning; a picture that did not load is explained. Nothing is
     // read again but the archive's directory.
     void checkPictures(const ThemeSource& source, const std::string& textFile, const PictureLines& pictureLines,
-                       const PictureLoad& load, Diagnostics& out) {
+                       const PictureLoad& load, const LayerLines& layerLines, Diagnostics& out) {
         const ThemeSource indexed = withArchiveIndex(source);
         std::set<std::string> layerRemarks;
         std::size_t index = 0, next = 0, pastAfter = 0;
@@ -169,7 +176,9 @@ private:
             if (next == load.notes.size() || load.notes[next].index != at) return true;
             const PictureNote& note = load.notes[next];
             const auto found = pictureLines.find(picture.role);
-            const int line = found != pictureLines.end() ? found->second : 0;
+            // The line of the layer the picture belongs to, even where layers share a name.
+            int line = layerLines.lineOf(picture.frame);
+            if (line == 0 && found != pictureLines.end()) line = found->second;
             if (note.outcome == PictureOutcome::BadName) {
                 // One remark for the layer: the same words form all its names.
                 if (layerRemarks.insert(picture.role).second) add(out, true, textFile, line, picture.role + ": " + nameProblemText(picture));
@@ -256,7 +265,7 @@ private:
         }
     }
 
-    std::string root_;
+    const CheckTarget& target_;
     bool canDecode_;
 };
 
@@ -280,10 +289,11 @@ std::string tally(int errors, int warnings) {
 
 int runCheck(const std::vector<std::string>& words) {
     const Arguments args = parseArguments(words, {"root"}, {}, true);
-    const std::string root = args.value("root", ".");
+    const std::string root = args.value("root");
+    const CheckTarget target = checkTargetFor(args.has("root") ? &root : nullptr, args.positional);
 
     const std::unique_ptr<OffscreenGraphicsDevice> device = offscreenDevice();
-    HeadlessSetup setup = headlessSetup(root, DesktopRect{0, 0, 1920, 1080});
+    HeadlessSetup setup = headlessSetup(target.root, DesktopRect{0, 0, 1920, 1080});
     // Pictures are decoded, never drawn: a one-pixel target will do.
     setup.targetWidth = 1;
     setup.targetHeight = 1;
@@ -291,14 +301,10 @@ int runCheck(const std::vector<std::string>& words) {
     const bool canDecode = session.drawing();
     if (device && !canDecode) reportNoTarget(1, 1);
     if (!canDecode) std::fputs("velmora-tool: pictures are only checked for presence and size\n", stderr);
-
-    std::vector<std::u16string> names;
-    for (const std::string& word : args.positional) names.push_back(fromUtf8(word));
-    if (args.positional.empty()) names = listThemes();
-    return checkThemes(root, names, canDecode);
+    return checkThemes(target, canDecode);
 }
 
-int checkThemes(const std::string& root, const std::vector<std::u16string>& names, bool canDecode) {
+int checkThemes(const CheckTarget& target, bool canDecode) {
     int errors = 0, warnings = 0;
     auto report = [&](const Diagnostics& problems) {
         for (const Diagnostic& p : problems) {
@@ -306,27 +312,48 @@ int checkThemes(const std::string& root, const std::vector<std::u16string>& name
             (p.severity == Diagnostic::Severity::Error ? errors : warnings) += 1;
         }
     };
+    for (const std::string& note : target.notes) {
+        writeOut(note + "\n");
+        (note.find(": error: ") != std::string::npos ? errors : warnings) += 1;
+    }
 
     std::error_code ec;
     const std::vector<std::u16string> installed = listThemes();
-    if (!std::filesystem::is_directory(nativePath(fromUtf8(root)) / "themes", ec)) {
+    const bool programFolder = std::filesystem::is_directory(nativePath(fromUtf8(target.root)) / "themes", ec);
+    if (target.checkConfig && !programFolder) {
         Diagnostics noThemes;
-        add(noThemes, true, root, 0, "has no folder themes: not a program folder");
+        add(noThemes, true, target.shownRoot.empty() ? "." : target.shownRoot.substr(0, target.shownRoot.size() - 1), 0,
+            "has no folder themes: not a program folder");
         report(noThemes);
     }
 
-    Diagnostics configProblems;
-    if (!std::filesystem::exists(nativePath(memberPath(programFolderSource(), u"config.txt")), ec)) {
-        add(configProblems, false, "config.txt", 0, "is missing: no theme is shown at start, and the defaults apply");
-    } else {
-        if (folderFileTooLarge(memberPath(programFolderSource(), u"config.txt"))) {
-            add(configProblems, true, "config.txt", 0, tooLargeText());
+    if (target.checkConfig) {
+        const std::string configFile = target.shownRoot + "config.txt";
+        Diagnostics configProblems;
+        if (!std::filesystem::exists(nativePath(memberPath(programFolderSource(), u"config.txt")), ec)) {
+            add(configProblems, false, configFile, 0, "is missing: no theme is shown at start, and the defaults apply");
+        } else {
+            if (folderFileTooLarge(memberPath(programFolderSource(), u"config.txt"))) {
+                add(configProblems, true, configFile, 0, tooLargeText());
+            }
+            const std::u16string text = readText(programFolderSource(), u"config.txt");
+            lintConfigText(text, configFile, installed, configProblems);
+            for (Diagnostic& d : configProblems) rewordConfigNumberError(d);
+            noteConfigNumbers(text, configFile, configProblems);
         }
-        lintConfigText(readText(programFolderSource(), u"config.txt"), "config.txt", installed, configProblems);
+        std::stable_sort(configProblems.begin(), configProblems.end(),
+                         [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
+        report(configProblems);
     }
-    report(configProblems);
 
-    Checker checker(root, canDecode);
+    const std::vector<std::u16string> names = target.allThemes ? installed : target.names;
+    if (names.empty() && programFolder) {
+        Diagnostics none;
+        add(none, true, target.shownRoot + "themes", 0, "holds no theme (a folder or a .zip archive with a theme.txt): nothing to check");
+        report(none);
+    }
+
+    Checker checker(target, canDecode);
     for (const std::u16string& name : names) {
         const int errorsBefore = errors, warningsBefore = warnings;
         ThemeCheck check = checker.checkTheme(name);

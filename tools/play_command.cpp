@@ -1,25 +1,26 @@
 // play: the theme live, in a window or as the desktop's wallpaper, through the platform's player.
-// The tool only reads the command line and lends the player check's report.
+// The tool reads the command line, makes sure there is a theme to play before any window opens,
+// and lends the player check's report.
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "commands.h"
 #include "platform/host.h"
 #include "platform/player.h"
+#include "resources/config.h"
+#include "resources/theme_source.h"
 #include "tool_support.h"
 
 namespace velmora::tool {
 
 namespace {
 
-// The largest window side the player makes: far beyond any screen, and its two frame buffers
-// stay within a few gigabytes.
-constexpr std::int64_t kMaxWindowSide = 16384;
-
 void parseSize(const std::string& text, std::uint32_t& width, std::uint32_t& height) {
     const auto bad = [&] {
-        return UsageError("--size needs WxH (whole numbers from 1 to " + std::to_string(kMaxWindowSide) + "), not '" + text + "'");
+        return UsageError("--size needs WxH (whole numbers from 1 to " + std::to_string(kMaxTargetSide) + "), not '" + text + "'");
     };
     const auto x = text.find('x');
     if (x == std::string::npos) throw bad();
@@ -27,11 +28,35 @@ void parseSize(const std::string& text, std::uint32_t& width, std::uint32_t& hei
         std::int64_t value = 0;
         const char* end = part.data() + part.size();
         auto [ptr, ec] = std::from_chars(part.data(), end, value);
-        if (part.empty() || ec != std::errc() || ptr != end || value < 1 || value > kMaxWindowSide) throw bad();
+        if (part.empty() || ec != std::errc() || ptr != end || value < 1 || value > kMaxTargetSide) throw bad();
         return static_cast<std::uint32_t>(value);
     };
     width = number(text.substr(0, x));
     height = number(text.substr(x + 1));
+}
+
+// The theme play would show (the named one, or config.txt's default_theme), or a message on
+// stderr and false: a wrong folder or name ends the command before a window opens.
+bool themeToPlay(const std::string& root, const std::string& named) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(nativePath(fromUtf8(root)) / "themes", ec)) {
+        std::fprintf(stderr, "velmora-tool: %s has no folder themes, so it is not a program folder (give --root the folder that holds config.txt and themes)\n",
+                     root.c_str());
+        return false;
+    }
+    const std::u16string folder = fromUtf8(root) + kPathSeparator;
+    std::u16string theme = fromUtf8(named);
+    if (theme.empty()) theme = readConfigSectionText(readText(makeThemeSource(fromUtf8(root)), u"config.txt")).defaultTheme;
+    if (theme.empty()) {
+        std::fprintf(stderr, "velmora-tool: no theme to play: give --theme NAME or a default_theme in %s/config.txt\n", root.c_str());
+        return false;
+    }
+    if (!std::filesystem::exists(nativePath(makeThemeSource(folder + u"themes" + kPathSeparator + theme).path), ec)) {
+        std::fprintf(stderr, "velmora-tool: there is no theme %s in %s/themes%s\n", toUtf8(theme).c_str(), root.c_str(),
+                     named.empty() ? " (config.txt's default_theme)" : "");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -39,8 +64,9 @@ void parseSize(const std::string& text, std::uint32_t& width, std::uint32_t& hei
 int runPlay(const std::vector<std::string>& words) {
     const Arguments args = parseArguments(words, {"root", "theme", "size", "fps"}, {"watch", "desktop"}, false);
     PlayerOptions options;
-    const std::string root = args.required("root");
-    options.programFolder = fromUtf8(root.empty() ? std::string(".") : root);
+    std::string root = args.required("root");
+    if (root.empty()) root = ".";
+    options.programFolder = fromUtf8(root);
     options.theme = fromUtf8(args.value("theme"));
     if (args.has("size")) {
         if (args.flags.count("desktop") != 0) throw UsageError("give --size or --desktop, not both (the desktop has the screen's size)");
@@ -49,12 +75,18 @@ int runPlay(const std::vector<std::string>& words) {
     if (args.has("fps")) options.frameRate = static_cast<std::int32_t>(parseInteger("fps", args.value("fps"), 1, 1000));
     options.watch = args.flags.count("watch") != 0;
     options.desktop = args.flags.count("desktop") != 0;
+    if (!themeToPlay(root, args.value("theme"))) return 1;
     options.report = [root](const std::u16string& theme) {
-        std::vector<std::u16string> names;
-        if (!theme.empty()) names.push_back(theme);
-        checkThemes(root, names, true);
+        CheckTarget target = checkTargetFor(&root, {});
+        if (!theme.empty()) {
+            target.names.push_back(theme);
+            target.allThemes = false;
+        }
+        checkThemes(target, true);
     };
-    return runPlayer(options);
+    // The player's 2 (no display, no window) is a failure at run time, not a usage error.
+    const int code = runPlayer(options);
+    return code == 2 ? 1 : code;
 }
 
 }  // namespace velmora::tool

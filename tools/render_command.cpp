@@ -28,18 +28,34 @@ std::string frameFileName(std::int64_t index) {
     return name;
 }
 
+// --loop and --quality, which shape the WebP preview only.
+AnimationStyle animationStyle(const Arguments& args) {
+    AnimationStyle style;
+    if (!args.has("webp") && (args.flags.count("loop") != 0 || args.has("quality"))) {
+        throw UsageError("--loop and --quality shape the --webp preview; give --webp FILE");
+    }
+    if (args.has("quality")) style.quality = static_cast<int>(parseInteger("quality", args.value("quality"), 0, 100));
+    // Half a second of the end fades into the start.
+    if (args.flags.count("loop") != 0) style.loopFadeMs = 500;
+    return style;
+}
+
 }  // namespace
 
 int runRender(const std::vector<std::string>& words) {
     const Arguments args =
-        parseArguments(words, {"root", "theme", "desktop", "seed", "fps", "frames", "seconds", "out", "webp"}, {}, false);
+        parseArguments(words, {"root", "theme", "desktop", "seed", "fps", "frames", "seconds", "out", "webp", "quality"}, {"loop"}, false);
     const std::string root = args.required("root");
     const std::string themeName = args.value("theme");
     const DesktopRect desktop = parseDesktop(args.required("desktop"));
+    if (desktop.width > kMaxTargetSide || desktop.height > kMaxTargetSide) {
+        throw UsageError("--desktop: render makes pictures of at most " + std::to_string(kMaxTargetSide) + " pixels on a side");
+    }
     if (!args.has("out") && !args.has("webp")) throw UsageError("missing option --out (or --webp)");
     const std::string out = args.value("out");
     const std::string webp = args.value("webp");
     if (args.has("webp") && webp.empty()) throw UsageError("--webp needs a file name");
+    const AnimationStyle style = animationStyle(args);
     const auto seed = static_cast<std::uint32_t>(parseInteger("seed", args.value("seed", "1"), 0, 4294967295LL));
     std::optional<std::int32_t> fps;
     if (args.has("fps")) fps = static_cast<std::int32_t>(parseInteger("fps", args.value("fps"), 1, 1000));
@@ -88,7 +104,7 @@ int runRender(const std::vector<std::string>& words) {
     std::unique_ptr<AnimationWriter> animation;
     if (!webp.empty()) {
         animation = createWebpAnimationWriter(*device, static_cast<std::uint32_t>(desktop.width),
-                                              static_cast<std::uint32_t>(desktop.height));
+                                              static_cast<std::uint32_t>(desktop.height), style);
         if (!animation) {
             std::fputs("velmora-tool: this build cannot write WebP files\n", stderr);
             return 1;

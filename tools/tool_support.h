@@ -44,6 +44,10 @@ Arguments parseArguments(const std::vector<std::string>& words, const std::set<s
 std::int64_t parseInteger(const std::string& option, const std::string& text, std::int64_t min, std::int64_t max);
 double parseDecimal(const std::string& option, const std::string& text, double min, double max);
 
+// The largest picture play and render make, on a side: beyond any screen, and its frame buffers
+// stay within about a gigabyte.
+inline constexpr std::int64_t kMaxTargetSide = 8192;
+
 // The desktop rectangle: "WxH" (at 0,0) or "L,T,W,H"; width and height at least 1.
 struct DesktopRect {
     std::int32_t left = 0;

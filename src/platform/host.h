@@ -41,9 +41,18 @@ public:
 // The largest side of an animated WebP picture.
 inline constexpr std::uint32_t kMaxAnimationSide = 16383;
 
+// How an animation is written. quality: -1 lossless, 0 to 100 lossy (small, for sharing).
+// loopFadeMs: when above 0, the animation loops without a jump: that long a stretch at its end
+// fades into its start, and the frames of that stretch at the start only serve the fade (the
+// file is that much shorter than the frames added).
+struct AnimationStyle {
+    int quality = -1;
+    std::int32_t loopFadeMs = 0;
+};
+
 // A writer for frames of device, whose target is width x height pixels; null when this
 // platform has no WebP encoder.
 std::unique_ptr<AnimationWriter> createWebpAnimationWriter(OffscreenGraphicsDevice& device, std::uint32_t width,
-                                                           std::uint32_t height);
+                                                           std::uint32_t height, const AnimationStyle& style = {});
 
 }  // namespace velmora

@@ -16,9 +16,9 @@ namespace {
 std::vector<std::string> summaryNames(const std::string& out) {
     std::vector<std::string> names;
     for (const std::string& line : lines(out)) {
-        if (line.empty() || line.rfind("themes/", 0) == 0 || line.rfind("config.txt", 0) == 0 || line.rfind("checked ", 0) == 0) {
-            continue;
-        }
+        // A remark starts with a path (the theme's, config.txt's), a summary with the theme's name.
+        const std::size_t colon = line.find(": ");
+        if (line.empty() || line.find('/') < colon || line.rfind("config.txt", 0) == 0 || line.rfind("checked ", 0) == 0) continue;
         names.push_back(line.substr(0, line.find(": ")));
     }
     return names;

@@ -188,9 +188,9 @@ TEST_F(TinyThemeTest, CheckListsEveryProblemWithFileAndLine) {
     const std::string file = "themes/Tiny/theme.txt:";
     for (const std::string& expected : {
              std::string("config.txt:1: error: default_theme \"Missing\""),
-             std::string("config.txt:1: error: fps:sixty: invalid stoi argument"),
+             std::string("config.txt:1: error: fps:sixty is not a whole number"),
              std::string("config.txt:2: warning: unknown key \"zoom\""),
-             file + "8: error: add_sprite: \"instances\" value \"many\": invalid stoi argument (the player reads no further",
+             file + "8: error: instances:many is not a whole number (write digits, such as 3); the player reads no further",
              file + "3: warning: add_sprite: unknown key \"colour\"",
              file + "4: warning: unknown keyword \"sprites\"",
              file + "3: error: sprite layer \"rock\": picture rock_1_1.png is missing",
@@ -200,11 +200,11 @@ TEST_F(TinyThemeTest, CheckListsEveryProblemWithFileAndLine) {
          }) {
         EXPECT_NE(out.find(expected), std::string::npos) << "missing: " << expected << "\nin:\n" << out;
     }
-    // width:1OO reads as 1: not an error, the digits end at the letter O.
-    EXPECT_EQ(out.find(file + "1:"), std::string::npos) << out;
+    // width:1OO reads as 1: not an error, the digits end at the letter O, but worth a warning.
+    EXPECT_NE(out.find(file + "1: warning: width:1OO reads as 1; \"OO\" is ignored"), std::string::npos) << out;
     // The frame cat_3.png is missing: cat has three frames now.
     EXPECT_NE(out.find("picture cat_3.png is missing"), std::string::npos);
-    EXPECT_NE(out.find("Tiny: 5 errors, 3 warnings"), std::string::npos) << out;
+    EXPECT_NE(out.find("Tiny: 5 errors, 4 warnings"), std::string::npos) << out;
 }
 
 TEST_F(TinyThemeTest, CheckExplainsArchiveProblems) {
@@ -295,6 +295,10 @@ TEST_F(ToolTest, UsageErrorsExitWithTwo) {
         {"render", "--root", r, "--desktop", "8x8", "--out", r, "--frames", "2", "--seconds", "1"},
         {"render", "--root", r, "--desktop", "8x8", "--out", r, "--fps", "0"},
         {"render", "--root", r, "--desktop", "8x8"},  // no --out
+        {"render", "--root", r, "--desktop", "8193x8", "--out", r},  // beyond the one size limit
+        {"play", "--root", r, "--size", "8193x8"},
+        {"render", "--root", r, "--desktop", "8x8", "--out", r, "--loop"},  // --loop shapes a --webp
+        {"new"},
     };
     for (const auto& args : bad) {
         const ToolRun result = run(args);
@@ -307,6 +311,37 @@ TEST_F(ToolTest, UsageErrorsExitWithTwo) {
     const ToolRun help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("usage: velmora-tool", 0), 0u);
+    EXPECT_NE(help.out.find("Exit codes: 0"), std::string::npos);
+    // Each command's own help, and the version.
+    const ToolRun playHelp = run({"play", "--help"});
+    EXPECT_EQ(playHelp.exitCode, 0);
+    EXPECT_EQ(playHelp.out.rfind("usage:\n  play --root DIR", 0), 0u) << playHelp.out;
+    EXPECT_EQ(playHelp.out.find("  render"), std::string::npos);
+    const ToolRun version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("velmora-tool ", 0), 0u);
+}
+
+// new writes a theme that check passes and render shows, and never writes into what exists.
+TEST_F(ToolTest, NewThenCheckThenRender) {
+    const auto theme = root / "themes" / "My_Theme";
+    const ToolRun made = run({"new", theme.string()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const ToolRun check = run({"check", theme.string()});
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    EXPECT_NE(check.out.find("My_Theme: ok"), std::string::npos) << check.out;
+    const std::string text = readFile(theme / "theme.txt");
+    for (const char* keyword : {"\nfloor ", "\nceiling ", "\nbackground ", "\nscreen ", "\nadd_sprite ", "\nadd_particle ", "\nadd_character "}) {
+        EXPECT_NE(text.find(keyword), std::string::npos) << keyword;
+    }
+    const ToolRun render = run({"render", "--root", rootArg(), "--theme", "My_Theme", "--desktop", "64x48", "--frames", "2",
+                                "--out", (root / "frames").string()});
+    EXPECT_EQ(render.exitCode, 0) << render.err;
+
+    writeFile(theme / "theme.txt", "mine");
+    const ToolRun again = run({"new", theme.string()});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(readFile(theme / "theme.txt"), "mine");
 }
 
 }  // namespace

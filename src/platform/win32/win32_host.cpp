@@ -25,7 +25,8 @@ bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 std::FILE* openForReading(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"rb"); }
 
 // The Windows build has no WebP encoder and no live player: velmora.exe itself plays themes.
-std::unique_ptr<AnimationWriter> createWebpAnimationWriter(OffscreenGraphicsDevice&, std::uint32_t, std::uint32_t) {
+std::unique_ptr<AnimationWriter> createWebpAnimationWriter(OffscreenGraphicsDevice&, std::uint32_t, std::uint32_t,
+                                                           const AnimationStyle&) {
     return nullptr;
 }
 

@@ -1,5 +1,5 @@
-// Watching a theme's files: saves of every kind count, files elsewhere do not, and a new set of
-// files replaces the old one.
+// Watching a theme's files: saves of every kind count once whole, files elsewhere do not, and a
+// new set of files replaces the old one.
 #include "platform/linux/posix/file_watch.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +76,23 @@ TEST_F(FileWatchTest, ANewSetReplacesTheOld) {
     watch.watch({folder / "theme" / "theme.txt"});
     write("theme/theme.txt");
     EXPECT_TRUE(changed());
+}
+
+// A picture written in pieces counts once, when its writer closes it; a save finished meanwhile
+// waits for it, so that no reload reads it half.
+TEST_F(FileWatchTest, ASlowWriterCountsOnceWhenItClosesTheFile) {
+    watch.watch({folder / "config.txt", folder / "theme" / "sky.png"});
+    std::ofstream picture(folder / "theme" / "sky.png", std::ios::binary);
+    for (int piece = 0; piece < 12; ++piece) {
+        picture << std::string(4096, 'p') << std::flush;
+        if (piece == 5) write("config.txt", "config fps:30\n");
+        EXPECT_FALSE(changed()) << "piece " << piece;
+        EXPECT_TRUE(watch.writing());
+    }
+    picture.close();
+    EXPECT_TRUE(changed());
+    EXPECT_FALSE(watch.writing());
+    EXPECT_FALSE(changed());
 }
 
 }  // namespace

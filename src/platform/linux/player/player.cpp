@@ -219,6 +219,8 @@ private:
             quiet_.clear();
             // Drained first, so that the reload's own reading of the files starts no new burst.
             watch_->readChanges();
+            // A file written anew meanwhile: its finished write schedules the reload.
+            if (watch_->writing()) return;
             std::fputs("velmora-tool: the theme's files changed; reloading\n", stderr);
             reload();
         });

@@ -10,9 +10,12 @@ namespace velmora::posix {
 
 namespace {
 
-// Whatever can change what a later read of a file gives.
-constexpr std::uint32_t kFolderEvents =
-    IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+// What ends a change of a file: its writer closing it, a rename into or out of place, its
+// removal, a change of its permissions; a folder made (a new theme folder). A write itself
+// (IN_MODIFY) only marks the file as being written.
+constexpr std::uint32_t kDoneEvents = IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+constexpr std::uint32_t kFolderEvents = kDoneEvents | IN_MODIFY | IN_CREATE;
+constexpr std::chrono::seconds kLongestWrite{60};
 
 }  // namespace
 
@@ -55,7 +58,6 @@ void FileWatch::watch(const std::vector<std::filesystem::path>& files) {
 
 bool FileWatch::readChanges() {
     if (fd_ < 0) return false;
-    bool changed = false;
     alignas(inotify_event) char buffer[16384];
     for (;;) {
         const ssize_t length = read(fd_, buffer, sizeof buffer);
@@ -69,15 +71,35 @@ bool FileWatch::readChanges() {
             if (offset > length) break;
             // The queue ran over: something may have been missed, so count it as a change.
             if ((event.mask & IN_Q_OVERFLOW) != 0) {
-                changed = true;
+                pending_ = true;
                 continue;
             }
             if (event.len == 0) continue;
             const auto watched = names_.find(event.wd);
-            if (watched != names_.end() && watched->second.count(std::string(name, strnlen(name, event.len))) != 0) changed = true;
+            const std::string file(name, strnlen(name, event.len));
+            if (watched == names_.end() || watched->second.count(file) == 0) continue;
+            const auto key = std::make_pair(event.wd, file);
+            if ((event.mask & IN_MODIFY) != 0) open_[key] = Clock::now();
+            if ((event.mask & (IN_CLOSE_WRITE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO)) != 0) open_.erase(key);
+            const bool folderMade = (event.mask & IN_CREATE) != 0 && (event.mask & IN_ISDIR) != 0;
+            if ((event.mask & kDoneEvents) != 0 || folderMade) pending_ = true;
         }
     }
-    return changed;
+    if (!pending_ || writing()) return false;
+    pending_ = false;
+    return true;
+}
+
+bool FileWatch::writing() {
+    forgetStaleWrites();
+    return !open_.empty();
+}
+
+void FileWatch::forgetStaleWrites() {
+    const Clock::time_point now = Clock::now();
+    for (auto it = open_.begin(); it != open_.end();) {
+        it = now - it->second > kLongestWrite ? open_.erase(it) : std::next(it);
+    }
 }
 
 }  // namespace velmora::posix
