@@ -149,6 +149,15 @@ NumberKind configKeyKind(bool configSection, std::u16string_view key) {
     return NumberKind::None;
 }
 
+// Reads the value as the player reads a number of that kind; throws NumberError as it does.
+void readNumber(NumberKind kind, std::u16string_view value) {
+    if (kind == NumberKind::Whole) {
+        (void)readInt(value);
+    } else {
+        (void)readFloat(value);
+    }
+}
+
 }  // namespace
 
 void noteThemeNumbers(std::u16string_view text, const std::string& file, Diagnostics& out) {
@@ -163,11 +172,7 @@ void noteThemeNumbers(std::u16string_view text, const std::string& file, Diagnos
             const NumberKind kind = themeKeyKind(keyword, pair.key);
             if (kind == NumberKind::None) continue;
             try {
-                if (kind == NumberKind::Whole) {
-                    (void)readInt(pair.value);
-                } else {
-                    (void)readFloat(pair.value);
-                }
+                readNumber(kind, pair.value);
             } catch (const NumberError& error) {
                 std::string message = badNumberWords(pair, error.what());
                 // The player stops at the first bad number of the file: that line and the rest
@@ -192,11 +197,7 @@ void noteConfigNumbers(std::u16string_view text, const std::string& file, Diagno
             const NumberKind kind = configKeyKind(configSection, pair.key);
             if (kind == NumberKind::None) continue;
             try {
-                if (kind == NumberKind::Whole) {
-                    (void)readInt(pair.value);
-                } else {
-                    (void)readFloat(pair.value);
-                }
+                readNumber(kind, pair.value);
             } catch (const NumberError&) {
                 continue;  // the reader's error, reworded
             }
