@@ -290,11 +290,12 @@ def test_pause(s):
 
 
 def test_watch(s):
-    """A saved theme.txt shows within two seconds, with check's report; a broken save does not
-    end the player."""
+    """A saved theme.txt shows within two seconds, with check's report, also while paused; a broken
+    save does not end the player."""
     player = s.play("--theme", "Dusk", "--size", "200x150", "--watch")
     window = s.window_of(player)
-    s.wait_picture(window, s.reference("Dusk", "200x150"), "Dusk at start")
+    at_start = s.reference("Dusk", "200x150")
+    s.wait_picture(window, at_start, "Dusk at start")
     wait_until("the first report", 5, lambda: "Dusk: ok" in s.output(player))
 
     theme_txt = s.root / "themes" / "Dusk" / "theme.txt"
@@ -312,6 +313,14 @@ def test_watch(s):
     os.replace(staged, theme_txt)
     s.wait_picture(window, changed, "the saved theme.txt", seconds=2.0)
     wait_until("the report after the reload", 5, lambda: s.output(player).count("Dusk: ok") >= 2)
+
+    # While paused, a save still shows at once (drawn once, not animated).
+    s.key(window, "space")
+    s.wait_title(window, "paused")
+    staged.write_text("params width:40\nfloor name:ground\nbackground name:sky\n")
+    os.replace(staged, theme_txt)
+    s.wait_picture(window, at_start, "the save while paused", seconds=2.0)
+    s.key(window, "space")
 
     theme_txt.write_text("params width:forty\nfloor name:ground\n")
     wait_until("the report of the broken save", 5, lambda: "themes/Dusk/theme.txt:1: error" in s.output(player))
