@@ -8,8 +8,20 @@
 function(velmora_define_packaging)
   set(program_dir ${CMAKE_BINARY_DIR}/velmora)
   set(stamp ${CMAKE_BINARY_DIR}/packaging/program_folder.stamp)
-  set(readme ${CMAKE_SOURCE_DIR}/packaging/readme.txt)
+  set(readme ${CMAKE_BINARY_DIR}/packaging/readme.txt)
   set(config ${CMAKE_SOURCE_DIR}/config.txt)
+
+  # readme.txt is packaging/readme.txt with the theme guide docs/themes.md as its "Making themes"
+  # section: the guide is written once.
+  add_custom_command(
+    OUTPUT ${readme}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/make_readme.py
+            ${CMAKE_SOURCE_DIR}/packaging/readme.txt ${CMAKE_SOURCE_DIR}/docs/themes.md ${readme}
+    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/readme.txt ${CMAKE_SOURCE_DIR}/docs/themes.md
+            ${CMAKE_SOURCE_DIR}/scripts/make_readme.py
+    COMMENT "Writing readme.txt with the theme guide"
+    VERBATIM)
 
   set(files $<TARGET_FILE:velmora>)
   set(depends velmora ${readme})
