@@ -121,7 +121,8 @@ def guide_text(markdown):
 
 
 def self_test(repo):
-    """Makes readme.txt from the repository's files and looks for what a faulty conversion leaves."""
+    """Makes readme.txt from the repository's files and looks for what a faulty conversion leaves,
+    and for a guide whose example no longer is the sample theme."""
     import os
     with open(os.path.join(repo, "packaging", "readme.txt"), encoding="utf-8") as f:
         template = f.read()
@@ -143,6 +144,11 @@ def self_test(repo):
         for word in re.findall(r"[a-z_]+", row):
             if word not in guide:
                 problems.append("%r of the guide's tables is missing from readme.txt" % word)
+    # The guide's example is the sample theme's theme.txt, comments left out.
+    with open(os.path.join(repo, "themes", "VMA_Snowy_Meadow", "theme.txt"), encoding="utf-8") as f:
+        theme = [line for line in f.read().split("\n") if line.strip() and not line.startswith("#")]
+    if not all("    " + line + "\n" in markdown for line in theme) or "    " + theme[0] + "\n    " + theme[1] not in markdown:
+        problems.append("the example of docs/themes.md differs from themes/VMA_Snowy_Meadow/theme.txt")
     for problem in problems:
         print(problem)
     return 1 if problems else 0
