@@ -170,6 +170,7 @@ TEST_F(ToolTest, SnowyMeadowChecksCleanAndRenders) {
                           std::filesystem::copy_options::recursive);
     std::filesystem::copy_file(std::filesystem::path(VELMORA_SAMPLE_THEME_ZIP).parent_path() / (name + ".zip"),
                                root / "themes" / (name + ".zip"));
+    writeFile(root / "config.txt", "config default_theme:" + name + "\n");
     const ToolRun check = run({"check", "--root", rootArg()});
     EXPECT_EQ(check.exitCode, 0) << check.out;
     EXPECT_NE(check.out.find(name + ": ok\n"), std::string::npos) << check.out;
