@@ -13,6 +13,7 @@ function(velmora_define_packaging)
 
   # readme.txt is packaging/readme.txt with the theme guide docs/themes.md as its "Making themes"
   # section: the guide is written once.
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
   add_custom_command(
     OUTPUT ${readme}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
