@@ -162,6 +162,27 @@ TEST_F(ToolTest, SampleThemeTracesAlikeFromItsFolderAndItsArchive) {
     EXPECT_NE(check.out.find(name + ".zip: ok\n"), std::string::npos) << check.out;
 }
 
+// Snowy Meadow, the guide's example, uses every layer kind: it checks clean as a folder and as the
+// archive the build packs, and renders.
+TEST_F(ToolTest, SnowyMeadowChecksCleanAndRenders) {
+    const std::string name = "VMA_Snowy_Meadow";
+    std::filesystem::copy(std::filesystem::path(VELMORA_SOURCE_DIR) / "themes" / name, root / "themes" / name,
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::copy_file(std::filesystem::path(VELMORA_SAMPLE_THEME_ZIP).parent_path() / (name + ".zip"),
+                               root / "themes" / (name + ".zip"));
+    writeFile(root / "config.txt", "config default_theme:" + name + "\n");
+    const ToolRun check = run({"check", "--root", rootArg()});
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    EXPECT_NE(check.out.find(name + ": ok\n"), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find(name + ".zip: ok\n"), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("checked 2 themes: 0 errors, 0 warnings"), std::string::npos) << check.out;
+
+    const ToolRun render = run({"render", "--root", rootArg(), "--theme", name, "--desktop", "320x180", "--frames", "3",
+                                "--out", (root / "frames").string()});
+    EXPECT_EQ(render.exitCode, 0) << render.err;
+    EXPECT_TRUE(std::filesystem::is_regular_file(root / "frames" / "frame_0003.png"));
+}
+
 TEST_F(ToolTest, CheckPassesTheRepositoryProgramFolder) {
     const ToolRun result = run({"check", "--root", VELMORA_SOURCE_DIR});
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;

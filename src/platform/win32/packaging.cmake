@@ -2,14 +2,27 @@
 # velmora.exe, velmora-tool.exe, config.txt, readme.txt and themes/ with the sample themes as
 # folders and as archives), and the release archive dist/velmora-windows.zip (target package_zip).
 #
-# The rules are made at the end of the top-level directory, once the tool and the sample theme's
-# archive (defined after this folder) exist.
+# The rules are made at the end of the top-level directory, once the tool and the sample themes'
+# archives (defined after this folder) exist.
 
 function(velmora_define_packaging)
   set(program_dir ${CMAKE_BINARY_DIR}/velmora)
   set(stamp ${CMAKE_BINARY_DIR}/packaging/program_folder.stamp)
-  set(readme ${CMAKE_SOURCE_DIR}/packaging/readme.txt)
+  set(readme ${CMAKE_BINARY_DIR}/packaging/readme.txt)
   set(config ${CMAKE_SOURCE_DIR}/config.txt)
+
+  # readme.txt is packaging/readme.txt with the theme guide docs/themes.md as its "Making themes"
+  # section: the guide is written once.
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_custom_command(
+    OUTPUT ${readme}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/make_readme.py
+            ${CMAKE_SOURCE_DIR}/packaging/readme.txt ${CMAKE_SOURCE_DIR}/docs/themes.md ${readme}
+    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/readme.txt ${CMAKE_SOURCE_DIR}/docs/themes.md
+            ${CMAKE_SOURCE_DIR}/scripts/make_readme.py
+    COMMENT "Writing readme.txt with the theme guide"
+    VERBATIM)
 
   set(files $<TARGET_FILE:velmora>)
   set(depends velmora ${readme})
@@ -23,8 +36,8 @@ function(velmora_define_packaging)
     list(APPEND depends ${config})
   endif()
 
-  # Every theme folder of the repository, as a folder; and as an archive: the sample theme's
-  # archive when its rule exists, otherwise archives packed here.
+  # Every theme folder of the repository, as a folder; and as an archive: the sample themes'
+  # archives when their rules exist, otherwise archives packed here.
   file(GLOB theme_dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/themes/*)
   list(FILTER theme_dirs EXCLUDE REGEX "\\.[^/]*$")
   set(theme_zips "")
@@ -38,9 +51,11 @@ function(velmora_define_packaging)
     list(SORT members)
     list(TRANSFORM members PREPEND ${dir}/ OUTPUT_VARIABLE member_paths)
     list(APPEND depends ${member_paths})
-    if(TARGET sample_theme_zip AND name STREQUAL "${VELMORA_SAMPLE_THEME_NAME}")
-      list(APPEND theme_zips ${VELMORA_SAMPLE_THEME_ZIP})
-      list(APPEND depends sample_theme_zip ${VELMORA_SAMPLE_THEME_ZIP})
+    list(FIND VELMORA_SAMPLE_THEME_NAMES "${name}" index)
+    if(TARGET sample_theme_zip AND index GREATER -1)
+      list(GET VELMORA_SAMPLE_THEME_ZIPS ${index} zip)
+      list(APPEND theme_zips ${zip})
+      list(APPEND depends sample_theme_zip ${zip})
     else()
       set(zip ${CMAKE_BINARY_DIR}/packaging/themes/${name}.zip)
       add_custom_command(
