@@ -44,12 +44,13 @@ AnimationStyle animationStyle(const Arguments& args) {
 
 int runRender(const std::vector<std::string>& words) {
     const Arguments args =
-        parseArguments(words, {"root", "theme", "desktop", "seed", "fps", "frames", "seconds", "out", "webp", "quality"}, {"loop"}, false);
+        parseArguments(words, {"root", "theme", "desktop", "monitors", "seed", "fps", "frames", "seconds", "out", "webp", "quality"}, {"loop"}, false);
     const std::string root = args.required("root");
     const std::string themeName = args.value("theme");
-    const DesktopRect desktop = parseDesktop(args.required("desktop"));
+    const Desk desk = parseDesk(args);
+    const DesktopRect& desktop = desk.desktop;
     if (desktop.width > kMaxTargetSide || desktop.height > kMaxTargetSide) {
-        throw UsageError("--desktop: render makes pictures of at most " + std::to_string(kMaxTargetSide) + " pixels on a side");
+        throw UsageError(std::string(desk.monitors.empty() ? "--desktop" : "--monitors") + ": render makes pictures of at most " + std::to_string(kMaxTargetSide) + " pixels on a side");
     }
     if (!args.has("out") && !args.has("webp")) throw UsageError("missing option --out (or --webp)");
     const std::string out = args.value("out");
@@ -72,7 +73,7 @@ int runRender(const std::vector<std::string>& words) {
 
     const std::unique_ptr<OffscreenGraphicsDevice> device = offscreenDevice();
     if (!device) return 1;
-    HeadlessSetup setup = headlessSetup(root, desktop);
+    HeadlessSetup setup = headlessSetup(root, desk);
     setup.theme = fromUtf8(themeName);
     setup.frameRate = fps;
     setup.seed = seed;

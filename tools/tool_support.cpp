@@ -1,5 +1,6 @@
 #include "tool_support.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -124,6 +125,76 @@ DesktopRect parseDesktop(const std::string& text) {
     return rect;
 }
 
+Desk parseMonitors(const std::string& text) {
+    const auto bad = [&] {
+        return UsageError("--monitors needs WxH+X+Y[@DPI] separated by commas (width and height from 1 to 32767, DPI from 48 to 960), not '" +
+                          text + "'");
+    };
+    // Reads a whole number from text at pos up to the first of the stops (or the end).
+    const auto number = [&](std::size_t& pos, const char* stops, std::int64_t min, std::int64_t max, bool sign) {
+        const std::size_t from = sign && pos < text.size() && text[pos] == '-' ? pos + 1 : pos;
+        const std::size_t end = std::min(text.find_first_of(stops, from), text.size());
+        std::string part = text.substr(pos, end - pos);
+        if (!sign && (part.empty() || part[0] == '-')) throw bad();
+        std::int64_t value = 0;
+        const char* last = part.data() + part.size();
+        auto [ptr, ec] = std::from_chars(part.data(), last, value);
+        if (part.empty() || ec != std::errc() || ptr != last || value < min || value > max) throw bad();
+        pos = end;
+        return static_cast<std::int32_t>(value);
+    };
+    const auto expect = [&](std::size_t& pos, char c) {
+        if (pos >= text.size() || text[pos] != c) throw bad();
+        ++pos;
+    };
+    std::vector<Monitor> monitors;
+    std::size_t pos = 0;
+    for (;;) {
+        if (monitors.size() == 64) throw UsageError("--monitors takes at most 64 monitors");
+        Monitor m;
+        m.width = number(pos, "x", 1, 32767, false);
+        expect(pos, 'x');
+        m.height = number(pos, "+-", 1, 32767, false);
+        // "+-10" and "-10" both give a negative position.
+        if (pos < text.size() && text[pos] == '+') ++pos;
+        if (pos >= text.size()) throw bad();
+        m.left = number(pos, "+-", -1000000, 1000000, true);
+        if (pos < text.size() && text[pos] == '+') ++pos;
+        if (pos >= text.size()) throw bad();
+        m.top = number(pos, "@,", -1000000, 1000000, true);
+        if (pos < text.size() && text[pos] == '@') {
+            ++pos;
+            m.dpi = number(pos, ",", 48, 960, false);
+        }
+        monitors.push_back(m);
+        if (pos == text.size()) break;
+        expect(pos, ',');
+    }
+    std::int64_t left = monitors[0].left, top = monitors[0].top, right = left, bottom = top;
+    for (const Monitor& m : monitors) {
+        left = std::min<std::int64_t>(left, m.left);
+        top = std::min<std::int64_t>(top, m.top);
+        right = std::max<std::int64_t>(right, std::int64_t{m.left} + m.width);
+        bottom = std::max<std::int64_t>(bottom, std::int64_t{m.top} + m.height);
+    }
+    if (right - left > 32767 || bottom - top > 32767) throw UsageError("--monitors: the monitors lie within at most 32767 pixels on a side");
+    Desk desk;
+    desk.desktop.width = static_cast<std::int32_t>(right - left);
+    desk.desktop.height = static_cast<std::int32_t>(bottom - top);
+    for (Monitor& m : monitors) {
+        m.left = static_cast<std::int32_t>(m.left - left);
+        m.top = static_cast<std::int32_t>(m.top - top);
+    }
+    desk.monitors = std::move(monitors);
+    return desk;
+}
+
+Desk parseDesk(const Arguments& args) {
+    if (args.has("desktop") && args.has("monitors")) throw UsageError("give either --desktop or --monitors, not both");
+    if (args.has("monitors")) return parseMonitors(args.value("monitors"));
+    return Desk{parseDesktop(args.required("desktop")), {}};
+}
+
 std::vector<std::uint32_t> parseTicks(const std::string& text) {
     std::vector<std::uint32_t> ticks;
     std::size_t start = 0;
@@ -201,6 +272,12 @@ HeadlessSetup headlessSetup(const std::string& root, const DesktopRect& desktop)
     setup.width = desktop.width;
     setup.height = desktop.height;
     setup.services = system.get();
+    return setup;
+}
+
+HeadlessSetup headlessSetup(const std::string& root, const Desk& desk) {
+    HeadlessSetup setup = headlessSetup(root, desk.desktop);
+    setup.monitors = desk.monitors;
     return setup;
 }
 

@@ -57,6 +57,18 @@ struct DesktopRect {
 };
 DesktopRect parseDesktop(const std::string& text);
 
+// What the player would be shown on: the desktop rectangle and the monitors in its coordinates.
+struct Desk {
+    DesktopRect desktop;
+    std::vector<Monitor> monitors;  // none with --desktop
+};
+// "WxH+X+Y[@DPI],..." in virtual-screen pixels (DPI 96 when absent, 48 to 960): the desktop is
+// their bounding rectangle, moved to the picture's origin, and the monitors lie in it as they lie
+// in the virtual screen. Width and height from 1 to 32767.
+Desk parseMonitors(const std::string& text);
+// The one of --desktop and --monitors given (UsageError for both or neither).
+Desk parseDesk(const Arguments& args);
+
 // "T0,T1,...": unsigned 32-bit tick counts, at least one.
 std::vector<std::uint32_t> parseTicks(const std::string& text);
 
@@ -78,6 +90,8 @@ std::unique_ptr<OffscreenGraphicsDevice> offscreenDevice();
 // What a headless session of the tool starts from: the program folder root (UTF-8, "." when
 // empty), the desktop rectangle, and the system's directory search for the theme list.
 HeadlessSetup headlessSetup(const std::string& root, const DesktopRect& desktop);
+// The same with the desk's monitors.
+HeadlessSetup headlessSetup(const std::string& root, const Desk& desk);
 // The message for a device that could not make its off-screen target of this size.
 void reportNoTarget(std::uint32_t width, std::uint32_t height);
 

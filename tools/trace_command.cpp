@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/headless_session.h"
+#include "scene/scene_geometry.h"
 #include "commands.h"
 #include "resources/theme_pictures.h"
 #include "tool_support.h"
@@ -46,6 +47,8 @@ public:
     void beginDraw() override { inner_.beginDraw(); }
     void setTransform(const Matrix3x2& transform) override { inner_.setTransform(transform); }
     void clear(const ColorF& color) override { inner_.clear(color); }
+    void pushClip(const RectF& rect) override { inner_.pushClip(rect); }
+    void popClip() override { inner_.popClip(); }
     void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) override {
         inner_.drawBitmap(bitmap, dest, opacity, mode);
     }
@@ -58,10 +61,11 @@ private:
     std::string draws_;
 };
 
-std::string loadLine(const HeadlessSession& session) {
-    const SceneGeometry g = session.geometry();
-    const GlobalSettings& s = session.settings();
-    const Theme& theme = session.theme();
+// The load of one scene: the one over the desktop, or each monitor's in turn.
+std::string loadLine(const HeadlessSession& session, const Scene& scene) {
+    const SceneGeometry g = sceneGeometry(scene);
+    const GlobalSettings& s = scene.settings;
+    const Theme& theme = scene.theme;
     std::string line = "{\"load\": {";
     line += "\"pixelScale\": " + formatFloat(s.pixelScale);
     line += ", \"viewTop\": " + formatFloat(s.viewTop);
@@ -87,16 +91,16 @@ std::string loadLine(const HeadlessSession& session) {
 }  // namespace
 
 int runTrace(const std::vector<std::string>& words) {
-    const Arguments args = parseArguments(words, {"root", "theme", "seed", "desktop", "ticks"}, {}, false);
+    const Arguments args = parseArguments(words, {"root", "theme", "seed", "desktop", "monitors", "ticks"}, {}, false);
     const std::string root = args.required("root");
     const std::string themeName = args.value("theme");
     const auto seed = static_cast<std::uint32_t>(parseInteger("seed", args.required("seed"), 0, 4294967295LL));
-    const DesktopRect desktop = parseDesktop(args.required("desktop"));
+    const Desk desk = parseDesk(args);
     const std::vector<std::uint32_t> ticks = parseTicks(args.required("ticks"));
 
     const std::unique_ptr<OffscreenGraphicsDevice> device = offscreenDevice();
     if (!device) return 1;
-    HeadlessSetup setup = headlessSetup(root, desktop);
+    HeadlessSetup setup = headlessSetup(root, desk);
     setup.theme = fromUtf8(themeName);
     setup.seed = seed;
     // Only the pictures' sizes matter here, so a one-pixel target will do.
@@ -110,16 +114,25 @@ int runTrace(const std::vector<std::string>& words) {
     session.start(ticks[0]);
 
     std::map<const Bitmap*, std::string> names;
-    for (const ThemePicture& picture : themePictures(session.theme())) {
-        if (picture.frame->bitmap) names.emplace(picture.frame->bitmap.get(), jsonString(toUtf8(picture.member)));
+    const std::vector<Scene> scenes = session.scenes();
+    for (const Scene& scene : scenes) {
+        for (const ThemePicture& picture : themePictures(scene.theme)) {
+            if (picture.frame->bitmap) names.emplace(picture.frame->bitmap.get(), jsonString(toUtf8(picture.member)));
+        }
+        writeOut(loadLine(session, scene));
     }
-    writeOut(loadLine(session));
 
     RecordingDevice recorder(*device, names);
     session.drawThrough(recorder);
     for (std::size_t i = 1; i < ticks.size(); ++i) {
         session.advanceTo(ticks[i]);
-        writeOut("{\"frame\": " + std::to_string(i) + ", \"pan\": " + formatFloat(session.panOffset()) + ", \"draws\": [" +
+        // With a scene per monitor, "pan" is the first one's and "pans" lists them all.
+        std::string pans;
+        if (scenes.size() > 1) {
+            for (const Scene& scene : scenes) pans += (pans.empty() ? ", \"pans\": [" : ", ") + formatFloat(scene.panOffset);
+            pans += "]";
+        }
+        writeOut("{\"frame\": " + std::to_string(i) + ", \"pan\": " + formatFloat(scenes[0].panOffset) + pans + ", \"draws\": [" +
                  recorder.takeDraws() + "]}\n");
     }
     return std::fflush(stdout) == 0 ? 0 : 1;

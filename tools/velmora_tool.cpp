@@ -31,15 +31,18 @@ const Command kCommands[] = {
      "      errors, 1 with errors (an empty themes folder is one).\n",
      velmora::tool::runCheck},
     {"render",
-     "  render --root DIR [--theme NAME] --desktop WxH|L,T,W,H [--out DIR] [--webp FILE]\n"
-     "         [--loop] [--quality Q] [--seed N] [--fps N] [--frames K | --seconds S]\n"
+     "  render --root DIR [--theme NAME] (--desktop WxH|L,T,W,H | --monitors M,...) [--out DIR]\n"
+     "         [--webp FILE] [--loop] [--quality Q] [--seed N] [--fps N] [--frames K | --seconds S]\n"
      "      Renders frames of a theme as the player shows them: with --out to DIR/frame_0001.png\n"
      "      and on, with --webp as one animated WebP file in which each frame lasts as long as it\n"
      "      plays (one of the two is needed). --loop makes the preview loop without a jump (its\n"
      "      last half second fades into its first); --quality 0 to 100 makes it lossy and small\n"
      "      for sharing (lossless by default). Without --theme, config.txt's default_theme is\n"
      "      shown; --fps overrides its fps; the default is 3 seconds with seed 1. At most 8192\n"
-     "      pixels on a side.\n",
+     "      pixels on a side. --monitors lays the desk out as the player sees it: each M is\n"
+     "      WxH+X+Y[@DPI] in virtual-screen pixels (DPI 96 when absent); the picture is their\n"
+     "      bounding rectangle, black where no monitor is, and config.txt's span_monitors:0 gives\n"
+     "      each monitor a scene of its own.\n",
      velmora::tool::runRender},
     {"play",
      "  play --root DIR [--theme NAME] [--size WxH | --desktop] [--fps N] [--watch]\n"
@@ -58,9 +61,11 @@ const Command kCommands[] = {
      "      it in a program folder's themes folder to play it at once.\n",
      velmora::tool::runNew},
     {"trace",
-     "  trace --root DIR --theme NAME --seed S --desktop WxH|L,T,W,H --ticks T0,T1,...,Tn\n"
+     "  trace --root DIR --theme NAME --seed S (--desktop WxH|L,T,W,H | --monitors M,...)\n"
+     "        --ticks T0,T1,...,Tn\n"
      "      Loads the theme at tick T0 and renders one frame at each later tick, printing the\n"
-     "      scene's numbers and every picture drawn as JSON Lines.\n",
+     "      scene's numbers and every picture drawn as JSON Lines; --monitors as for render, with\n"
+     "      a load line for each scene.\n",
      velmora::tool::runTrace},
 };
 

@@ -4,11 +4,20 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 #include "ground/records.h"
 #include "ports/platform.h"
 
 namespace velmora {
+
+bool isShellWindowClass(std::u16string_view className) {
+    static constexpr std::array<std::u16string_view, 6> kShellClasses = {
+        u"Progman", u"WorkerW", u"Shell_TrayWnd", u"Shell_SecondaryTrayWnd", u"Windows.UI.Core.CoreWindow",
+        u"XamlExplorerHostIslandWindow",
+    };
+    return std::find(kShellClasses.begin(), kShellClasses.end(), className) != kShellClasses.end();
+}
 
 namespace {
 
@@ -30,32 +39,56 @@ bool sameRect(const RectI& a, const RectI& b) {
 // leave a line or a frame edge uncovered.
 constexpr std::int64_t kCoverPercent = 95;
 
-bool windowCoversMonitor(WindowSystem& windows, WindowHandle window, WindowHandle sceneWindow) {
+bool windowCoversMonitor(WindowSystem& windows, WindowHandle window, const RectI& monitor) {
     if (!windows.isWindowVisible(window) || windows.isIconic(window) || windows.isWindowCloaked(window)) return false;
     if (isShellWindowClass(windows.getClassName(window))) return false;
-    const RectI monitor = windows.monitorRectOfWindow(sceneWindow);
     const std::int64_t monitorArea = area(monitor);
     if (monitorArea == 0) return false;
     if (windows.isZoomed(window) && sameRect(windows.monitorRectOfWindow(window), monitor)) return true;
     return area(intersection(windows.getWindowRect(window), monitor)) * 100 >= monitorArea * kCoverPercent;
 }
 
-}  // namespace
 
-bool isShellWindowClass(std::u16string_view className) {
-    static constexpr std::array<std::u16string_view, 6> kShellClasses = {
-        u"Progman", u"WorkerW", u"Shell_TrayWnd", u"Shell_SecondaryTrayWnd", u"Windows.UI.Core.CoreWindow",
-        u"XamlExplorerHostIslandWindow",
-    };
-    return std::find(kShellClasses.begin(), kShellClasses.end(), className) != kShellClasses.end();
+// Exclusive full-screen Direct3D and presentation mode may show no covering window at all.
+bool fullScreenState(Shell& shell) {
+    const UserNotificationState state = shell.queryUserNotificationState();
+    return state == UserNotificationState::RunningD3dFullScreen || state == UserNotificationState::PresentationMode;
 }
+
+// Marks each monitor's scene paused while the foreground window covers its monitor (all of them
+// in a full-screen state that names no window); true when every one is.
+bool pauseCoveredScenes(WindowSystem& windows, Shell& shell) {
+    const WindowHandle foreground = windows.getForegroundWindow();
+    bool whole = false;
+    bool every = true;
+    const RectI& origin = desktopHost.targetRect;
+    for (const std::unique_ptr<MonitorScene>& stored : monitorScenes) {
+        const Monitor& m = stored->monitor;
+        // Back to screen coordinates, in which windows lie.
+        const RectI rect{static_cast<std::int32_t>(std::int64_t{m.left} + origin.left), static_cast<std::int32_t>(std::int64_t{m.top} + origin.top),
+                         static_cast<std::int32_t>(std::int64_t{m.left} + origin.left + m.width),
+                         static_cast<std::int32_t>(std::int64_t{m.top} + origin.top + m.height)};
+        stored->paused = foreground != 0 && windowCoversMonitor(windows, foreground, rect);
+        every = every && stored->paused;
+    }
+    if (every) return true;
+    whole = fullScreenState(shell);
+    if (whole) {
+        for (const std::unique_ptr<MonitorScene>& stored : monitorScenes) stored->paused = true;
+    }
+    return whole;
+}
+
+void liftScenePauses() {
+    for (const std::unique_ptr<MonitorScene>& stored : monitorScenes) stored->paused = false;
+}
+
+}  // namespace
 
 bool foregroundCoversScene(WindowSystem& windows, Shell& shell, WindowHandle sceneWindow) {
     const WindowHandle foreground = windows.getForegroundWindow();
-    if (foreground != 0 && windowCoversMonitor(windows, foreground, sceneWindow)) return true;
-    // Exclusive full-screen Direct3D and presentation mode may show no covering window at all.
-    const UserNotificationState state = shell.queryUserNotificationState();
-    return state == UserNotificationState::RunningD3dFullScreen || state == UserNotificationState::PresentationMode;
+    if (foreground != 0 && windowCoversMonitor(windows, foreground, windows.monitorRectOfWindow(sceneWindow))) return true;
+    return fullScreenState(shell);
 }
 
 bool runsOnBattery(const PowerStatus& status) { return status.acLineStatus == 0 || status.systemStatusFlag == 1; }
@@ -81,6 +114,7 @@ void followAutoPauseKeys(WindowHandle window) {
     }
     if (appState.autoPauseTimer) windows.killTimer(window, kAutoPauseTimerId);
     appState.autoPauseTimer = false;
+    liftScenePauses();
     if (appState.autoPaused) setAutoPaused(appState, false, platform().shell->tickCount());
     updateTimerPeriod();
 }
@@ -88,7 +122,20 @@ void followAutoPauseKeys(WindowHandle window) {
 void checkAutoPause() {
     if (!appState.pauseFullscreen && !appState.pauseBattery) return;
     Shell& shell = *platform().shell;
-    const bool wanted = autoPauseWanted(*platform().windows, shell, appState.pauseFullscreen, appState.pauseBattery, desktopHost.workerW);
+    bool wanted = false;
+    if (monitorScenes.empty()) {
+        wanted = autoPauseWanted(*platform().windows, shell, appState.pauseFullscreen, appState.pauseBattery, desktopHost.workerW);
+    } else {
+        // A scene per monitor: a covered monitor holds its own scene only; frames stop when every
+        // scene is held, or on battery.
+        const bool battery = appState.pauseBattery && runsOnBattery(shell.systemPowerStatus());
+        if (appState.pauseFullscreen) {
+            wanted = pauseCoveredScenes(*platform().windows, shell);
+        } else {
+            liftScenePauses();
+        }
+        wanted = wanted || battery;
+    }
     setAutoPaused(appState, wanted, shell.tickCount());
     updateTimerPeriod();
 }

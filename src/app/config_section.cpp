@@ -12,6 +12,7 @@ void readConfigSection(Diagnostics* diagnostics) {
     appState.frameRate = section.frameRate;
     appState.pauseFullscreen = section.pauseFullscreen;
     appState.pauseBattery = section.pauseBattery;
+    appState.spanMonitors = section.spanMonitors;
 }
 
 }  // namespace velmora

@@ -39,7 +39,7 @@ private:
 Repair neededRepair(bool windowOnly) {
     if (desktopWindowGone() || desktopWatch.desktopMissing) return Repair::FindAgain;
     if (windowOnly) return Repair::None;
-    if (desktopWatch.rebuildPending || desktopHost.targetLost || desktopSizeChanged()) return Repair::Targets;
+    if (desktopWatch.rebuildPending || desktopHost.targetLost || desktopSizeChanged() || monitorsChanged()) return Repair::Targets;
     return Repair::None;
 }
 
@@ -80,6 +80,7 @@ void repairDesktop(WindowHandle window, bool windowOnly) {
 
     RebuildGuard guard;
     const RectI before = desktopHost.targetRect;
+    const std::vector<Monitor> monitorsBefore = desktopHost.monitors;
     if (repair == Repair::FindAgain) {
         switch (reattachDesktop()) {
             case Reattach::NoDesktopWindow:
@@ -102,7 +103,10 @@ void repairDesktop(WindowHandle window, bool windowOnly) {
     desktopWatch.rebuildDelayMs = 0;
     const RectI& after = desktopHost.targetRect;
     const bool moved = before.left != after.left || before.top != after.top || before.right != after.right || before.bottom != after.bottom;
-    reloadTheme(window, repair == Repair::FindAgain || moved);
+    // The scenes per monitor are laid out again with any change of a monitor, and loaded again
+    // wholly on new targets (their pictures are only reloaded with the default scene's).
+    const bool relaid = monitorsBefore != desktopHost.monitors || !monitorScenes.empty();
+    reloadTheme(window, repair == Repair::FindAgain || moved || relaid);
 }
 
 // Adds the icon again with its whole record; an icon the shell still has (a "TaskbarCreated"

@@ -24,15 +24,28 @@ void startTheme(WindowHandle window, std::optional<std::size_t> selection) {
     windows.killTimer(appState.timerWindow, appState.timerId);
     try {
         if (selection) appState.currentTheme = appState.themeList[*selection];
-        loadTheme();
+        fitMonitorScenes();
+        if (monitorScenes.empty()) {
+            loadTheme();
+        } else {
+            // The scenes of the monitors hold the theme; the default scene lets go of its pictures.
+            // Each is loaded in monitor order from the one random sequence.
+            loadEmptyTheme();
+            for (Scene& scene : shownScenes()) loadTheme(scene, appState.currentTheme, LoadOptions{});
+        }
     } catch (...) {
         // Whatever failed inside the load (memory above all), the theme is left empty and the
         // timer and the menu go on; the next reload or theme choice tries again.
         loadEmptyTheme();
+        for (Scene& scene : shownScenes()) loadEmptyTheme(scene);
     }
     appState.lastTick = tickCount();
     appState.panOffset = 0;
     appState.panDirection = -1.0f;
+    for (const std::unique_ptr<MonitorScene>& stored : monitorScenes) {
+        stored->panOffset = 0;
+        stored->panDirection = -1.0f;
+    }
     appState.timerId = kFrameTimerId;
     appState.timerWindow = window;
     const std::int32_t rate = frameRateOrDefault(appState.frameRate);
@@ -69,15 +82,31 @@ void stepPan(std::uint32_t now) {
 
 void renderFrame() {
     const std::uint32_t now = tickCount();
-    Scene scene = defaultScene();
-    stepPan(scene, now, appState.lastTick);
-    // Unsigned difference: right across the wrap of the tick counter.
-    updateScene(scene, static_cast<std::int32_t>(now - appState.lastTick));
+    std::vector<Scene> scenes = shownScenes();
+    for (Scene& scene : scenes) {
+        // A paused scene's time is not counted: it goes on from where it stood.
+        if (scene.paused) continue;
+        stepPan(scene, now, appState.lastTick);
+        // Unsigned difference: right across the wrap of the tick counter.
+        updateScene(scene, static_cast<std::int32_t>(now - appState.lastTick));
+    }
     appState.lastTick = now;
-    // Nothing is visible while the session is locked; the scene goes on so that nothing jumps.
+    // Nothing is visible while the session is locked; the scenes go on so that nothing jumps.
     if (!desktopHost.frameTarget || desktopWatch.sessionLocked) return;
+    drawFrame(scenes);
+}
+
+void drawFrame(const std::vector<Scene>& scenes) {
     beginFrame();
-    drawScene(scene);
+    // A scene per monitor stays on its monitor: its wider layers end at the monitor's edges.
+    const bool clip = !monitorScenes.empty();
+    GraphicsDevice& device = *platform().graphics;
+    for (const Scene& scene : scenes) {
+        const SceneRect& r = scene.rect;
+        if (clip) device.pushClip(RectF{r.left, r.top, r.left + r.width, r.top + r.height});
+        drawScene(scene);
+        if (clip) device.popClip();
+    }
     presentFrame();
 }
 

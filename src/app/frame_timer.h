@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "ports/handles.h"
 #include "scene/scene.h"
@@ -19,6 +20,8 @@ void startTheme(WindowHandle window, std::optional<std::size_t> selection = std:
 // frames are produced (producingFrames). Without an off-screen target, or while the session is
 // locked, the scene still animates but nothing is drawn.
 void renderFrame();
+// Draws the scenes as they stand into the one target and presents it once.
+void drawFrame(const std::vector<Scene>& scenes);
 
 // The pan step of one frame of scene at tick now, the previous frame having been at lastTick.
 void stepPan(Scene& scene, std::uint32_t now, std::uint32_t lastTick);

@@ -155,9 +155,7 @@ void drawCurrentFrame() noexcept {
     shielded([] {
         if (appState.sceneBusy || !desktopHost.frameTarget || desktopWatch.sessionLocked) return;
         SceneBusy busy;
-        beginFrame();
-        drawScene();
-        presentFrame();
+        drawFrame(shownScenes());
     });
 }
 

@@ -18,7 +18,7 @@ HeadlessSession::HeadlessSession(const HeadlessSetup& setup, OffscreenGraphicsDe
     const RectI desktop{setup.left, setup.top, setup.left + setup.width, setup.top + setup.height};
     const bool desktopSized = setup.targetWidth == 0 || setup.targetHeight == 0;
     drawing_ = attachOffscreen(device, desktop, desktopSized ? static_cast<std::uint32_t>(setup.width) : setup.targetWidth,
-                               desktopSized ? static_cast<std::uint32_t>(setup.height) : setup.targetHeight);
+                               desktopSized ? static_cast<std::uint32_t>(setup.height) : setup.targetHeight, setup.monitors);
     std::u16string folder = setup.programFolder;
     if (folder.empty() || (folder.back() != kPathSeparator && folder.back() != u'/')) folder.push_back(kPathSeparator);
     appState.programFolder = std::move(folder);
@@ -62,6 +62,8 @@ const Theme& HeadlessSession::theme() const { return velmora::theme; }
 Theme& HeadlessSession::theme() { return velmora::theme; }
 
 SceneGeometry HeadlessSession::geometry() const { return sceneGeometry(); }
+
+std::vector<Scene> HeadlessSession::scenes() const { return shownScenes(); }
 
 const std::optional<NumberError>& HeadlessSession::loadError() const { return loadState.error; }
 

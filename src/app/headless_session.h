@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ground/global_settings.h"
 #include "ground/text_format.h"
 #include "ground/theme_model.h"
 #include "ports/null_platform.h"
 #include "ports/graphics_device.h"
+#include "scene/scene.h"
 #include "scene/scene_geometry.h"
 
 namespace velmora {
@@ -28,6 +30,9 @@ struct HeadlessSetup {
     // The off-screen target's pixel size; 0 by 0: the desktop's.
     std::uint32_t targetWidth = 0;
     std::uint32_t targetHeight = 0;
+    // The monitors in the desktop rectangle's coordinates, as the window system would tell them;
+    // none: one scene spans the desktop whatever config.txt's span_monitors says.
+    std::vector<Monitor> monitors;
     // The shell whose directory search lists the installed themes; none: nothing is found.
     Shell* services = nullptr;
 };
@@ -68,6 +73,8 @@ public:
     const Theme& theme() const;
     Theme& theme();
     SceneGeometry geometry() const;
+    // The scenes a frame shows: one per monitor, or the default scene alone.
+    std::vector<Scene> scenes() const;
     // The bad number that stopped the reading of theme.txt in the last start, if any.
     const std::optional<NumberError>& loadError() const;
 

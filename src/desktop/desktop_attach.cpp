@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "ground/float_conversion.h"
 #include "ground/records.h"
 #include "ports/platform.h"
 
@@ -144,6 +145,21 @@ RectI measureDesktop() {
     return RectI{outer.left, outer.top, wrappingSum(outer.left, client.right), wrappingSum(outer.top, client.bottom)};
 }
 
+std::vector<Monitor> measureMonitors(const RectI& desktop) {
+    std::vector<Monitor> monitors;
+    for (const MonitorArea& area : platform().windows->enumDisplayMonitors()) {
+        Monitor m;
+        m.left = narrowToInt(static_cast<std::int64_t>(area.rect.left) - desktop.left);
+        m.top = narrowToInt(static_cast<std::int64_t>(area.rect.top) - desktop.top);
+        m.width = extent(area.rect.left, area.rect.right);
+        m.height = extent(area.rect.top, area.rect.bottom);
+        m.dpi = area.dpi > 0 && area.dpi <= 4 * 960 ? static_cast<std::int32_t>(area.dpi) : kBaseDpi;
+        // A monitor of no size shows nothing and gets no scene.
+        if (m.width > 0 && m.height > 0) monitors.push_back(m);
+    }
+    return monitors;
+}
+
 bool createDesktopDevice() {
     GraphicsDevice& device = *platform().graphics;
     if (desktopHost.windowTarget || desktopHost.frameTarget || desktopHost.frameBitmap) {
@@ -167,6 +183,7 @@ bool createDesktopDevice() {
     desktopHost.desktopTop = static_cast<float>(rect.top);
     desktopHost.desktopWidth = static_cast<float>(extent(rect.left, rect.right));
     desktopHost.desktopHeight = static_cast<float>(extent(rect.top, rect.bottom));
+    desktopHost.monitors = measureMonitors(rect);
 
     const std::uint32_t pixelWidth = truncateToUnsigned(desktopHost.desktopWidth);
     const std::uint32_t pixelHeight = truncateToUnsigned(desktopHost.desktopHeight);
@@ -177,7 +194,9 @@ bool createDesktopDevice() {
     return made >= DeviceSetup::FrameTarget;
 }
 
-bool attachOffscreen(OffscreenGraphicsDevice* device, const RectI& desktop, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+bool attachOffscreen(OffscreenGraphicsDevice* device, const RectI& desktop, std::uint32_t pixelWidth, std::uint32_t pixelHeight,
+                     const std::vector<Monitor>& monitors) {
+    desktopHost.monitors = monitors;
     desktopHost.desktopLeft = static_cast<float>(desktop.left);
     desktopHost.desktopTop = static_cast<float>(desktop.top);
     desktopHost.desktopWidth = static_cast<float>(extent(desktop.left, desktop.right));

@@ -1,6 +1,9 @@
 #pragma once
 // Finding the shell window behind the desktop icons and creating the drawing device on it.
 #include <cstdint>
+#include <vector>
+
+#include "ground/monitors.h"
 
 #include "ports/graphics_device.h"
 #include "ports/handles.h"
@@ -30,8 +33,10 @@ bool createDesktopDevice();
 
 // The desktop without a window (the headless session): desktop as the rectangle the scene is laid
 // out in, and the device, if there is one, set up with an off-screen frame target of this pixel
-// size. False when there is no device, or it cannot be set up or make the target.
-bool attachOffscreen(OffscreenGraphicsDevice* device, const RectI& desktop, std::uint32_t pixelWidth, std::uint32_t pixelHeight);
+// size, with the monitors as a window system would tell them. False when there is no device, or
+// it cannot be set up or make the target.
+bool attachOffscreen(OffscreenGraphicsDevice* device, const RectI& desktop, std::uint32_t pixelWidth, std::uint32_t pixelHeight,
+                     const std::vector<Monitor>& monitors = {});
 
 // The window the targets are made on: the program's own window on the 24H2 layout, else workerW.
 WindowHandle drawingWindow();
@@ -39,6 +44,9 @@ WindowHandle drawingWindow();
 // The desktop rectangle as it is now, in screen coordinates: the rectangle of workerW, or on the
 // 24H2 layout the client area of "Progman".
 RectI measureDesktop();
+// The window system's monitors as they are now, in the coordinates of the window drawn into
+// (its top left at 0,0) for a desktop at desktop (screen coordinates), each with its DPI.
+std::vector<Monitor> measureMonitors(const RectI& desktop);
 
 // Destroys the program's own window behind the icons, if there is one, so that the wallpaper
 // shows again at once.

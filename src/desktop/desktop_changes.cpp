@@ -21,6 +21,8 @@ bool desktopSizeChanged() {
     return now.left != made.left || now.top != made.top || now.right != made.right || now.bottom != made.bottom;
 }
 
+bool monitorsChanged() { return measureMonitors(desktopHost.targetRect) != desktopHost.monitors; }
+
 Reattach reattachDesktop() {
     GraphicsDevice& device = *platform().graphics;
     device.releaseTargets();

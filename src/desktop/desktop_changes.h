@@ -10,6 +10,8 @@ bool desktopWindowGone();
 
 // The desktop's rectangle is not the one the targets were made for.
 bool desktopSizeChanged();
+// The monitors (their rectangles or their scaling) are not those the scenes were laid out on.
+bool monitorsChanged();
 
 enum class Reattach {
     Done,

@@ -50,6 +50,9 @@ struct AppState {
     // program covers the scene's monitor, or while the computer runs on battery.
     bool pauseFullscreen = false;
     bool pauseBattery = false;
+    // config.txt's span_monitors: one scene over the whole desktop (the default), or one per
+    // monitor.
+    bool spanMonitors = true;
     // The automatic pause, a state of its own beside the user's (playing): the icon shows only
     // the user's, and frames wait until both are lifted.
     bool autoPaused = false;

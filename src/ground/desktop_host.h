@@ -1,6 +1,9 @@
 #pragma once
 // The desktop window behind the icons and the drawing device made on it. The device objects
 // themselves live behind the GraphicsDevice interface; this record says which of them exist.
+#include <vector>
+
+#include "ground/monitors.h"
 #include "ports/handles.h"
 
 namespace velmora {
@@ -17,6 +20,9 @@ struct DesktopHost {
     float desktopTop = 0;
     float desktopWidth = 0;
     float desktopHeight = 0;
+    // The monitors, in the desktop rectangle's coordinates; empty when the window system tells
+    // none (then one scene spans the desktop whatever config.txt says).
+    std::vector<Monitor> monitors;
     // Windows 11 24H2 and later: "Progman" holds both the icon view and the wallpaper "WorkerW"
     // as children, and the scene is drawn into sceneWindow, a child of "Progman" of the
     // program's own that lies between them.

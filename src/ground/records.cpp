@@ -10,6 +10,7 @@ DesktopWatch desktopWatch;
 GlobalSettings globalSettings;
 LoadState loadState;
 Theme theme;
+MonitorScenes monitorScenes;
 
 void resetRecords() {
     appState = AppState{};
@@ -18,6 +19,8 @@ void resetRecords() {
     globalSettings = GlobalSettings{};
     loadState = LoadState{};
     clearTheme(theme);
+    // Their pictures go before the device that made them.
+    monitorScenes.clear();
     seedRandom(1);
 }
 

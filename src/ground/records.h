@@ -6,6 +6,7 @@
 #include "ground/desktop_watch.h"
 #include "ground/global_settings.h"
 #include "ground/load_state.h"
+#include "ground/monitors.h"
 #include "ground/theme_model.h"
 
 namespace velmora {

@@ -30,6 +30,10 @@ void GraphicsDevice::drawPicture(const Bitmap& bitmap, const PicturePlacement& p
 
 namespace velmora {
 
+void GraphicsDevice::pushClip(const RectF&) {}
+
+void GraphicsDevice::popClip() {}
+
 bool GraphicsDevice::targetLost() { return false; }
 
 void GraphicsDevice::releaseTargets() {}

@@ -91,6 +91,11 @@ public:
     // Draws one picture of the scene. Unless a device knows better: one drawBitmap into the
     // placement's rectangle, with the mirror transform around it only for a mirrored picture.
     virtual void drawPicture(const Bitmap& bitmap, const PicturePlacement& placement);
+    // Limits the draws that follow to rect (target pixels, given under the identity transform)
+    // until popClip; scenes side by side use it so that none draws over its neighbour's monitor.
+    // Clips do not nest. A device without clipping draws everything.
+    virtual void pushClip(const RectF& rect);
+    virtual void popClip();
     // Ends drawing and takes the finished frame as the one to show; false when the device reports
     // a failure or the frame cannot be taken (the frame taken before stays the one to show).
     virtual bool endDraw() = 0;

@@ -11,10 +11,17 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ports/handles.h"
 
 namespace velmora {
+
+// One display monitor: its rectangle in screen coordinates (physical pixels) and its DPI.
+struct MonitorArea {
+    RectI rect;
+    std::uint32_t dpi = 96;
+};
 
 struct WindowClassInfo {
     std::u16string className;
@@ -73,6 +80,9 @@ public:
     // the monitor that holds the largest part of the window, in screen coordinates. All zero
     // when it cannot be told.
     virtual RectI monitorRectOfWindow(WindowHandle window) = 0;
+    // EnumDisplayMonitors, GetMonitorInfoW and GetDpiForMonitor: every monitor, the primary one
+    // first. Empty where monitors cannot be told apart (then one scene spans the desktop).
+    virtual std::vector<MonitorArea> enumDisplayMonitors() { return {}; }
     // --- Following the desktop when it changes ------------------------------------------------
     // A window system that shows the scene in a window of its own (the Linux player) names it
     // here, and the desktop is that window; 0 where the shell's desktop window is to be found.

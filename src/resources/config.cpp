@@ -61,6 +61,8 @@ bool applyConfigKey(ConfigSection& section, const KeyValue& pair, int line, Diag
         readSwitch(section.pauseFullscreen, pair, line, diagnostics);
     } else if (pair.key == u"pause_battery") {
         readSwitch(section.pauseBattery, pair, line, diagnostics);
+    } else if (pair.key == u"span_monitors") {
+        readSwitch(section.spanMonitors, pair, line, diagnostics);
     } else {
         return false;
     }
@@ -131,7 +133,7 @@ DisplaySettings readDisplaySettingsText(std::u16string_view text, std::u16string
     return settings;
 }
 
-GlobalSettings deriveGlobalSettings(const DisplaySettings& display, float desktopTop, float desktopHeight) {
+GlobalSettings deriveGlobalSettings(const DisplaySettings& display, float desktopTop, float desktopHeight, std::int32_t dpi) {
     GlobalSettings settings;
     settings.viewTop = desktopTop;
     settings.viewHeight = desktopHeight;
@@ -140,6 +142,12 @@ GlobalSettings deriveGlobalSettings(const DisplaySettings& display, float deskto
     settings.relativeScale = display.relativeScale;
     if (display.relativeScale == -1.0f) settings.relativeScale = settings.viewHeight * kAutoScalePerPixel;
     settings.pixelScale = settings.relativeScale * display.scale;
+    // A scaled monitor shows the scene as large as at 100 %, in whole device pixels where the
+    // scale allows (scale 4 at 125 to 200 % gives 5 to 8). "auto" measures the height in device
+    // pixels already, so it takes no further factor.
+    if (dpi != kBaseDpi && display.relativeScale != -1.0f && dpi > 0) {
+        settings.pixelScale = settings.pixelScale * (static_cast<float>(dpi) / static_cast<float>(kBaseDpi));
+    }
     settings.pingPong = display.pingPong;
     settings.baseOffset = display.baseOffset;
     return settings;

@@ -21,6 +21,7 @@ struct ConfigSection {
     std::int32_t frameRate = kDefaultFrameRate;  // the last fps; the default when absent, and when 0 or below
     bool pauseFullscreen = false;  // the last pause_fullscreen (0 or 1)
     bool pauseBattery = false;     // the last pause_battery (0 or 1)
+    bool spanMonitors = true;      // the last span_monitors (0 or 1)
 };
 
 // The display settings of the "global" and theme sections as written, before they are fitted to
@@ -43,8 +44,8 @@ ConfigSection readConfigSectionText(std::u16string_view text, Diagnostics* diagn
 DisplaySettings readDisplaySettingsText(std::u16string_view text, std::u16string_view themeName,
                                         Diagnostics* diagnostics = nullptr);
 // The settings a theme load uses: the display settings fitted to a desktop of that top edge and
-// height.
-GlobalSettings deriveGlobalSettings(const DisplaySettings& display, float desktopTop, float desktopHeight);
+// height, on a monitor of that DPI (its scaling multiplies the pixel scale).
+GlobalSettings deriveGlobalSettings(const DisplaySettings& display, float desktopTop, float desktopHeight, std::int32_t dpi = kBaseDpi);
 
 // config.txt of the program folder; empty when it cannot be read.
 std::u16string readConfigText();

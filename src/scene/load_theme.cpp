@@ -16,7 +16,7 @@ namespace {
 
 void readSceneSettings(Scene& scene, Diagnostics* diagnostics) {
     const DisplaySettings display = readDisplaySettingsText(readConfigText(), loadState.loadedTheme, diagnostics);
-    scene.settings = deriveGlobalSettings(display, scene.rect.top, scene.rect.height);
+    scene.settings = deriveGlobalSettings(display, scene.rect.top, scene.rect.height, scene.dpi);
 }
 
 }  // namespace
@@ -54,11 +54,16 @@ std::optional<NumberError> loadTheme(const std::u16string& themeName, const Load
 }
 
 void loadEmptyTheme() noexcept {
+    Scene scene = defaultScene();
+    loadEmptyTheme(scene);
+}
+
+void loadEmptyTheme(Scene& scene) noexcept {
     try {
         // Emptying releases memory and allocates none.
-        parseThemeText(std::u16string_view(), theme);
-        loadThemeImages(theme, ThemeSource{}, nullptr);
-        layoutScene();
+        parseThemeText(std::u16string_view(), scene.theme);
+        loadThemeImages(scene.theme, ThemeSource{}, nullptr);
+        layoutScene(scene);
         loadState.error.reset();
         loadState.firstPicturePastBudget.reset();
     } catch (...) {

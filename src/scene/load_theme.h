@@ -35,5 +35,7 @@ std::optional<NumberError> loadTheme(const std::u16string& themeName, const Load
 std::optional<NumberError> loadTheme(Scene& scene, const std::u16string& themeName, const LoadOptions& options);
 // The theme a failed load leaves: no layers, no names, no pictures held, laid out as empty.
 void loadEmptyTheme() noexcept;
+// The same for a scene of its own.
+void loadEmptyTheme(Scene& scene) noexcept;
 
 }  // namespace velmora

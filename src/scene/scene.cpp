@@ -10,4 +10,47 @@ Scene defaultScene() {
                  appState.panOffset, appState.panDirection};
 }
 
+Scene sceneOf(MonitorScene& stored) {
+    const Monitor& m = stored.monitor;
+    return Scene{stored.theme,
+                 stored.settings,
+                 SceneRect{static_cast<float>(m.left), static_cast<float>(m.top), static_cast<float>(m.width), static_cast<float>(m.height)},
+                 stored.panOffset,
+                 stored.panDirection,
+                 m.dpi,
+                 stored.paused};
+}
+
+bool scenePerMonitor() { return !appState.spanMonitors && !desktopHost.monitors.empty(); }
+
+void fitMonitorScenes() {
+    if (!scenePerMonitor()) {
+        monitorScenes.clear();
+        return;
+    }
+    const std::vector<Monitor>& monitors = desktopHost.monitors;
+    if (monitorScenes.size() > monitors.size()) monitorScenes.resize(monitors.size());
+    while (monitorScenes.size() < monitors.size()) monitorScenes.push_back(std::make_unique<MonitorScene>());
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        MonitorScene& stored = *monitorScenes[i];
+        clearTheme(stored.theme);
+        stored.monitor = monitors[i];
+        stored.settings = GlobalSettings{};
+        stored.panOffset = 0;
+        stored.panDirection = -1.0f;
+        stored.paused = false;
+    }
+}
+
+std::vector<Scene> shownScenes() {
+    std::vector<Scene> scenes;
+    if (monitorScenes.empty()) {
+        scenes.push_back(defaultScene());
+        return scenes;
+    }
+    scenes.reserve(monitorScenes.size());
+    for (const std::unique_ptr<MonitorScene>& stored : monitorScenes) scenes.push_back(sceneOf(*stored));
+    return scenes;
+}
+
 }  // namespace velmora

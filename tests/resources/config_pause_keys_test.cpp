@@ -31,6 +31,15 @@ TEST(ConfigPauseKeys, OffUnlessSetAndTheLastOneWins) {
     EXPECT_TRUE(later.pauseBattery);
 }
 
+TEST(ConfigPauseKeys, SpanMonitorsIsOnUnlessSetToZeroAndABadValueIsIgnored) {
+    EXPECT_TRUE(readConfigSectionText(u"config fps:30\n").spanMonitors);
+    EXPECT_FALSE(readConfigSectionText(u"config span_monitors:0\n").spanMonitors);
+    Diagnostics problems;
+    EXPECT_FALSE(readConfigSectionText(u"config span_monitors:0\nconfig span_monitors:2\n", &problems).spanMonitors);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].line, 2);
+}
+
 TEST(ConfigPauseKeys, AValueOtherThanZeroOrOneIsReportedAndIgnored) {
     Diagnostics problems;
     const ConfigSection section = readConfigSectionText(

@@ -236,6 +236,13 @@ bool FakeWindowSystem::isIconic(WindowHandle window) { return lookOf(window).min
 bool FakeWindowSystem::isZoomed(WindowHandle window) { return lookOf(window).maximised; }
 bool FakeWindowSystem::isWindowCloaked(WindowHandle window) { return lookOf(window).cloaked; }
 
+std::vector<MonitorArea> FakeWindowSystem::enumDisplayMonitors() {
+    std::vector<MonitorArea> areas;
+    if (!reportMonitors) return areas;
+    for (std::size_t i = 0; i < monitors.size(); ++i) areas.push_back(MonitorArea{monitors[i], i < monitorDpi.size() ? monitorDpi[i] : 96u});
+    return areas;
+}
+
 RectI FakeWindowSystem::monitorRectOfWindow(WindowHandle window) {
     if (monitors.empty()) return RectI{};
     const RectI rect = getWindowRect(window);

@@ -105,6 +105,10 @@ public:
     WindowHandle foreground = 0;
     // The monitors, the first the primary one; a window is on the one that holds most of it.
     std::vector<RectI> monitors{RectI{0, 0, 1920, 1080}};
+    // Whether enumDisplayMonitors tells them (with monitorDpi, 96 where it has no entry); by
+    // default the fake tells none, as a system that cannot tell monitors apart.
+    bool reportMonitors = false;
+    std::vector<std::uint32_t> monitorDpi;
     // Shared log of notable calls in order ("setTimer", "messageBox", ...), when set.
     std::vector<std::string>* eventLog = nullptr;
 
@@ -157,6 +161,7 @@ public:
     bool isWindowCloaked(WindowHandle window) override;
     std::u16string getClassName(WindowHandle window) override { return classOf(window); }
     RectI monitorRectOfWindow(WindowHandle window) override;
+    std::vector<MonitorArea> enumDisplayMonitors() override;
     std::uint32_t registerWindowMessage(std::u16string_view name) override;
     bool isWindow(WindowHandle window) override { return exists(window); }
     bool sendMessageTimeout(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,

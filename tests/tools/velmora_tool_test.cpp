@@ -59,6 +59,42 @@ TEST_F(TinyThemeTest, TraceLoadLineHasEveryValueInOrder) {
     EXPECT_NE(moved.out.find("\"sceneLeft\": -50, \"groundY\": 105, \"floorY\": 85,"), std::string::npos) << moved.out;
 }
 
+TEST_F(TinyThemeTest, TraceWithMonitorsLaysOutAScenePerMonitorOrOneOverTheirBounds) {
+    const std::vector<std::string> desk = {"trace", "--root", rootArg(), "--theme", "Tiny", "--seed", "7", "--ticks", "1000,1016"};
+    const auto withMonitors = [&](const std::string& monitors) {
+        std::vector<std::string> args = desk;
+        args.insert(args.end(), {"--monitors", monitors});
+        return run(args);
+    };
+    // One monitor at 96 DPI is the desktop itself, whatever span_monitors says.
+    const ToolRun plain = run({"trace", "--root", rootArg(), "--theme", "Tiny", "--seed", "7", "--desktop", "160x100", "--ticks", "1000,1016"});
+    for (const char* config : {"global scale:2 ping_pong:0.001\n", "config span_monitors:0\nglobal scale:2 ping_pong:0.001\n"}) {
+        writeFile(root / "config.txt", config);
+        const ToolRun one = withMonitors("160x100+-40+7");
+        ASSERT_EQ(one.exitCode, 0) << one.err;
+        EXPECT_EQ(one.out, plain.out) << config;
+    }
+
+    // A monitor at 192 DPI left of a taller one: each scene sits on its own monitor, in the
+    // bounding rectangle's coordinates (the left one from 0, the other from 100).
+    const ToolRun two = withMonitors("100x60+-100+40@192,160x100+0+0");
+    ASSERT_EQ(two.exitCode, 0) << two.err;
+    const auto out = lines(two.out);
+    ASSERT_EQ(out.size(), 3u) << two.out;
+    EXPECT_NE(out[0].find("\"pixelScale\": 4, \"viewTop\": 40, \"viewHeight\": 60,"), std::string::npos) << out[0];
+    EXPECT_NE(out[0].find("\"sceneWidth\": 400, \"sceneLeft\": -150, \"groundY\": 100, \"floorY\": 60,"), std::string::npos) << out[0];
+    EXPECT_NE(out[1].find("\"pixelScale\": 2, \"viewTop\": 0, \"viewHeight\": 100,"), std::string::npos) << out[1];
+    EXPECT_NE(out[1].find("\"sceneWidth\": 200, \"sceneLeft\": 80, \"groundY\": 100, \"floorY\": 80,"), std::string::npos) << out[1];
+    EXPECT_NE(out[2].find("\"pans\": ["), std::string::npos) << out[2];
+
+    // Spanning: one scene over the bounding rectangle of 260 by 100.
+    writeFile(root / "config.txt", "global scale:2 ping_pong:0.001\n");
+    const ToolRun spanned = withMonitors("100x60+-100+40@192,160x100+0+0");
+    ASSERT_EQ(spanned.exitCode, 0) << spanned.err;
+    EXPECT_EQ(lines(spanned.out).size(), 2u);
+    EXPECT_NE(spanned.out.find("\"sceneWidth\": 200, \"sceneLeft\": 30, \"groundY\": 100,"), std::string::npos) << spanned.out;
+}
+
 TEST_F(TinyThemeTest, TraceFramesListEveryDrawWithMemberNamesAndShortestFloats) {
     const ToolRun result = trace("1000,1016,1033,1500,4294967295");
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -319,6 +355,12 @@ TEST_F(ToolTest, UsageErrorsExitWithTwo) {
         {"render", "--root", r, "--desktop", "8193x8", "--out", r},  // beyond the one size limit
         {"play", "--root", r, "--size", "8193x8"},
         {"render", "--root", r, "--desktop", "8x8", "--out", r, "--loop"},  // --loop shapes a --webp
+        {"trace", "--root", r, "--theme", "T", "--seed", "1", "--desktop", "8x8", "--monitors", "8x8+0+0", "--ticks", "1"},
+        {"trace", "--root", r, "--theme", "T", "--seed", "1", "--monitors", "8x8+0", "--ticks", "1"},       // no top
+        {"trace", "--root", r, "--theme", "T", "--seed", "1", "--monitors", "8x8+0+0@", "--ticks", "1"},    // no DPI
+        {"trace", "--root", r, "--theme", "T", "--seed", "1", "--monitors", "8x8+0+0@9", "--ticks", "1"},   // DPI too small
+        {"trace", "--root", r, "--theme", "T", "--seed", "1", "--monitors", "8x8+0+0,", "--ticks", "1"},    // empty monitor
+        {"render", "--root", r, "--monitors", "8000x8+0+0,8000x8+8000+0", "--out", r},  // bounds beyond the size limit
         {"new"},
     };
     for (const auto& args : bad) {

@@ -131,6 +131,19 @@ void Direct2DGraphicsDevice::clear(const ColorF& color) {
     frameTarget_->Clear(&value);
 }
 
+void Direct2DGraphicsDevice::pushClip(const RectF& rect) {
+    if (!frameTarget_ || clipPushed_) return;
+    const D2D1_RECT_F clip = D2D1::RectF(rect.left, rect.top, rect.right, rect.bottom);
+    frameTarget_->PushAxisAlignedClip(&clip, D2D1_ANTIALIAS_MODE_ALIASED);
+    clipPushed_ = true;
+}
+
+void Direct2DGraphicsDevice::popClip() {
+    if (!frameTarget_ || !clipPushed_) return;
+    frameTarget_->PopAxisAlignedClip();
+    clipPushed_ = false;
+}
+
 void Direct2DGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) {
     if (!frameTarget_) return;
     // Only this device's bitmaps can be drawn here; anything else is skipped.

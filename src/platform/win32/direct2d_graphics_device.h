@@ -45,6 +45,8 @@ public:
     void beginDraw() override;
     void setTransform(const Matrix3x2& transform) override;
     void clear(const ColorF& color) override;
+    void pushClip(const RectF& rect) override;
+    void popClip() override;
     void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) override;
     // EndDraw on the frame target, then, when it succeeded, its bitmap as the frame to show.
     bool endDraw() override;
@@ -71,6 +73,8 @@ private:
     // The target every picture is created on and every frame drawn into: the compatible bitmap
     // target of the window, or the WIC bitmap target of the off-screen device.
     ComPtr<ID2D1RenderTarget> frameTarget_;
+    // A clip is pushed on frameTarget_ (pushes and pops must pair within one draw).
+    bool clipPushed_ = false;
     ComPtr<ID2D1BitmapRenderTarget> frameBitmapTarget_;
     ComPtr<ID2D1Bitmap> frameBitmap_;
     // Off-screen device only: the pixels behind frameTarget_, and whether a finished frame has

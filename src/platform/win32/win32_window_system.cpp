@@ -157,6 +157,61 @@ RectI Win32WindowSystem::monitorRectOfWindow(WindowHandle window) {
     return RectI{info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
 }
 
+namespace {
+
+// GetDpiForMonitor lives in Shcore.dll from Windows 8.1 on; looked up once so that the program
+// still starts where it is missing (every monitor then has the system's DPI).
+using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+
+GetDpiForMonitorFunction dpiForMonitorFunction() {
+    static const GetDpiForMonitorFunction function = [] {
+        const HMODULE shcore = LoadLibraryW(L"shcore.dll");
+        if (shcore == nullptr) return static_cast<GetDpiForMonitorFunction>(nullptr);
+        return reinterpret_cast<GetDpiForMonitorFunction>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+    }();
+    return function;
+}
+
+std::uint32_t systemDpi() {
+    const HDC screen = GetDC(nullptr);
+    if (screen == nullptr) return 96;
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<std::uint32_t>(dpi) : 96;
+}
+
+BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+    auto& areas = *reinterpret_cast<std::vector<MonitorArea>*>(list);
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+    MonitorArea area;
+    area.rect = RectI{info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
+    area.dpi = 0;
+    UINT x = 0, y = 0;
+    // MDT_EFFECTIVE_DPI (0): the scaling the user chose for that monitor.
+    if (const GetDpiForMonitorFunction dpiFor = dpiForMonitorFunction(); dpiFor != nullptr && SUCCEEDED(dpiFor(monitor, 0, &x, &y)) && x > 0) {
+        area.dpi = x;
+    }
+    const bool primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
+    areas.insert(primary ? areas.begin() : areas.end(), area);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<MonitorArea> Win32WindowSystem::enumDisplayMonitors() {
+    std::vector<MonitorArea> areas;
+    if (!EnumDisplayMonitors(nullptr, nullptr, addMonitor, reinterpret_cast<LPARAM>(&areas))) return {};
+    std::uint32_t fallback = 0;
+    for (MonitorArea& area : areas) {
+        if (area.dpi != 0) continue;
+        if (fallback == 0) fallback = systemDpi();
+        area.dpi = fallback;
+    }
+    return areas;
+}
+
 std::uint32_t Win32WindowSystem::registerWindowMessage(std::u16string_view name) {
     return RegisterWindowMessageW(toWide(name).c_str());
 }

@@ -33,6 +33,7 @@ public:
     bool isWindowCloaked(WindowHandle window) override;
     std::u16string getClassName(WindowHandle window) override;
     RectI monitorRectOfWindow(WindowHandle window) override;
+    std::vector<MonitorArea> enumDisplayMonitors() override;
     bool isWindow(WindowHandle window) override;
     bool sendMessageTimeout(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
                             std::uint32_t timeoutMs) override;

@@ -41,6 +41,9 @@ std::intptr_t handleMessage(WindowHandle window, std::uint32_t message, std::uin
             }
             return 0;
         case kWmDisplayChange:
+        case kWmDpiChanged:
+            // A monitor's scaling changes the scenes' pixel scale as a new layout of the
+            // monitors changes their rectangles: both lay the scenes out again.
             desktopChanged(DesktopChange::DisplaySettings);
             return 0;
         case kWmPowerBroadcast:

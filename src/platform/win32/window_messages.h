@@ -21,6 +21,7 @@ inline constexpr std::uint32_t kWmLButtonDown = 0x0201;
 inline constexpr std::uint32_t kWmRButtonDown = 0x0204;
 inline constexpr std::uint32_t kWmDisplayChange = 0x007E;
 inline constexpr std::uint32_t kWmPowerBroadcast = 0x0218;
+inline constexpr std::uint32_t kWmDpiChanged = 0x02E0;
 inline constexpr std::uint32_t kWmWtsSessionChange = 0x02B1;
 inline constexpr std::uintptr_t kPbtApmResumeAutomatic = 0x0012;  // WM_POWERBROADCAST events
 inline constexpr std::uintptr_t kPbtApmPowerStatusChange = 0x000A;

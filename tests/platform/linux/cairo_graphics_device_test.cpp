@@ -224,6 +224,33 @@ TEST_F(CairoDeviceTest, MirrorTransformFlipsAboutTheRectangleCentre) {
     for (int x = 0; x < 10; ++x) EXPECT_EQ(frame(x, 0), kBlack);
 }
 
+TEST_F(CairoDeviceTest, AClipKeepsDrawsInsideItWithAndWithoutMirror) {
+    const auto white = load(testing::plainPng(2, 2, kWhite));
+    ASSERT_NE(white, nullptr);
+    // Mirrored about the rectangle's centre, as a walker turned round is drawn.
+    const Matrix3x2 mirror{-1, 0, 0, 1, 10, 0};
+    for (const Matrix3x2& transform : {Matrix3x2::identity(), mirror}) {
+        device.beginDraw();
+        device.clear(ColorF{0, 0, 0, 1});
+        device.pushClip(RectF{2, 3, 6, 10});
+        device.setTransform(transform);
+        device.drawBitmap(*white, RectF{0, 0, 10, 10}, 1.0f, Interpolation::NearestNeighbor);
+        device.setTransform(Matrix3x2::identity());
+        device.popClip();
+        // After the clip is lifted, draws reach the whole target again.
+        device.drawBitmap(*white, RectF{9, 0, 10, 1}, 1.0f, Interpolation::NearestNeighbor);
+        ASSERT_TRUE(device.endDraw());
+        ASSERT_TRUE(device.fetchFrameBitmap());
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 0; x < 9; ++x) {
+                const bool inside = x >= 2 && x < 6 && y >= 3;
+                EXPECT_EQ(frame(x, y), inside ? kWhite : kBlack) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(frame(9, 0), kWhite);
+    }
+}
+
 TEST_F(CairoDeviceTest, DegenerateAndFarOffRectanglesAreSafe) {
     auto bitmap = load(testing::pngBytes(1, 1, {kGreen}));
     ASSERT_NE(bitmap, nullptr);

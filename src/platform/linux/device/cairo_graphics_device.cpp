@@ -406,6 +406,13 @@ void CairoGraphicsDevice::beginDraw() {
 
 void CairoGraphicsDevice::setTransform(const Matrix3x2& transform) { transform_ = transform; }
 
+void CairoGraphicsDevice::pushClip(const RectF& rect) {
+    clip_ = rect;
+    clipping_ = true;
+}
+
+void CairoGraphicsDevice::popClip() { clipping_ = false; }
+
 void CairoGraphicsDevice::clear(const ColorF& color) {
     if (context_ == nullptr) return;
     clearPending_ = true;
@@ -463,6 +470,13 @@ void CairoGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest, fl
     double clipTop = std::min(top, bottom), clipBottom = std::max(top, bottom);
     if (transform_.m12 == 0 && transform_.m21 == 0) {
         double x0 = -1, y0 = -1, x1 = surfaceWidth + 1, y1 = surfaceHeight + 1;
+        if (clipping_) {
+            x0 = std::max(x0, static_cast<double>(clip_.left));
+            y0 = std::max(y0, static_cast<double>(clip_.top));
+            x1 = std::min(x1, static_cast<double>(clip_.right));
+            y1 = std::min(y1, static_cast<double>(clip_.bottom));
+            if (!(x0 < x1) || !(y0 < y1)) return;
+        }
         cairo_matrix_transform_point(&inverse, &x0, &y0);
         cairo_matrix_transform_point(&inverse, &x1, &y1);
         clipLeft = std::max(clipLeft, std::min(x0, x1));
@@ -490,7 +504,8 @@ void CairoGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest, fl
     draw.bitmapHeight = bitmapHeight;
     draw.dest = dest;
 
-    if (scaledCopies_ && transform_ == Matrix3x2::identity() && drawFromCopy(picture, draw, alpha, mode)) return;
+    // A copy may be placed by the target's bounds alone, so clipped draws are painted.
+    if (scaledCopies_ && !clipping_ && transform_ == Matrix3x2::identity() && drawFromCopy(picture, draw, alpha, mode)) return;
     prepareTarget();
     paintScaled(context_, source, draw, alpha, mode);
 }

@@ -85,6 +85,8 @@ public:
 
     void beginDraw() override;
     void setTransform(const Matrix3x2& transform) override;
+    void pushClip(const RectF& rect) override;
+    void popClip() override;
     void clear(const ColorF& color) override;
     void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) override;
     // Ends drawing, then takes the finished frame (fetchFrameBitmap).
@@ -126,6 +128,9 @@ private:
     cairo_t* context_ = nullptr;
     cairo_surface_t* fetched_ = nullptr;
     Matrix3x2 transform_ = Matrix3x2::identity();
+    // The clip of pushClip, in target pixels, while clipping_.
+    RectF clip_{};
+    bool clipping_ = false;
     FramePresenter* presenter_ = nullptr;
     bool windowTarget_ = false;  // fetched_ wraps the presenter's buffer
 
