@@ -146,12 +146,7 @@ RectI measureDesktop() {
 
 bool createDesktopDevice() {
     GraphicsDevice& device = *platform().graphics;
-    if (desktopHost.windowTarget || desktopHost.frameTarget || desktopHost.frameBitmap) {
-        device.releaseTargets();
-        desktopHost.windowTarget = false;
-        desktopHost.frameTarget = false;
-        desktopHost.frameBitmap = false;
-    }
+    if (desktopHost.windowTarget || desktopHost.frameTarget || desktopHost.frameBitmap) releaseDesktopTargets();
     desktopHost.targetLost = false;
 
     // The device keeps what it made before; it makes only what it still lacks.
@@ -194,6 +189,14 @@ bool attachOffscreen(OffscreenGraphicsDevice* device, const RectI& desktop, std:
 bool attachDesktop() {
     if (!findDesktopWindow()) return false;
     return createDesktopDevice();
+}
+
+void releaseDesktopTargets() {
+    platform().graphics->releaseTargets();
+    desktopHost.windowTarget = false;
+    desktopHost.frameTarget = false;
+    desktopHost.frameBitmap = false;
+    desktopHost.targetLost = false;
 }
 
 void destroySceneWindow() {

@@ -22,12 +22,7 @@ bool desktopSizeChanged() {
 }
 
 Reattach reattachDesktop() {
-    GraphicsDevice& device = *platform().graphics;
-    device.releaseTargets();
-    desktopHost.windowTarget = false;
-    desktopHost.frameTarget = false;
-    desktopHost.frameBitmap = false;
-    desktopHost.targetLost = false;
+    releaseDesktopTargets();
     destroySceneWindow();
     if (!findDesktopWindow(DesktopSearch{false})) return Reattach::NoDesktopWindow;
     return createDesktopDevice() ? Reattach::Done : Reattach::NoTargets;
