@@ -81,7 +81,7 @@ TEST_P(ExitSequenceTest, ManyRebuildsThenExitReleaseEverythingInOrderAndEndWithZ
     EXPECT_EQ(device.liveBitmaps(), 0);
     EXPECT_FALSE(desktopHost.windowTarget || desktopHost.frameTarget);
     ASSERT_FALSE(device.calls().empty());
-    EXPECT_EQ(device.calls().back().kind, DeviceCall::ReleaseTargets);
+    EXPECT_EQ(device.calls().back().call, DeviceCall::ReleaseTargets);
     // The icon goes first, the targets after the loop, the scene window (24H2) after them.
     const std::ptrdiff_t iconGone = lastPositionOf(events, "notifyIcon Delete");
     const std::ptrdiff_t targetsGone = lastPositionOf(events, "releaseTargets");
