@@ -1,6 +1,7 @@
 // Arbitrary bytes as a theme's .zip archive: every member the directory names, and a few fixed
 // names, found and read whole (as picture and as text), and read again in pieces of odd sizes.
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,11 @@
 using namespace velmora;
 
 namespace {
+
+// Bytes whole reads may inflate per input (half of what the longest input can inflate to); past
+// it each read may take a small member only.
+constexpr std::uint64_t kInflatedPerInput = 8u * 1024u * 1024u;
+constexpr std::uint64_t kSmallRead = 64u * 1024u;
 
 // The names the central directory gives, as far as minizip walks it (at most a few dozen).
 std::vector<std::u16string> storedNames(const std::string& path) {
@@ -40,12 +46,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::u16string> names = storedNames(path.string());
     for (const char16_t* fixed : {u"theme.txt", u"FLOOR.PNG", u"a/b.png", u""}) names.emplace_back(fixed);
+    // Whole reads share one budget of inflated bytes per input, as a theme load's do: dozens of
+    // entries naming one deflated stream that inflates a thousandfold would otherwise inflate it
+    // per name and per read (seconds per input); past the budget a member is refused from its
+    // stated size, which is the same path.
+    std::uint64_t inflated = 0;
+    const auto allowance = [&inflated](std::uint64_t most) {
+        return std::min(most, inflated < kInflatedPerInput ? kInflatedPerInput - inflated : kSmallRead);
+    };
     for (const std::u16string& name : names) {
         ArchiveStatus status{};
-        const std::vector<std::uint8_t> bytes = readArchiveBytes(archive, name, &status);
+        const std::vector<std::uint8_t> bytes = readArchiveBytes(archive, name, &status, allowance(kMaxArchiveMemberSize));
+        inflated += bytes.size();
         // Only the statuses that deliver bytes carry any, and never more than the stated size.
         if (!bytes.empty() && !memberDelivered(status)) __builtin_trap();
-        (void)readArchiveText(archive, name, &status, kMaxTextFileSize);
+        inflated += readArchiveText(archive, name, &status, allowance(kMaxTextFileSize)).size();
     }
 
     ArchiveStatus status{};
