@@ -8,6 +8,7 @@
 
 #include "fuzz_support.h"
 #include "ground/text_decoding.h"
+#include "resources/archive_file.h"
 #include "resources/archive_reader.h"
 #include "resources/theme_source.h"
 #include "unzip.h"
@@ -22,9 +23,13 @@ constexpr std::uint64_t kInflatedPerInput = 8u * 1024u * 1024u;
 constexpr std::uint64_t kSmallRead = 64u * 1024u;
 
 // The names the central directory gives, as far as minizip walks it (at most a few dozen).
-std::vector<std::u16string> storedNames(const std::string& path) {
+std::vector<std::u16string> storedNames(const std::u16string& path) {
     std::vector<std::u16string> names;
-    unzFile zip = unzOpen64(path.c_str());
+    // Through the reader's own file functions, as every other open of this input.
+    zlib_filefunc64_def functions{};
+    std::string storage;
+    const void* openPath = prepareArchiveFile(path, functions, storage);
+    unzFile zip = unzOpen2_64(openPath, &functions);
     if (zip == nullptr) return names;
     for (int status = unzGoToFirstFile(zip); status == UNZ_OK && names.size() < 32; status = unzGoToNextFile(zip)) {
         char name[300];
@@ -44,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile(path, data, size);
     const std::u16string archive = path.u16string();
 
-    std::vector<std::u16string> names = storedNames(path.string());
+    std::vector<std::u16string> names = storedNames(archive);
     for (const char16_t* fixed : {u"theme.txt", u"FLOOR.PNG", u"a/b.png", u""}) names.emplace_back(fixed);
     // Whole reads share one budget of inflated bytes per input, as a theme load's do: dozens of
     // entries naming one deflated stream that inflates a thousandfold would otherwise inflate it
