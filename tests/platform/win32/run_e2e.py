@@ -191,7 +191,13 @@ class Wine:
             time.sleep(0.3)
 
     def screenshot(self):
-        xwd = run(["xwd", "-root", "-silent", "-display", self.display], timeout=30)
+        # A grab of the root window while windows are being resized (a display change) can fail
+        # with BadMatch; it is tried again a few times.
+        for attempt in range(4):
+            xwd = run(["xwd", "-root", "-silent", "-display", self.display], timeout=30)
+            if xwd.code == 0 or attempt == 3:
+                break
+            time.sleep(0.3)
         check(xwd.code == 0, f"xwd failed: {xwd.stderr}")
         return read_xwd(xwd.stdout_bytes)
 
