@@ -2,7 +2,7 @@
 # opens archives with chosen per platform, and the platform's way of opening only regular files.
 #
 # Linux: Debian's system minizip (pkg-config "minizip") and zlib; the fuzz build compiles minizip
-# from Debian's zlib sources, as the Windows build does.
+# and zlib from Debian's zlib sources (cmake/fuzz_libraries.cmake), as the Windows build does.
 # Windows: minizip compiled here from Debian's zlib sources (fetched by scripts/setup.sh into
 # .deps/zlib) against the MinGW-w64 zlib.
 
@@ -32,7 +32,9 @@ if(WIN32)
   target_link_libraries(velmora_resources PUBLIC velmora_minizip)
 
 else()
-  find_package(ZLIB REQUIRED)
+  if(NOT TARGET ZLIB::ZLIB)
+    find_package(ZLIB REQUIRED)
+  endif()
   target_sources(velmora_resources PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/archive/archive_file_posix.cpp
                                            ${CMAKE_SOURCE_DIR}/src/platform/archive/input_file_posix.cpp)
   set(VELMORA_MINIZIP_DIR ${CMAKE_SOURCE_DIR}/.deps/zlib/contrib/minizip)

@@ -53,10 +53,14 @@ for p in "${packages[@]}"; do
   fi
 done
 
-# minizip for the Windows build is compiled from the sources of Debian's zlib package.
+# minizip for the Windows build is compiled from the sources of Debian's zlib package; the fuzz
+# build compiles zlib, minizip and libpng from Debian's sources too, so that the fuzzer sees inside.
 src_list=/etc/apt/sources.list.d/velmora-deb-src.sources
-need_src=0
-if [ "$everything" -eq 1 ] && [ ! -f "$here/.deps/zlib/contrib/minizip/unzip.c" ]; then need_src=1; fi
+need_zlib=0
+need_png=0
+if [ "$everything" -eq 1 ] && [ ! -f "$here/.deps/zlib/contrib/minizip/unzip.c" ]; then need_zlib=1; fi
+if [ "$everything" -eq 1 ] && [ ! -f "$here/.deps/libpng/scripts/pnglibconf.h.prebuilt" ]; then need_png=1; fi
+need_src=$((need_zlib | need_png))
 if [ "$need_src" -eq 1 ] && [ ! -f "$src_list" ]; then
   if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
     "${sudo_cmd[@]}" tee "$src_list" >/dev/null <<SRC
@@ -77,14 +81,18 @@ if [ "${#missing[@]}" -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-if [ "$need_src" -eq 1 ]; then
-  echo "setup: fetching Debian's zlib sources for minizip"
+# Debian's source package $1 unpacked (its patches applied) into .deps/$2.
+fetch_source() {
+  echo "setup: fetching Debian's $1 sources into .deps/$2"
+  local tmp
   tmp="$(mktemp -d)"
-  (cd "$tmp" && apt-get source -qq --download-only zlib >/dev/null 2>&1 && dpkg-source -x --no-check ./zlib_*.dsc zlib >/dev/null)
-  rm -rf "$here/.deps/zlib"
+  (cd "$tmp" && apt-get source -qq --download-only "$1" >/dev/null 2>&1 && dpkg-source -x --no-check ./"$1"_*.dsc "$2" >/dev/null)
+  rm -rf "$here/.deps/$2"
   mkdir -p "$here/.deps"
-  mv "$tmp/zlib" "$here/.deps/zlib"
+  mv "$tmp/$2" "$here/.deps/$2"
   rm -rf "$tmp"
-fi
+}
+if [ "$need_zlib" -eq 1 ]; then fetch_source zlib zlib; fi
+if [ "$need_png" -eq 1 ]; then fetch_source libpng1.6 libpng; fi
 
 echo "setup: ready"

@@ -7,6 +7,7 @@
 #include "app/frame_pacing.h"
 #include "app/menu.h"
 #include "app/shell_texts.h"
+#include "desktop/desktop_attach.h"
 #include "ports/platform.h"
 #include "resources/theme_source.h"
 
@@ -50,8 +51,8 @@ void removeTrayIcon() {
     platform().shell->notifyIcon(NotifyIconAction::Delete, appState.trayIcon);
 }
 
-// The icons are the only objects given back on the way out; the window, menu, timer and
-// drawing device go with the process.
+// The icons, the theme's pictures and the drawing targets are given back on the way out; the
+// window, menu, timer and the device's factories go with the process.
 void destroyIcons() {
     for (IconHandle* icon : {&appState.appIcon, &appState.playIcon, &appState.pauseIcon}) {
         if (*icon != 0) platform().shell->destroyIcon(*icon);
@@ -106,6 +107,11 @@ int runVelmora(InstanceHandle instance) {
     const int exitCode = windows.runMessageLoop();
 
     removeTrayIcon();
+    // Each picture before the target it was made on, the targets before the window they draw
+    // into: nothing of the device is left to the tear-down of static records, whose order is
+    // not this program's to choose and which may come after the device or the window is gone.
+    clearTheme(theme);
+    if (platform().graphics != nullptr) releaseDesktopTargets();
     stopWatchingDesktop(appState.mainWindow);
     releaseTimerPeriod();
     destroyIcons();

@@ -162,12 +162,7 @@ std::vector<Monitor> measureMonitors(const RectI& desktop) {
 
 bool createDesktopDevice() {
     GraphicsDevice& device = *platform().graphics;
-    if (desktopHost.windowTarget || desktopHost.frameTarget || desktopHost.frameBitmap) {
-        device.releaseTargets();
-        desktopHost.windowTarget = false;
-        desktopHost.frameTarget = false;
-        desktopHost.frameBitmap = false;
-    }
+    if (desktopHost.windowTarget || desktopHost.frameTarget || desktopHost.frameBitmap) releaseDesktopTargets();
     desktopHost.targetLost = false;
 
     // The device keeps what it made before; it makes only what it still lacks.
@@ -213,6 +208,14 @@ bool attachOffscreen(OffscreenGraphicsDevice* device, const RectI& desktop, std:
 bool attachDesktop() {
     if (!findDesktopWindow()) return false;
     return createDesktopDevice();
+}
+
+void releaseDesktopTargets() {
+    platform().graphics->releaseTargets();
+    desktopHost.windowTarget = false;
+    desktopHost.frameTarget = false;
+    desktopHost.frameBitmap = false;
+    desktopHost.targetLost = false;
 }
 
 void destroySceneWindow() {

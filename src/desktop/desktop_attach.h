@@ -52,4 +52,8 @@ std::vector<Monitor> measureMonitors(const RectI& desktop);
 // shows again at once.
 void destroySceneWindow();
 
+// The device's window and frame targets released and marked gone. The pictures made on them
+// should go first (the theme's, see clearTheme), and the window they draw into after.
+void releaseDesktopTargets();
+
 }  // namespace velmora

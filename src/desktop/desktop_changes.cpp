@@ -24,12 +24,7 @@ bool desktopSizeChanged() {
 bool monitorsChanged() { return measureMonitors(desktopHost.targetRect) != desktopHost.monitors; }
 
 Reattach reattachDesktop() {
-    GraphicsDevice& device = *platform().graphics;
-    device.releaseTargets();
-    desktopHost.windowTarget = false;
-    desktopHost.frameTarget = false;
-    desktopHost.frameBitmap = false;
-    desktopHost.targetLost = false;
+    releaseDesktopTargets();
     destroySceneWindow();
     if (!findDesktopWindow(DesktopSearch{false})) return Reattach::NoDesktopWindow;
     return createDesktopDevice() ? Reattach::Done : Reattach::NoTargets;

@@ -20,6 +20,7 @@ void ShellFixture::SetUp() {
     shell.tick = 1000;
     windows.eventLog = &events;
     shell.eventLog = &events;
+    device.eventLog = &events;
     useDesktop(DesktopLayout::Classic);
 }
 

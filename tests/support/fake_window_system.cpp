@@ -357,6 +357,7 @@ void FakeWindowSystem::setWindowPos(WindowHandle window, WindowHandle insertAfte
 }
 
 void FakeWindowSystem::destroyWindow(WindowHandle window) {
+    log("destroyWindow");
     destroyedWindows.push_back(window);
     remove(window);
 }

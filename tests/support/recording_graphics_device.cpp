@@ -232,6 +232,7 @@ bool RecordingGraphicsDevice::endDraw() {
 
 void RecordingGraphicsDevice::releaseTargets() {
     record(callOf(DeviceCall::ReleaseTargets));
+    if (eventLog != nullptr) eventLog->push_back("releaseTargets");
     lost_ = false;
 }
 

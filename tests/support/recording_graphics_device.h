@@ -95,6 +95,8 @@ public:
     bool loseTargets = false;
     // When false, no call is recorded except the picture loads (a cheap device for benchmarks).
     bool recording = true;
+    // When set, releaseTargets is also written here, among the window system's and shell's events.
+    std::vector<std::string>* eventLog = nullptr;
 
     // --- What happened --------------------------------------------------------------------
     const std::vector<RecordedCall>& calls() const { return calls_; }

@@ -191,7 +191,13 @@ class Wine:
             time.sleep(0.3)
 
     def screenshot(self):
-        xwd = run(["xwd", "-root", "-silent", "-display", self.display], timeout=30)
+        # A grab of the root window while windows are being resized (a display change) can fail
+        # with BadMatch; it is tried again a few times.
+        for attempt in range(4):
+            xwd = run(["xwd", "-root", "-silent", "-display", self.display], timeout=30)
+            if xwd.code == 0 or attempt == 3:
+                break
+            time.sleep(0.3)
         check(xwd.code == 0, f"xwd failed: {xwd.stderr}")
         return read_xwd(xwd.stdout_bytes)
 
@@ -565,6 +571,28 @@ def test_display_change(ctx):
     ctx.exit_velmora(proc)
 
 
+def test_exit_after_display_changes(ctx):
+    """A few rounds of: start, the desktop shrinks to 800x510 then to 640x480 (each with a burst
+    of WM_DISPLAYCHANGE), the scene laid out anew, then Exit: every round ends with 0, the icon
+    gone. Each round uses the targets made again by the rebuilds and releases them on the way
+    out, where a fault would show as an exit code other than 0."""
+    exe = ctx.program()
+    wine = ctx.wine
+    sizes = [(800, 510), (640, 480)]
+    refs = {size: reference(ctx.tool, exe.parent, THEME_A, ctx.work / f"reference_{size[0]}", size) for size in sizes}
+    ctx.start_shell("normal")
+    for round_ in range(3):
+        wine.post("Progman", STANDIN_RESIZE, SCREEN_W, SCREEN_H)
+        proc = ctx.start_velmora(exe)
+        for size in sizes:
+            wine.post("Progman", STANDIN_RESIZE, *size)
+            wait_for_picture(wine, refs[size], 30, f"round {round_ + 1}, after the change to {size[0]}x{size[1]}",
+                             ctx.work / f"screen_{round_}_{size[0]}.png")
+        check(proc.poll() is None, f"velmora.exe ended after the display changes of round {round_ + 1}")
+        ctx.exit_velmora(proc)
+        log(f"round {round_ + 1}: ended with 0 after the display changes")
+
+
 def progman_children(wine):
     """The classes of the children of "Progman", top of the z-order first."""
     children, inside = [], False
@@ -855,6 +883,7 @@ TESTS = {
     "pause_fullscreen_off": test_pause_fullscreen_off,
     "shell_restart": test_shell_restart,
     "display_change": test_display_change,
+    "exit_after_display_changes": test_exit_after_display_changes,
     "win11_24h2_own_window": test_24h2_own_window,
 }
 
