@@ -161,8 +161,9 @@ TEST_F(HostileBounds, MissingNamesPastTheArchiveIndexCostNoWalk) {
     const double seconds = secondsOf([&] {
         for (int i = 0; i < 4096; ++i) {
             ArchiveStatus status{};
+            const std::string number = std::to_string(i);
             EXPECT_EQ(index.findMember(u"missing_" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u"_" +
-                                           std::u16string(std::to_string(i).begin(), std::to_string(i).end()) + u".png",
+                                           std::u16string(number.begin(), number.end()) + u".png",
                                        &status)
                           .index,
                       -1);
