@@ -35,6 +35,18 @@ void operator delete(void* pointer) noexcept { release(pointer); }
 void operator delete[](void* pointer) noexcept { release(pointer); }
 void operator delete(void* pointer, std::size_t) noexcept { release(pointer); }
 void operator delete[](void* pointer, std::size_t) noexcept { release(pointer); }
+// The nothrow forms too, or their memory would come from the library's allocator and go back to
+// this one's.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* pointer, const std::nothrow_t&) noexcept { release(pointer); }
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept { release(pointer); }
 
 namespace velmora::testing {
 
