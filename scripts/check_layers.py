@@ -21,6 +21,7 @@ And each process-wide record has one owner, the only layer that writes it:
 
   appState, desktopWatch   app
   desktopHost              desktop
+  monitorScenes            scene (app pauses them one by one)
   globalSettings, loadState, theme (the process's theme)
                            scene (theme/ fills a Theme it is handed; ground's resetRecords puts
                            every record back as at start)
@@ -94,6 +95,9 @@ OWNERS = {
     "globalSettings": {"scene"},
     "loadState": {"scene"},
     "theme": {"scene"},
+    # The scenes of a scene per monitor: fitted to the monitors by scene, paused one by one by
+    # the shell's automatic pause.
+    "monitorScenes": {"scene", "app"},
 }
 # The records themselves live in ground, whose resetRecords puts them back as at start.
 STORAGE = "src/ground/records.cpp"
