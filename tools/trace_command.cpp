@@ -49,6 +49,7 @@ public:
     void clear(const ColorF& color) override { inner_.clear(color); }
     void pushClip(const RectF& rect) override { inner_.pushClip(rect); }
     void popClip() override { inner_.popClip(); }
+    void setOrigin(float x, float y) override { inner_.setOrigin(x, y); }
     void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) override {
         inner_.drawBitmap(bitmap, dest, opacity, mode);
     }

@@ -104,8 +104,13 @@ void drawFrame(const std::vector<Scene>& scenes) {
     for (const Scene& scene : scenes) {
         const SceneRect& r = scene.rect;
         if (clip) device.pushClip(RectF{r.left, r.top, r.left + r.width, r.top + r.height});
+        // One scene over the whole desktop is laid out in screen coordinates, and the window's
+        // first pixel is the desktop's top left corner (left of the primary monitor when another
+        // monitor stands there); scenes per monitor are laid out in the window's own.
+        if (!clip) device.setOrigin(r.left, r.top);
         drawScene(scene);
         if (clip) device.popClip();
+        if (!clip) device.setOrigin(0, 0);
     }
     presentFrame();
 }

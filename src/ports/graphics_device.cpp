@@ -15,7 +15,12 @@ Matrix3x2 mirrorTransform(float x, float w, float mirror) {
     return m;
 }
 
-void GraphicsDevice::drawPicture(const Bitmap& bitmap, const PicturePlacement& p) {
+void GraphicsDevice::drawPicture(const Bitmap& bitmap, const PicturePlacement& placed) {
+    PicturePlacement p = placed;
+    if (originX_ != 0 || originY_ != 0) {
+        p.x = placed.x - originX_;
+        p.y = placed.y - originY_;
+    }
     const RectF dest{p.x, p.y, p.x + p.w, p.y + p.h};
     if (p.mirror == 0) {
         drawBitmap(bitmap, dest, p.opacity, p.mode);
@@ -33,6 +38,11 @@ namespace velmora {
 void GraphicsDevice::pushClip(const RectF&) {}
 
 void GraphicsDevice::popClip() {}
+
+void GraphicsDevice::setOrigin(float x, float y) {
+    originX_ = x;
+    originY_ = y;
+}
 
 bool GraphicsDevice::targetLost() { return false; }
 

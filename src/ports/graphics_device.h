@@ -96,6 +96,10 @@ public:
     // Clips do not nest. A device without clipping draws everything.
     virtual void pushClip(const RectF& rect);
     virtual void popClip();
+    // Where the target's top left pixel lies in the coordinates of the draws that follow: a scene
+    // laid out in screen coordinates over a window that starts left of or above the primary
+    // monitor (origin negative) is drawn shifted by it. drawPicture applies it; 0, 0 at first.
+    virtual void setOrigin(float x, float y);
     // Ends drawing and takes the finished frame as the one to show; false when the device reports
     // a failure or the frame cannot be taken (the frame taken before stays the one to show).
     virtual bool endDraw() = 0;
@@ -113,6 +117,10 @@ public:
     // made again on another window or at another size. Pictures made on the old frame target are
     // not drawn any more; they must be loaded again.
     virtual void releaseTargets();
+
+protected:
+    float originX_ = 0;
+    float originY_ = 0;
 };
 
 }  // namespace velmora

@@ -4,10 +4,33 @@
 
 namespace velmora {
 
+namespace {
+
+// One scene over the whole desktop takes the scaling of the primary monitor, which holds the
+// screen's origin (Windows' own system scaling): a single scaled laptop screen looks the same
+// whether its scene spans or not.
+std::int32_t spanningDpi() {
+    const std::vector<Monitor>& monitors = desktopHost.monitors;
+    if (monitors.empty()) return kBaseDpi;
+    // Monitors are measured from the desktop's top left corner.
+    const float x = -desktopHost.desktopLeft, y = -desktopHost.desktopTop;
+    for (const Monitor& m : monitors) {
+        if (x >= static_cast<float>(m.left) && x < static_cast<float>(m.left) + static_cast<float>(m.width) &&
+            y >= static_cast<float>(m.top) && y < static_cast<float>(m.top) + static_cast<float>(m.height))
+            return m.dpi;
+    }
+    return monitors.front().dpi;
+}
+
+}  // namespace
+
 Scene defaultScene() {
-    return Scene{theme, globalSettings,
+    return Scene{theme,
+                 globalSettings,
                  SceneRect{desktopHost.desktopLeft, desktopHost.desktopTop, desktopHost.desktopWidth, desktopHost.desktopHeight},
-                 appState.panOffset, appState.panDirection};
+                 appState.panOffset,
+                 appState.panDirection,
+                 spanningDpi()};
 }
 
 Scene sceneOf(MonitorScene& stored) {

@@ -1,6 +1,8 @@
 #pragma once
 // A scene: one theme's model with its per-instance state, the display settings derived for it,
-// the rectangle it is drawn in (in the coordinates of the window drawn into) and its pan. Layout,
+// the rectangle it is drawn in and its pan. A scene per monitor has its monitor's rectangle in the
+// coordinates of the window drawn into; the one scene over the whole desktop has the desktop's in
+// screen coordinates (the device's origin then maps them onto the window). Layout,
 // animation and drawing take the scene they work on as a parameter, so that several scenes (one
 // per monitor) can play side by side. The process-wide records are the default scene, which the
 // operations without a scene pass on.

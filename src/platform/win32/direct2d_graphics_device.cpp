@@ -45,7 +45,12 @@ bool Direct2DGraphicsDevice::createDrawingFactory() {
 
 bool Direct2DGraphicsDevice::createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
     if (!d2dFactory_) return false;
-    const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties();
+    // 96 DPI whatever the display's scaling: the program is aware of each monitor's scaling and
+    // lays its scenes out in physical pixels, so one drawing unit must stay one pixel (at the
+    // default, the desktop's DPI, a 150 % display would enlarge every draw by half again). The
+    // frame target made from this one inherits it.
+    const D2D1_RENDER_TARGET_PROPERTIES properties =
+        D2D1::RenderTargetProperties(D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(), 96.0f, 96.0f);
     const D2D1_HWND_RENDER_TARGET_PROPERTIES windowProperties = D2D1::HwndRenderTargetProperties(
         reinterpret_cast<HWND>(window), D2D1::SizeU(pixelWidth, pixelHeight), D2D1_PRESENT_OPTIONS_NONE);
     return SUCCEEDED(d2dFactory_->CreateHwndRenderTarget(&properties, &windowProperties, windowTarget_.put()));

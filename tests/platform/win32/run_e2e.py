@@ -330,12 +330,13 @@ def make_program_folder(folder, exes, default_theme=THEME_A):
     return folder / velmora.name
 
 
-def reference(tool, program_folder, theme, out, desktop=(SCREEN_W, SCREEN_H)):
+def reference(tool, program_folder, theme, out, desktop=(SCREEN_W, SCREEN_H), dpi=96):
     """The frame velmora-tool renders of the theme on a desktop of the screen's size (or of the
-    given size, placed at the screen's top left corner on black)."""
+    given size, placed at the screen's top left corner on black), at the given scaling."""
     shutil.rmtree(out, ignore_errors=True)
     result = run([str(tool), "render", "--root", str(program_folder), "--theme", theme,
-                  "--desktop", f"{desktop[0]}x{desktop[1]}", "--frames", "1", "--out", str(out)], timeout=60)
+                  "--monitors", f"{desktop[0]}x{desktop[1]}+0+0@{dpi}", "--frames", "1", "--out", str(out)],
+                 timeout=60)
     check(result.code == 0, f"velmora-tool render failed ({result.code}): {result.stderr}")
     frame = read_png(out / "frame_0001.png")
     if (frame.width, frame.height) == (SCREEN_W, SCREEN_H):
@@ -591,6 +592,31 @@ def test_exit_after_display_changes(ctx):
         check(proc.poll() is None, f"velmora.exe ended after the display changes of round {round_ + 1}")
         ctx.exit_velmora(proc)
         log(f"round {round_ + 1}: ended with 0 after the display changes")
+
+
+def test_scaled_display(ctx):
+    """The display at 150 % (LogPixels 144, which Wine reports through GetDpiForMonitor as
+    Windows does): the program, aware of each monitor's scaling, draws theme pixels of 6 device
+    pixels (scale 4 x 1.5) over the whole screen, as velmora-tool renders a 144-DPI monitor."""
+    exe = ctx.program()
+    ref = reference(ctx.tool, exe.parent, THEME_A, ctx.work / "reference", dpi=144)
+    plain = reference(ctx.tool, exe.parent, THEME_A, ctx.work / "reference_96")
+    check(compare(ref, plain)[1] > 0.05, "the scaled and the unscaled layout look too much alike to tell apart")
+    key = r"HKCU\Control Panel\Desktop"
+    wine = ctx.wine
+    added = run(["wine", "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"],
+                timeout=60, env=wine.env)
+    check(added.code == 0, f"reg add LogPixels failed ({added.code}): {added.stderr[-500:]}")
+    try:
+        ctx.start_shell("normal")
+        proc = ctx.start_velmora(exe)
+        wait_for_picture(wine, ref, 60, "at 144 DPI", ctx.work / "screen.png")
+        ctx.exit_velmora(proc)
+    finally:
+        # The prefix is shared by the tests that follow, all at 96 DPI.
+        run_quietly(["wineserver", "-k"], wine.env, 20)
+        run(["wine", "reg", "delete", key, "/v", "LogPixels", "/f"], timeout=60, env=wine.env)
+        run_quietly(["wineserver", "-w"], wine.env, 30)
 
 
 def progman_children(wine):
@@ -871,6 +897,7 @@ def test_read_only(ctx):
 
 
 TESTS = {
+    "scaled_display": test_scaled_display,
     "platform_checks": test_platform_checks,
     "read_only": test_read_only,
     "draws_theme": test_draws_theme,
