@@ -6,7 +6,7 @@ generated themes, and velmora-tool; it looks at the window with xwd and xprop, p
 xdotool and sends signals, and compares what the window shows with velmora-tool render's frame
 of the same theme. Everything waits by polling with a time limit, never by a fixed long sleep.
 
-  play_test.py --tool PATH TEST     TEST: window, pause, watch, desktop, fallback, webp
+  play_test.py --tool PATH TEST     TEST: window, pause, watch, desktop, monitors, fallback, webp
 """
 
 import argparse
@@ -170,9 +170,9 @@ class Session:
         check(code == 0, f"xwd failed: {err}")
         return read_xwd(out)
 
-    def reference(self, theme, size, name=None):
+    def reference(self, theme, size, name=None, desk="--desktop"):
         out = self.work / ("ref_" + (name or theme))
-        code, _, err = self.x(str(self.tool), "render", "--root", str(self.root), "--theme", theme, "--desktop", size,
+        code, _, err = self.x(str(self.tool), "render", "--root", str(self.root), "--theme", theme, desk, size,
                               "--frames", "1", "--out", str(out), timeout=60)
         check(code == 0, f"render of {theme} failed: {err}")
         return read_png(out / "frame_0001.png")
@@ -362,6 +362,59 @@ def test_desktop(s):
     check(ended(player) == 0, f"SIGTERM ended the player with {player.returncode}")
 
 
+def test_monitors(s):
+    """With span_monitors:0 each RandR monitor shows a scene of its own, its ground at its own
+    bottom; a monitor removed while playing lays the scenes out again; span_monitors:1 spans the
+    whole screen."""
+    def xrandr(*args):
+        code, _, err = s.x("xrandr", *args)
+        check(code == 0, f"xrandr {' '.join(args)} failed: {err}")
+
+    def pixel(picture, x, y):
+        start = (y * picture.width + x) * 3
+        return tuple(picture.rgb[start:start + 3])
+
+    sky, ground, black = (40, 30, 90), (30, 120, 40), (0, 0, 0)
+    # Each floor, 160x24, is centred on its monitor and stands on its bottom; below B is nothing.
+    bottoms = [(960, 1079), (960, 1055), (1600, 1070), (2560, 1023), (2560, 999), (2560, 1040)]
+
+    def shows(what, probe):
+        last = [None]
+
+        def holds():
+            last[0] = s.shot(window)
+            return probe(last[0])
+        try:
+            wait_until(what, 5, holds, interval=0.1)
+        except Failure:
+            shot = last[0]
+            raise Failure(f"{what}: at the bottoms {[pixel(shot, x, y) for x, y in bottoms]}")
+
+    # A 3200x1080 screen as a 1920x1080 monitor beside a 1280x1024 one; the screen's own monitor
+    # stays listed beside them and gets no scene.
+    xrandr("--setmonitor", "A", "1920/508x1080/286+0+0", "none")
+    xrandr("--setmonitor", "B", "1280/338x1024/271+1920+0", "none")
+    (s.root / "config.txt").write_text("config fps:30 span_monitors:0\nglobal scale:4\n")
+    both = s.reference("Dusk", "1920x1080+0+0,1280x1024+1920+0", "monitors", desk="--monitors")
+    player = s.play("--theme", "Dusk", "--desktop")
+    window = s.window_of(player)
+    at_start = [ground, sky, sky, ground, sky, black]
+    shows("a ground at the bottom of each monitor", lambda shot: [pixel(shot, x, y) for x, y in bottoms] == at_start)
+    wait_until("the frame of render --monitors", 5, lambda: s.shot(window) == both)
+
+    xrandr("--delmonitor", "B")
+    shows("A alone after B is removed",
+          lambda shot: [pixel(shot, x, y) for x, y in bottoms] == [ground, sky, sky, black, black, black])
+    check(player.poll() is None, f"the player ended when a monitor went: {s.errors(player)}")
+
+    (s.root / "config.txt").write_text("config fps:30 span_monitors:1\nglobal scale:4\n")
+    os.kill(player.pid, signal.SIGHUP)
+    spanning = s.reference("Dusk", "3200x1080", "spanning")
+    wait_until("one scene over the whole screen", 5, lambda: s.shot(window) == spanning)
+    os.kill(player.pid, signal.SIGTERM)
+    check(ended(player) == 0, f"SIGTERM ended the player with {player.returncode}")
+
+
 def test_fallback(s):
     """Without MIT-SHM the frames go by XPutImage; a missing theme, a wrong folder and a display
     that cannot be opened each give one line and exit code 1."""
@@ -408,6 +461,7 @@ TESTS = {
     "pause": (test_pause, {}),
     "watch": (test_watch, {}),
     "desktop": (test_desktop, {}),
+    "monitors": (test_monitors, {"size": "3200x1080"}),
     "fallback": (test_fallback, {"xvfb_extra": ("-extension", "MIT-SHM")}),
     "webp": (test_webp, {}),
 }
@@ -420,6 +474,8 @@ def main():
     args = parser.parse_args()
     test, options = TESTS[args.test]
     needed = ["webpmux"] if args.test == "webp" else ["Xvfb", "xdotool", "xwd", "xprop"]
+    if args.test == "monitors":
+        needed.append("xrandr")
     missing = [program for program in needed if shutil.which(program) is None]
     if missing:
         print(f"skipped: {', '.join(missing)} not installed")
