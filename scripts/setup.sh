@@ -25,8 +25,8 @@ packages=(
   # the Linux build of velmora-tool
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libminizip-dev libcairo2-dev libpng-dev
-  # the live player (X11 with MIT-SHM) and the animated WebP preview
-  libx11-dev libxext-dev libwebp-dev
+  # the live player (X11 with MIT-SHM, RandR's monitors) and the animated WebP preview
+  libx11-dev libxext-dev libxrandr-dev libwebp-dev
 )
 test_packages=(
   # the tests and the benchmarks
@@ -40,8 +40,8 @@ test_packages=(
   libz-mingw-w64-dev dpkg-dev
   # running the Windows build under Wine, headless
   wine wine64 libgl1-mesa-dri xvfb xdotool x11-apps imagemagick
-  # the player's tests: window properties, reading the WebP preview
-  x11-utils webp
+  # the player's tests: window properties, monitors (xrandr), reading the WebP preview
+  x11-utils x11-xserver-utils webp
 )
 
 if [ "$everything" -eq 1 ]; then packages+=("${test_packages[@]}"); fi

@@ -6,7 +6,7 @@ generated themes, and velmora-tool; it looks at the window with xwd and xprop, p
 xdotool and sends signals, and compares what the window shows with velmora-tool render's frame
 of the same theme. Everything waits by polling with a time limit, never by a fixed long sleep.
 
-  play_test.py --tool PATH TEST     TEST: window, pause, watch, desktop, fallback, webp
+  play_test.py --tool PATH TEST     TEST: window, pause, watch, desktop, monitors, fallback, webp
 """
 
 import argparse
@@ -170,9 +170,9 @@ class Session:
         check(code == 0, f"xwd failed: {err}")
         return read_xwd(out)
 
-    def reference(self, theme, size, name=None):
+    def reference(self, theme, size, name=None, desk="--desktop"):
         out = self.work / ("ref_" + (name or theme))
-        code, _, err = self.x(str(self.tool), "render", "--root", str(self.root), "--theme", theme, "--desktop", size,
+        code, _, err = self.x(str(self.tool), "render", "--root", str(self.root), "--theme", theme, desk, size,
                               "--frames", "1", "--out", str(out), timeout=60)
         check(code == 0, f"render of {theme} failed: {err}")
         return read_png(out / "frame_0001.png")
@@ -362,6 +362,48 @@ def test_desktop(s):
     check(ended(player) == 0, f"SIGTERM ended the player with {player.returncode}")
 
 
+def test_monitors(s):
+    """With span_monitors:0 each RandR monitor shows a scene of its own, its ground at its own
+    bottom; a monitor removed while playing lays the scenes out again; span_monitors:1 spans the
+    whole screen."""
+    sky, ground, black = (40, 30, 90), (30, 120, 40), (0, 0, 0)
+    # Each floor, 160x24, is centred on its monitor and stands on its bottom; below B is nothing.
+    bottoms = [(960, 1079), (960, 1055), (1600, 1070), (2560, 1023), (2560, 999), (2560, 1040)]
+
+    def shows(what, expected):
+        seen = [None]
+
+        def probe():
+            shot = s.shot(window)
+            seen[0] = [tuple(shot.rgb[(y * shot.width + x) * 3:(y * shot.width + x) * 3 + 3]) for x, y in bottoms]
+            return seen[0] == expected
+        try:
+            wait_until(what, 5, probe)
+        except Failure:
+            raise Failure(f"{what}: the bottoms show {seen[0]}")
+
+    # A 3200x1080 screen as a 1920x1080 monitor beside a 1280x1024 one; the screen's own monitor
+    # stays listed beside them and gets no scene.
+    for args in (("--setmonitor", "A", "1920/508x1080/286+0+0", "none"), ("--setmonitor", "B", "1280/338x1024/271+1920+0", "none")):
+        check(s.x("xrandr", *args)[0] == 0, f"xrandr {args} failed")
+    (s.root / "config.txt").write_text("config fps:30 span_monitors:0\nglobal scale:4\n")
+    both = s.reference("Dusk", "1920x1080+0+0,1280x1024+1920+0", "monitors", desk="--monitors")
+    player = s.play("--theme", "Dusk", "--desktop")
+    window = s.window_of(player)
+    shows("a ground at the bottom of each monitor", [ground, sky, sky, ground, sky, black])
+    wait_until("the frame of render --monitors", 5, lambda: s.shot(window) == both)
+
+    check(s.x("xrandr", "--delmonitor", "B")[0] == 0, "xrandr --delmonitor B failed")
+    shows("A alone after B is removed", [ground, sky, sky, black, black, black])
+
+    (s.root / "config.txt").write_text("config fps:30 span_monitors:1\nglobal scale:4\n")
+    os.kill(player.pid, signal.SIGHUP)
+    spanning = s.reference("Dusk", "3200x1080", "spanning")
+    wait_until("one scene over the whole screen", 5, lambda: s.shot(window) == spanning)
+    os.kill(player.pid, signal.SIGTERM)
+    check(ended(player) == 0, f"SIGTERM ended the player with {player.returncode}")
+
+
 def test_fallback(s):
     """Without MIT-SHM the frames go by XPutImage; a missing theme, a wrong folder and a display
     that cannot be opened each give one line and exit code 1."""
@@ -408,6 +450,7 @@ TESTS = {
     "pause": (test_pause, {}),
     "watch": (test_watch, {}),
     "desktop": (test_desktop, {}),
+    "monitors": (test_monitors, {"size": "3200x1080"}),
     "fallback": (test_fallback, {"xvfb_extra": ("-extension", "MIT-SHM")}),
     "webp": (test_webp, {}),
 }
@@ -420,6 +463,8 @@ def main():
     args = parser.parse_args()
     test, options = TESTS[args.test]
     needed = ["webpmux"] if args.test == "webp" else ["Xvfb", "xdotool", "xwd", "xprop"]
+    if args.test == "monitors":
+        needed.append("xrandr")
     missing = [program for program in needed if shutil.which(program) is None]
     if missing:
         print(f"skipped: {', '.join(missing)} not installed")

@@ -1,4 +1,5 @@
-// The live player's decisions: the title, bursts of saves, the files a reload reads.
+// The live player's decisions: the title, bursts of saves, the files a reload reads, the monitors
+// that get a scene.
 #include "platform/linux/player/player_support.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,27 @@ TEST(ThemeFilesTest, NamesWhatAReloadReads) {
     // Archive members are read from the archive itself.
     EXPECT_EQ(themeFiles(folder, u"VMA_City.zip", {u"floor.png"}), paths({"/p/config.txt", "/p/themes/VMA_City.zip"}));
     EXPECT_EQ(themeFiles(u"/p", u"", {}), paths({"/p/config.txt"}));
+}
+
+TEST(SceneMonitorsTest, AnOutputSplitIntoMonitorsShowsTheParts) {
+    const RectI left{0, 0, 1920, 1080}, right{1920, 0, 3200, 1024}, whole{0, 0, 3200, 1080};
+    const auto rects = [](const std::vector<MonitorArea>& areas) {
+        std::vector<std::vector<std::int32_t>> out;
+        for (const MonitorArea& a : areas) out.push_back({a.rect.left, a.rect.top, a.rect.right, a.rect.bottom});
+        return out;
+    };
+    const struct {
+        const char* what;
+        std::vector<MonitorArea> listed;
+        std::vector<MonitorArea> shown;
+    } cases[] = {
+        {"two side by side", {{left}, {right}}, {{left}, {right}}},
+        {"the output's own monitor beside its parts", {{left}, {right}, {whole}}, {{left}, {right}}},
+        {"the same rectangle twice (clones)", {{whole}, {whole}}, {{whole}}},
+        {"overlapping without holding", {{RectI{0, 0, 1000, 800}}, {RectI{500, 0, 1500, 800}}},
+         {{RectI{0, 0, 1000, 800}}, {RectI{500, 0, 1500, 800}}}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(rects(sceneMonitors(c.listed)), rects(c.shown)) << c.what;
 }
 
 }  // namespace

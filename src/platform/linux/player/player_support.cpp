@@ -59,4 +59,33 @@ std::vector<std::filesystem::path> themeFiles(const std::u16string& programFolde
     return files;
 }
 
+namespace {
+
+bool sameRect(const RectI& a, const RectI& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool holds(const RectI& outer, const RectI& inner) {
+    return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right && outer.bottom >= inner.bottom;
+}
+
+}  // namespace
+
+std::vector<MonitorArea> sceneMonitors(const std::vector<MonitorArea>& listed) {
+    std::vector<MonitorArea> distinct;
+    for (const MonitorArea& area : listed) {
+        if (std::none_of(distinct.begin(), distinct.end(), [&](const MonitorArea& kept) { return sameRect(kept.rect, area.rect); })) {
+            distinct.push_back(area);
+        }
+    }
+    std::vector<MonitorArea> chosen;
+    for (const MonitorArea& area : distinct) {
+        const bool holdsAnother = std::any_of(distinct.begin(), distinct.end(), [&](const MonitorArea& other) {
+            return &other != &area && holds(area.rect, other.rect);
+        });
+        if (!holdsAnother) chosen.push_back(area);
+    }
+    return chosen;
+}
+
 }  // namespace velmora::posix

@@ -1,5 +1,5 @@
 #pragma once
-// The live player's decisions that need no display: what the title says, when a burst of saves has settled, and which files a reload depends on.
+// The live player's decisions that need no display: what the title says, when a burst of saves has settled, which files a reload depends on, and which monitors get a scene.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ground/app_state.h"
+#include "ports/window_system.h"
 
 namespace velmora::posix {
 
@@ -48,5 +49,11 @@ private:
 // pictures. Paths below programFolder (which ends with the separator).
 std::vector<std::filesystem::path> themeFiles(const std::u16string& programFolder, const std::u16string& theme,
                                               const std::vector<std::u16string>& pictureMembers);
+
+// The monitors that get a scene of their own, from the X server's list in its order. A monitor
+// that holds another listed one whole is left out: an output split with xrandr --setmonitor into
+// monitors that claim no output keeps its own monitor beside them, and the parts are what the user
+// asked for. Of monitors with the same rectangle the first is kept.
+std::vector<MonitorArea> sceneMonitors(const std::vector<MonitorArea>& listed);
 
 }  // namespace velmora::posix

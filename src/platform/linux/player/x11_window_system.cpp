@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <poll.h>
 #include <time.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "app/shell_texts.h"
 #include "ground/text_decoding.h"
 #include "ports/window_system.h"
+#include "platform/linux/player/player_support.h"
 #include "platform/linux/player/x11_errors.h"
 
 namespace velmora::x11 {
@@ -60,6 +62,29 @@ RectI X11WindowSystem::getWindowRect(WindowHandle window) {
     // The scene's coordinates start at the window's corner, wherever the window lies.
     if (window == 0 || window != window_) return RectI{};
     return RectI{0, 0, static_cast<std::int32_t>(width_), static_cast<std::int32_t>(height_)};
+}
+
+std::vector<MonitorArea> X11WindowSystem::enumDisplayMonitors() {
+    if (!shape_.desktop || window_ == 0 || randrEventBase_ < 0) return {};
+    const Window root = RootWindow(display_, DefaultScreen(display_));
+    // The monitors lie on the root; the scenes are laid out from the window's corner.
+    int windowX = 0, windowY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display_, window_, root, 0, 0, &windowX, &windowY, &child);
+    int count = 0;
+    XRRMonitorInfo* info = XRRGetMonitors(display_, root, True, &count);
+    std::vector<MonitorArea> listed;
+    for (int i = 0; i < count; ++i) {
+        const XRRMonitorInfo& m = info[i];
+        const RectI rect{m.x - windowX, m.y - windowY, m.x - windowX + m.width, m.y - windowY + m.height};
+        if (m.primary) {
+            listed.insert(listed.begin(), MonitorArea{rect});
+        } else {
+            listed.push_back(MonitorArea{rect});
+        }
+    }
+    if (info != nullptr) XRRFreeMonitors(info);
+    return posix::sceneMonitors(listed);
 }
 
 void X11WindowSystem::messageBox(std::u16string_view text, std::u16string_view caption) {
@@ -131,8 +156,15 @@ WindowHandle X11WindowSystem::createWindow(std::u16string_view, std::u16string_v
             XDestroyWindow(display_, window);
             return 0;
         }
-        // The desktop follows the screen when its size changes.
+        // The desktop follows the screen when its size changes, and its scenes the monitors
+        // (xrandr --setmonitor reports itself as a ConfigureNotify of the root alone).
         XSelectInput(display_, root, StructureNotifyMask);
+        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+        if (XRRQueryExtension(display_, &eventBase, &errorBase) && XRRQueryVersion(display_, &major, &minor) &&
+            (major > 1 || (major == 1 && minor >= 5))) {
+            randrEventBase_ = eventBase;
+            XRRSelectInput(display_, root, RRScreenChangeNotifyMask);
+        }
     }
     XSetWMNormalHints(display_, window, &sizeHints);
 
@@ -297,7 +329,11 @@ void X11WindowSystem::handleEvent(XEvent& event) {
                     desktopChanged(DesktopChange::DisplaySettings);
                 }
             } else if (shape_.desktop && window_ != 0 && configure.window == RootWindow(display_, DefaultScreen(display_))) {
+                if (randrEventBase_ >= 0) XRRUpdateConfiguration(&event);
                 XMoveResizeWindow(display_, window_, 0, 0, static_cast<unsigned>(configure.width), static_cast<unsigned>(configure.height));
+                // The monitors may have changed within the same size; the display-change path
+                // measures them again once the changes settle.
+                desktopChanged(DesktopChange::DisplaySettings);
             }
             break;
         }
@@ -329,6 +365,10 @@ void X11WindowSystem::handleEvent(XEvent& event) {
             XRefreshKeyboardMapping(&event.xmapping);
             break;
         default:
+            if (randrEventBase_ >= 0 && event.type == randrEventBase_ + RRScreenChangeNotify) {
+                XRRUpdateConfiguration(&event);
+                desktopChanged(DesktopChange::DisplaySettings);
+            }
             break;
     }
 }

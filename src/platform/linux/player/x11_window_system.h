@@ -3,7 +3,8 @@
 // program's window and the desktop it draws on (ownDesktopWindow); its creation, timers, closing
 // and size changes reach the front door's verbs, so that the desktop attachment, the timer and
 // the frames take the Windows program's own path. The message loop waits on the X connection, the
-// timers and any descriptors the player adds (signals, file changes), one thing at a time.
+// timers and any descriptors the player adds (signals, file changes), one thing at a time. The
+// desktop-type window also tells the RandR monitors, and a change of them is a display change.
 #include <X11/Xlib.h>
 
 #include <cstdint>
@@ -46,6 +47,9 @@ public:
     void killTimer(WindowHandle window, std::uintptr_t id) override;
     WindowHandle ownDesktopWindow() override { return window_; }
     bool isWindow(WindowHandle window) override { return window != 0 && window == window_; }
+    // The desktop's RandR monitors (XRRGetMonitors), primary first, in the window's coordinates;
+    // none for a window of its own size, which shows one scene.
+    std::vector<MonitorArea> enumDisplayMonitors() override;
 
     // What the player adds.
     WindowHandle window() const { return window_; }
@@ -96,6 +100,7 @@ private:
     std::uint32_t width_ = 0;
     std::uint32_t height_ = 0;
     Atom selection_ = 0;  // owned by the player that is the desktop of this screen
+    int randrEventBase_ = -1;  // where the server has RandR 1.5 (monitors), for the desktop
     std::map<std::uintptr_t, Timer> timers_;
     std::map<int, Planned> planned_;
     std::vector<Descriptor> descriptors_;
