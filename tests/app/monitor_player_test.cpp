@@ -6,6 +6,7 @@
 #include "app/desktop_recovery.h"
 #include "ground/records.h"
 #include "platform/win32/window_messages.h"
+#include "resources/theme_source.h"
 #include "shell_fixture.h"
 
 namespace velmora::testing {
@@ -97,6 +98,27 @@ TEST_F(MonitorPlayer, MonitorsAndScalingThatChangeLayTheScenesOutAgain) {
         EXPECT_EQ(monitorScenes[1]->monitor, (Monitor{0, 56, 1280, 1024, 96}));
         tickAt(9016);
         EXPECT_GT(framesDrawn(), 0u);
+    });
+}
+
+// One scene over all monitors: a desktop whose origin lies on a monitor left of the primary one
+// draws the scene from the window's first pixel, at the primary monitor's scaling.
+TEST_F(MonitorPlayer, OneSpanningSceneTakesThePrimaryScalingAndFillsTheWindowFromItsLeft) {
+    windows.resizeDesktop(RectI{-1280, 0, 1920, 1080});
+    windows.monitors = {RectI{-1280, 56, 0, 1080}, RectI{0, 0, 1920, 1080}};
+    windows.monitorDpi = {96, 144};
+    writeConfig("config default_theme:Floor span_monitors:1\nglobal scale:2\n");
+    writeFile("themes/Floor/theme.txt", "floor name:floor\n");
+    device.registerPicture(programFolder() + u"themes" + kPathSeparator + u"Floor" + kPathSeparator + u"floor.png", 100, 10);
+    runProgram([&] {
+        EXPECT_TRUE(monitorScenes.empty());
+        EXPECT_EQ(globalSettings.pixelScale, 3.0f);
+        tickAt(1016);
+        // Laid out in screen coordinates (centred on the desktop, whose left is -1280) ...
+        ASSERT_FALSE(device.pictures().empty());
+        EXPECT_EQ(device.pictures().back().placement.x, -1280 + 3200 / 2 - 150);
+        // ... and drawn in the window's, which start at the desktop's left.
+        EXPECT_EQ(device.callsOf(DeviceCall::DrawBitmap).back().dest.left, 3200 / 2 - 150);
     });
 }
 

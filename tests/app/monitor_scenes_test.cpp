@@ -54,10 +54,10 @@ TEST(MonitorScenes, EachMonitorGetsItsOwnSceneAtItsOwnScaling) {
         {"125 % and 175 %", "config span_monitors:0\nglobal scale:4\n",
          {{0, 0, 1600, 900, 120}, {1600, 0, 1400, 1050, 168}},
          {{0, 0, 1600, 900, 120}, {1600, 0, 1400, 1050, 168}}, {5, 7}},
-        // Spanning ignores the monitors: one scene over the desktop rectangle, as without them.
+        // Spanning: one scene over the desktop rectangle, at the primary monitor's scaling.
         {"spanning", "config span_monitors:1\nglobal scale:4\n",
          {{0, 0, 1920, 1080, 144}, {1920, 0, 1280, 1024, 96}},
-         {{0, 0, 3200, 1080, 96}}, {4}},
+         {{0, 0, 3200, 1080, 144}}, {6}},
         {"the default spans", "global scale:4\n",
          {{0, 0, 1920, 1080, 96}, {1920, 0, 1280, 1024, 96}},
          {{0, 0, 3200, 1080, 96}}, {4}},
