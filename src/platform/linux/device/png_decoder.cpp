@@ -42,6 +42,7 @@ struct Session {
     bool rowsDone;            // png_read_image returned
     std::size_t trailing;     // bytes read after the last row while the image data is finished
     bool trailingCut;         // the image data went on past kTrailingImageData and was not inflated
+    std::uint32_t rowsFinished;  // rows read one by one and premultiplied while still in the cache
 };
 
 void readFromMemory(png_structp png, png_bytep out, std::size_t length) {
@@ -156,9 +157,40 @@ bool setUpConversion(png_structp png, png_infop info, const Header& header) {
            png_get_rowbytes(png, info) == std::size_t{header.width} * 4;
 }
 
-bool readRows(png_structp png, png_bytepp rows) {
+// cairo's rounding of a * c / 255.
+std::uint8_t multiplyAlpha(unsigned alpha, unsigned color) {
+    const unsigned t = alpha * color + 0x80;
+    return static_cast<std::uint8_t>(((t >> 8) + t) >> 8);
+}
+
+void premultiply(std::uint8_t* pixels, std::size_t count) {
+    for (std::uint8_t* p = pixels; count > 0; --count, p += 4) {
+        const unsigned alpha = p[3];
+        if (alpha == 0xFF) continue;
+        if (alpha == 0) {
+            p[0] = p[1] = p[2] = 0;
+            continue;
+        }
+        p[0] = multiplyAlpha(alpha, p[0]);
+        p[1] = multiplyAlpha(alpha, p[1]);
+        p[2] = multiplyAlpha(alpha, p[2]);
+    }
+}
+
+// All rows. An interlaced picture is read whole (each pass revisits every row); any other row by
+// row, each premultiplied (when it can hold alpha) straight after it is read, while it is still
+// in the cache: one pass over the pixels instead of two.
+bool readRows(png_structp png, png_bytepp rows, std::uint32_t width, bool interlaced, bool alpha, Session& session) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_read_image(png, rows);
+    if (interlaced) {
+        png_read_image(png, rows);
+        return true;
+    }
+    for (std::uint32_t y = 0; y < session.height; ++y) {
+        png_read_row(png, rows[y], nullptr);
+        if (alpha) premultiply(rows[y], width);
+        session.rowsFinished = y + 1;
+    }
     return true;
 }
 
@@ -200,26 +232,6 @@ bool soundEnd(const std::uint8_t* data, std::size_t size, std::size_t offset) {
     return ended && sound;
 }
 
-// cairo's rounding of a * c / 255.
-std::uint8_t multiplyAlpha(unsigned alpha, unsigned color) {
-    const unsigned t = alpha * color + 0x80;
-    return static_cast<std::uint8_t>(((t >> 8) + t) >> 8);
-}
-
-void premultiply(std::uint8_t* pixels, std::size_t count) {
-    for (std::uint8_t* p = pixels; count > 0; --count, p += 4) {
-        const unsigned alpha = p[3];
-        if (alpha == 0xFF) continue;
-        if (alpha == 0) {
-            p[0] = p[1] = p[2] = 0;
-            continue;
-        }
-        p[0] = multiplyAlpha(alpha, p[0]);
-        p[1] = multiplyAlpha(alpha, p[1]);
-        p[2] = multiplyAlpha(alpha, p[2]);
-    }
-}
-
 }  // namespace
 
 bool withinLimits(const PngHeader& header, const DecodeLimits& limits) {
@@ -254,7 +266,9 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
     for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = pixels.get() + y * rowBytes;
 
     session.height = header.height;
-    if (readRows(reader.png(), rows.get())) {
+    // Without an alpha channel or a transparent colour every pixel is opaque after the filler.
+    const bool alpha = (header.colorType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(reader.png(), reader.info(), PNG_INFO_tRNS) != 0;
+    if (readRows(reader.png(), rows.get(), header.width, header.interlace != PNG_INTERLACE_NONE, alpha, session)) {
         session.rowsDone = true;
         // Through IEND, so that a file cut short after its image data is refused too.
         if (!readEnd(reader.png(), reader.info())) return std::nullopt;
@@ -263,7 +277,11 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
         // inflated: its chunks are only checked.
         return std::nullopt;
     }
-    premultiply(pixels.get(), std::size_t{header.width} * header.height);
+    // What the row loop did not finish: an interlaced picture, or the last row when reading on
+    // past it stopped at the trailing data.
+    if (alpha && session.rowsFinished < header.height)
+        premultiply(pixels.get() + std::size_t{session.rowsFinished} * rowBytes,
+                    std::size_t{header.width} * (header.height - session.rowsFinished));
 
     DecodedPicture picture;
     picture.width = header.width;
@@ -277,7 +295,7 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
 std::optional<DecodedPicture> decodePng(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits, DecodeCost* cost) {
     if (cost != nullptr) *cost = {};
     if (data == nullptr || size > limits.maxInputBytes || !withinLimits(readPngHeader(data, size), limits)) return std::nullopt;
-    Session session{data, size, 0, limits.maxChunkBytes + kLibraryWorkingBytes, 0, 0, 0, false, 0, false};
+    Session session{data, size, 0, limits.maxChunkBytes + kLibraryWorkingBytes, 0, 0, 0, false, 0, false, 0};
     std::size_t pixelBytes = 0;
     std::optional<DecodedPicture> picture = decodeSession(session, limits, &pixelBytes);
     if (cost != nullptr) *cost = {session.libraryPeak, pixelBytes};
