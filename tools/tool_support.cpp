@@ -179,6 +179,8 @@ Desk parseMonitors(const std::string& text) {
     }
     if (right - left > 32767 || bottom - top > 32767) throw UsageError("--monitors: the monitors lie within at most 32767 pixels on a side");
     Desk desk;
+    desk.desktop.left = static_cast<std::int32_t>(left);
+    desk.desktop.top = static_cast<std::int32_t>(top);
     desk.desktop.width = static_cast<std::int32_t>(right - left);
     desk.desktop.height = static_cast<std::int32_t>(bottom - top);
     for (Monitor& m : monitors) {

@@ -63,8 +63,10 @@ struct Desk {
     std::vector<Monitor> monitors;  // none with --desktop
 };
 // "WxH+X+Y[@DPI],..." in virtual-screen pixels (DPI 96 when absent, 48 to 960): the desktop is
-// their bounding rectangle, moved to the picture's origin, and the monitors lie in it as they lie
-// in the virtual screen. Width and height from 1 to 32767.
+// their bounding rectangle in virtual-screen pixels, as Windows gives the desktop window's (its
+// left or top negative where a monitor lies left of or above the primary one, which holds the
+// origin), and the monitors lie in it as they lie in the virtual screen, measured from its top
+// left corner. Width and height from 1 to 32767.
 Desk parseMonitors(const std::string& text);
 // The one of --desktop and --monitors given (UsageError for both or neither).
 Desk parseDesk(const Arguments& args);

@@ -66,11 +66,12 @@ TEST_F(TinyThemeTest, TraceWithMonitorsLaysOutAScenePerMonitorOrOneOverTheirBoun
         args.insert(args.end(), {"--monitors", monitors});
         return run(args);
     };
-    // One monitor at 96 DPI is the desktop itself, whatever span_monitors says.
+    // One monitor at 96 DPI (the primary, at the origin) is the desktop itself, whatever
+    // span_monitors says.
     const ToolRun plain = run({"trace", "--root", rootArg(), "--theme", "Tiny", "--seed", "7", "--desktop", "160x100", "--ticks", "1000,1016"});
     for (const char* config : {"global scale:2 ping_pong:0.001\n", "config span_monitors:0\nglobal scale:2 ping_pong:0.001\n"}) {
         writeFile(root / "config.txt", config);
-        const ToolRun one = withMonitors("160x100+-40+7");
+        const ToolRun one = withMonitors("160x100+0+0");
         ASSERT_EQ(one.exitCode, 0) << one.err;
         EXPECT_EQ(one.out, plain.out) << config;
     }
@@ -87,12 +88,14 @@ TEST_F(TinyThemeTest, TraceWithMonitorsLaysOutAScenePerMonitorOrOneOverTheirBoun
     EXPECT_NE(out[1].find("\"sceneWidth\": 200, \"sceneLeft\": 80, \"groundY\": 100, \"floorY\": 80,"), std::string::npos) << out[1];
     EXPECT_NE(out[2].find("\"pans\": ["), std::string::npos) << out[2];
 
-    // Spanning: one scene over the bounding rectangle of 260 by 100.
+    // Spanning: one scene over the bounding rectangle of 260 by 100, whose left is -100 on the
+    // virtual screen, at the scaling of the monitor at the origin.
     writeFile(root / "config.txt", "global scale:2 ping_pong:0.001\n");
     const ToolRun spanned = withMonitors("100x60+-100+40@192,160x100+0+0");
     ASSERT_EQ(spanned.exitCode, 0) << spanned.err;
     EXPECT_EQ(lines(spanned.out).size(), 2u);
-    EXPECT_NE(spanned.out.find("\"sceneWidth\": 200, \"sceneLeft\": 30, \"groundY\": 100,"), std::string::npos) << spanned.out;
+    EXPECT_NE(spanned.out.find("\"pixelScale\": 2, \"viewTop\": 0, \"viewHeight\": 100,"), std::string::npos) << spanned.out;
+    EXPECT_NE(spanned.out.find("\"sceneWidth\": 200, \"sceneLeft\": -70, \"groundY\": 100,"), std::string::npos) << spanned.out;
 }
 
 TEST_F(TinyThemeTest, TraceFramesListEveryDrawWithMemberNamesAndShortestFloats) {
