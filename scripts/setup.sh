@@ -27,6 +27,8 @@ packages=(
   zlib1g-dev libminizip-dev libcairo2-dev libpng-dev
   # the live player (X11 with MIT-SHM, RandR's monitors) and the animated WebP preview
   libx11-dev libxext-dev libxrandr-dev libwebp-dev
+  # the desktop on Wayland compositors with layer-shell (the protocols' code made at build time)
+  libwayland-dev wayland-protocols
 )
 test_packages=(
   # the tests and the benchmarks
@@ -42,6 +44,8 @@ test_packages=(
   wine wine64 libgl1-mesa-dri xvfb xdotool x11-apps imagemagick
   # the player's tests: window properties, monitors (xrandr), reading the WebP preview
   x11-utils x11-xserver-utils webp
+  # the Wayland desktop's test: a headless compositor, its screenshots, a window to go full-screen
+  sway grim foot
 )
 
 if [ "$everything" -eq 1 ]; then packages+=("${test_packages[@]}"); fi

@@ -5,7 +5,6 @@
 #include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
 #include <signal.h>
-#include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +25,10 @@
 #include "platform/linux/player/player_support.h"
 #include "ports/platform.h"
 #include "platform/linux/posix/posix_shell.h"
+#include "platform/linux/posix/signal_channel.h"
+#ifdef VELMORA_WAYLAND
+#include "platform/linux/wayland/wayland_player.h"
+#endif
 #include "resources/theme_pictures.h"
 #include "resources/theme_source.h"
 #include "platform/linux/player/x11_errors.h"
@@ -61,42 +64,6 @@ public:
 private:
     posix::PosixShell system_;
     std::u16string programPath_;
-};
-
-// The signals that control the player arrive as readable data on a descriptor, so that the
-// message loop takes them one at a time like any other input.
-class SignalChannel {
-public:
-    SignalChannel() {
-        sigemptyset(&set_);
-        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigaddset(&set_, signal);
-        sigprocmask(SIG_BLOCK, &set_, &previous_);
-        fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
-    }
-    ~SignalChannel() {
-        if (fd_ >= 0) close(fd_);
-        sigprocmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    SignalChannel(const SignalChannel&) = delete;
-    SignalChannel& operator=(const SignalChannel&) = delete;
-
-    int descriptor() const { return fd_; }
-    std::vector<int> take() {
-        std::vector<int> signals;
-        signalfd_siginfo info;
-        for (;;) {
-            const ssize_t length = read(fd_, &info, sizeof info);
-            if (length < 0 && errno == EINTR) continue;
-            if (length != static_cast<ssize_t>(sizeof info)) break;
-            signals.push_back(static_cast<int>(info.ssi_signo));
-        }
-        return signals;
-    }
-
-private:
-    sigset_t set_{};
-    sigset_t previous_{};
-    int fd_ = -1;
 };
 
 class Player {
@@ -276,7 +243,7 @@ private:
     x11::X11Presenter presenter_;
     CairoGraphicsDevice device_;
     x11::X11WindowSystem windows_;
-    SignalChannel signals_;
+    posix::SignalChannel signals_;
     std::optional<posix::FileWatch> watch_;
     posix::QuietPeriod quiet_;
     posix::FrameRateMeter meter_;
@@ -297,6 +264,11 @@ private:
 }  // namespace
 
 int runPlayer(const PlayerOptions& options) {
+#ifdef VELMORA_WAYLAND
+    // The desktop of a Wayland session is the compositor's; a window of its own goes through
+    // XWayland like any X11 program.
+    if (options.desktop && wayland::waylandSession()) return wayland::runWaylandPlayer(options);
+#endif
     // A server gone away must show as Xlib's lost connection, not end the program silently.
     signal(SIGPIPE, SIG_IGN);
     x11::installErrorHandlers();
