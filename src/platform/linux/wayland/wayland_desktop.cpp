@@ -560,7 +560,7 @@ void WaylandDesktop::commitIfReady(Output& output) {
         }
     }
 
-    wl_surface_set_buffer_scale(output.surface, usableScale(output.scale));
+    wl_surface_set_buffer_scale(output.surface, usableScale(output.place.scale));
     wl_surface_attach(output.surface, target->buffer, 0, 0);
     wl_surface_damage_buffer(output.surface, 0, 0, target->width, target->height);
     output.frameCallback = wl_surface_frame(output.surface);
