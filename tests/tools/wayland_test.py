@@ -141,6 +141,12 @@ class Sway:
                     os.kill(pid, signal.SIGKILL)
             except (Failure, OSError, ValueError, subprocess.TimeoutExpired):
                 pass
+            # Asked to end first, so that runuser collects it; killed if it does not within 5 s.
+            try:
+                os.killpg(self.sway.pid, signal.SIGTERM)
+                self.sway.wait(timeout=5)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
             stop(self.sway)
         if self.xvfb is not None:
             stop(self.xvfb)
@@ -316,6 +322,15 @@ def test_desktop(s):
     check(s.moving(third), "the uncovered output does not play again")
     os.kill(drift.pid, signal.SIGTERM)
     check(ended(drift) == 0, f"SIGTERM ended the player with {drift.returncode}: {s.errors(drift)}")
+
+    # span_monitors:1: one scene over both outputs, each showing its part of render's frame.
+    (s.root / "config.txt").write_text("config fps:30 span_monitors:1\nglobal scale:2\n")
+    spanning = s.reference("Dusk", "640x480+0+0,320x240+640+0", "spanning")
+    span = s.play("--theme", "Dusk", name="span")
+    for output, area in (("X11-1", (0, 0, 640, 480)), (third, (640, 0, 960, 240))):
+        wait_until(f"{output}'s part of the spanning scene", 8, lambda: s.shot(output).rgb == spanning.region(*area))
+    os.kill(span.pid, signal.SIGTERM)
+    check(ended(span) == 0, f"SIGTERM ended the spanning player with {span.returncode}: {s.errors(span)}")
 
     # No compositor behind WAYLAND_DISPLAY: one line and exit code 1.
     done = subprocess.run([str(s.tool), "play", "--root", str(s.root), "--theme", "Dusk", "--desktop"],
