@@ -60,6 +60,12 @@ def pixel(picture, x, y):
     return tuple(picture.rgb[at:at + 3])
 
 
+def cpu_ticks(pid):
+    """User and system time of a process so far, in clock ticks (usually 100 a second)."""
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])
+
+
 def send_delete_window(display, window):
     """WM_DELETE_WINDOW to an X window, as a window manager's close button sends it. This sway's X11
     back end compares the message's first word with an atom it may not have interned (0): the
@@ -331,6 +337,25 @@ def test_desktop(s):
         wait_until(f"{output}'s part of the spanning scene", 8, lambda: s.shot(output).rgb == spanning.region(*area))
     os.kill(span.pid, signal.SIGTERM)
     check(ended(span) == 0, f"SIGTERM ended the spanning player with {span.returncode}: {s.errors(span)}")
+
+    # Frames follow the compositor's frame callbacks: with its only output covered by a full-screen
+    # window (and no automatic pause) the player draws nothing, so it spends next to no time.
+    s.remove_output(third, "320x240")
+    (s.root / "config.txt").write_text("config fps:60\nglobal scale:4\n")
+    hidden = s.play("--theme", "Drift", name="hidden")
+    check(s.moving("X11-1"), "the drifting box does not move")
+    s.msg("exec", "foot --app-id velmora-full sleep 60")
+    wait_until("the window to go full-screen", 10, lambda: "velmora-full" in s.clients())
+    s.msg("[app_id=velmora-full]", "fullscreen", "enable")
+    time.sleep(1)
+    spent = cpu_ticks(hidden.pid)
+    time.sleep(3)
+    spent = cpu_ticks(hidden.pid) - spent
+    check(spent <= 3, f"the player spent {spent} clock ticks in 3 s behind a full-screen window")
+    s.msg("[app_id=velmora-full]", "kill")
+    check(s.moving("X11-1"), "frames do not come again once the window is gone")
+    os.kill(hidden.pid, signal.SIGTERM)
+    check(ended(hidden) == 0, f"SIGTERM ended the player with {hidden.returncode}: {s.errors(hidden)}")
 
     # No compositor behind WAYLAND_DISPLAY: one line and exit code 1.
     done = subprocess.run([str(s.tool), "play", "--root", str(s.root), "--theme", "Dusk", "--desktop"],
