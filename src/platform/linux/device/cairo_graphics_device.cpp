@@ -310,16 +310,22 @@ std::int32_t CairoBitmap::pixelWidth() const { return cairo_image_surface_get_wi
 
 std::int32_t CairoBitmap::pixelHeight() const { return cairo_image_surface_get_height(surface_); }
 
-CairoGraphicsDevice::~CairoGraphicsDevice() {
-    if (context_ != nullptr) cairo_destroy(context_);
-    if (frame_ != nullptr) cairo_surface_destroy(frame_);
-    releaseFetched();
-}
+CairoGraphicsDevice::~CairoGraphicsDevice() { releaseTargetSurfaces(); }
 
-void CairoGraphicsDevice::releaseFetched() {
+void CairoGraphicsDevice::releaseTargetSurfaces() {
+    if (context_ != nullptr) cairo_destroy(context_);
+    context_ = nullptr;
+    if (frame_ != nullptr) cairo_surface_destroy(frame_);
+    frame_ = nullptr;
     if (fetched_ != nullptr) cairo_surface_destroy(fetched_);
     fetched_ = nullptr;
     windowTarget_ = false;
+    buffers_[0] = buffers_[1] = nullptr;
+    clearPending_ = false;
+    finished_ = false;
+    stale_ = false;
+    skipped_ = false;
+    owed_ = false;
 }
 
 std::size_t CairoGraphicsDevice::scaledCopyBytes() const { return budget_ ? budget_->bytes : 0; }
@@ -332,27 +338,28 @@ DeviceSetup CairoGraphicsDevice::createTargets(WindowHandle window, std::uint32_
 bool CairoGraphicsDevice::createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
     if (presenter_ == nullptr) return false;
     if (pixelWidth == 0 || pixelHeight == 0 || pixelWidth > kMaxTargetSide || pixelHeight > kMaxTargetSide) return false;
-    // The fetched frame lives in the presenter's buffer, which is about to be replaced.
-    releaseFetched();
-    if (!presenter_->createBuffer(window, pixelWidth, pixelHeight)) return false;
+    // The targets may lie in the presenter's buffers, which are about to be replaced.
+    releaseTargetSurfaces();
+    if (!presenter_->createBuffers(window, pixelWidth, pixelHeight)) return false;
     const int width = static_cast<int>(pixelWidth), height = static_cast<int>(pixelHeight);
     const std::size_t stride = presenter_->bufferStride();
     if (stride != static_cast<std::size_t>(cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width))) return false;
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(presenter_->bufferPixels(), CAIRO_FORMAT_ARGB32, width, height,
-                                                                   static_cast<int>(stride));
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
+    cairo_surface_t* surfaces[FramePresenter::kBuffers] = {};
+    bool made = true;
+    for (int i = 0; i < FramePresenter::kBuffers; ++i) {
+        std::uint8_t* pixels = presenter_->bufferPixels(i);
+        surfaces[i] = cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, height, static_cast<int>(stride));
+        made = made && pixels != nullptr && cairo_surface_status(surfaces[i]) == CAIRO_STATUS_SUCCESS;
+    }
+    if (!made) {
+        for (cairo_surface_t* surface : surfaces) cairo_surface_destroy(surface);
         return false;
     }
-    fetched_ = surface;
+    // The first frame is drawn into buffer 0; buffer 1 stands for the frame shown.
+    frame_ = buffers_[0] = surfaces[0];
+    fetched_ = buffers_[1] = surfaces[1];
     windowTarget_ = true;
     return true;
-}
-
-bool CairoGraphicsDevice::createFrameTarget() {
-    if (!windowTarget_) return frame_ != nullptr;
-    return replaceFrameSurface(static_cast<std::uint32_t>(cairo_image_surface_get_width(fetched_)),
-                               static_cast<std::uint32_t>(cairo_image_surface_get_height(fetched_)));
 }
 
 bool CairoGraphicsDevice::createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
@@ -367,6 +374,8 @@ bool CairoGraphicsDevice::replaceFrameSurface(std::uint32_t pixelWidth, std::uin
         cairo_surface_destroy(surface);
         return false;
     }
+    // Off screen from now on: a window target lets go of the presenter's buffers.
+    if (windowTarget_) releaseTargetSurfaces();
     if (context_ != nullptr) {
         cairo_destroy(context_);
         context_ = nullptr;
@@ -398,10 +407,20 @@ void CairoGraphicsDevice::beginDraw() {
     if (context_ != nullptr) {
         prepareTarget();
         cairo_destroy(context_);
+        context_ = nullptr;
     }
+    transform_ = Matrix3x2::identity();
+    // Both buffers on their way to the window (the server has not read the older one yet): this
+    // frame is skipped rather than queued behind them; the next one finds a buffer free.
+    skipped_ = windowTarget_ && !presenter_->bufferFree(bufferOf(frame_));
+    if (skipped_) {
+        owed_ = true;
+        ++skippedFrames_;
+        return;
+    }
+    owed_ = false;
     context_ = cairo_create(frame_);
     cairo_set_antialias(context_, CAIRO_ANTIALIAS_NONE);
-    transform_ = Matrix3x2::identity();
 }
 
 void CairoGraphicsDevice::setTransform(const Matrix3x2& transform) { transform_ = transform; }
@@ -748,22 +767,9 @@ bool CairoGraphicsDevice::fetchFrameBitmap() {
         return stale_ || copyFrame(frame_, fetched_);
     }
     // The finished frame becomes the fetched one as it is; the target moves to the other buffer.
+    // With a window target both are the presenter's, of the window's size.
     const int width = cairo_image_surface_get_width(frame_);
     const int height = cairo_image_surface_get_height(frame_);
-    if (windowTarget_) {
-        // The one copy of a frame on its way to the window: straight into the presenter's
-        // buffer. A frame target of another size (its re-creation failed) gives what overlaps.
-        cairo_surface_flush(frame_);
-        cairo_surface_flush(fetched_);
-        const int rows = std::min(height, cairo_image_surface_get_height(fetched_));
-        const auto rowBytes = static_cast<std::size_t>(std::min(width, cairo_image_surface_get_width(fetched_))) * 4u;
-        const unsigned char* from = cairo_image_surface_get_data(frame_);
-        unsigned char* to = cairo_image_surface_get_data(fetched_);
-        const int fromStride = cairo_image_surface_get_stride(frame_), toStride = cairo_image_surface_get_stride(fetched_);
-        for (int y = 0; y < rows; ++y) std::memcpy(to + y * toStride, from + y * fromStride, rowBytes);
-        cairo_surface_mark_dirty(fetched_);
-        return true;
-    }
     if (fetched_ == nullptr || cairo_image_surface_get_width(fetched_) != width || cairo_image_surface_get_height(fetched_) != height) {
         cairo_surface_t* other = makeSurface(width, height);
         if (other == nullptr) return false;
@@ -777,7 +783,9 @@ bool CairoGraphicsDevice::fetchFrameBitmap() {
 }
 
 void CairoGraphicsDevice::presentFrameBitmap() {
-    if (windowTarget_) presenter_->present();
+    // A skipped frame left the window showing the frame before, which is still on its way.
+    if (windowTarget_ && !skipped_) presenter_->present(bufferOf(fetched_));
+    skipped_ = false;
 }
 
 bool CairoGraphicsDevice::writeFramePng(const std::u16string& path) {
