@@ -211,7 +211,8 @@ public:
 
 // Rectangles whose edges and sampling positions fall on, just beside and between the borders of
 // pixels, at scales exact in fixed point (3/8, 5/16, 1/4 of a source pixel per target pixel) and
-// at one that is not (2/5) far from the origin, where fixed-point steps add up.
+// at one that is not (2/5) far from the origin, where fixed-point steps add up; a picture with
+// translucent pixels, and an opaque one with a hole (whose copy is drawn as runs of pixels).
 TEST(ScaledCopies, AgreeOnTheBordersBetweenPixels) {
     std::mt19937 random(7);
     struct Case {
@@ -222,19 +223,22 @@ TEST(ScaledCopies, AgreeOnTheBordersBetweenPixels) {
     };
     const Case cases[] = {{3, 2, 8, 4, 10, 64}, {5, 3, 16, 8, 150, 200}, {4, 2, 16, 8, 30, 64}, {16, 1, 40, 2, 3000, 3100}};
     for (const Case& c : cases) {
-        TwoDevices devices(c.targetWidth, 12);
-        auto picture = randomPicture(random, c.width, c.height, false);
-        const float nudges[] = {-1.0f / 131072, 0, 1.0f / 131072, 1.0f / 2048};
-        for (int step = 0; step < 256; ++step) {
-            for (const float nudge : nudges) {
-                for (const bool alongY : {false, true}) {
-                    const float phase = static_cast<float>(step) / 128.0f + nudge;
-                    const float x = alongY ? c.near + 0.25f : c.near + phase;
-                    const float y = alongY ? 1.0f + phase : 1.25f;
-                    const std::string difference = devices.frame([&](GraphicsDevice& device) {
-                        device.drawBitmap(*picture, {x, y, x + c.drawnWidth, y + c.drawnHeight}, 1.0f, Interpolation::NearestNeighbor);
-                    });
-                    ASSERT_EQ(difference, "") << c.width << "x" << c.height << " drawn at " << x << "," << y;
+        for (const bool holed : {false, true}) {
+            TwoDevices devices(c.targetWidth, 12);
+            auto picture = holed ? randomPicture(random, c.width, c.height, true, {{c.width / 2, 0}})
+                                 : randomPicture(random, c.width, c.height, false);
+            const float nudges[] = {-1.0f / 131072, 0, 1.0f / 131072, 1.0f / 2048};
+            for (int step = 0; step < 256; ++step) {
+                for (const float nudge : nudges) {
+                    for (const bool alongY : {false, true}) {
+                        const float phase = static_cast<float>(step) / 128.0f + nudge;
+                        const float x = alongY ? c.near + 0.25f : c.near + phase;
+                        const float y = alongY ? 1.0f + phase : 1.25f;
+                        const std::string difference = devices.frame([&](GraphicsDevice& device) {
+                            device.drawBitmap(*picture, {x, y, x + c.drawnWidth, y + c.drawnHeight}, 1.0f, Interpolation::NearestNeighbor);
+                        });
+                        ASSERT_EQ(difference, "") << c.width << "x" << c.height << (holed ? " holed" : "") << " drawn at " << x << "," << y;
+                    }
                 }
             }
         }

@@ -163,6 +163,16 @@ struct CopyBudget {
     std::size_t bytes = 0;
 };
 
+// Where along one axis a moving copy can be placed without sampling the draw anew: draws of this
+// scale (and the copy's size) whose start lies past their first target pixel (start - origin)
+// by at least low + margin / scale and at most high - margin / scale sample every pixel of the
+// copy from the source pixel it holds, each at least the margin from a border (inPhase).
+struct PhaseRange {
+    double scale = 0;
+    double low = 0;
+    double high = -1;
+};
+
 // One copy of a bitmap, scaled to the size it is drawn at.
 struct ScaledCopy {
     cairo_surface_t* surface = nullptr;
@@ -171,12 +181,20 @@ struct ScaledCopy {
     std::int64_t originX = 0, originY = 0;
     // Every pixel has alpha 255.
     bool opaque = false;
+    // Where every pixel is either of alpha 255 or zero: the runs of the opaque ones, row by row
+    // (row y's are runs[2 * runStart[y]] up to runs[2 * runStart[y + 1]], pairs of begin and end
+    // columns). Blending such a copy at full opacity replaces the target's pixels under the runs
+    // and leaves the others, so the runs are copied and the rest is not touched.
+    bool hasRuns = false;
+    std::vector<std::uint32_t> runStart;
+    std::vector<std::int32_t> runs;
 
     // A moving copy (nearest-neighbour draws): the source column of each of its columns and the
     // source row of each of its rows. It serves every draw of the same size that samples the same
     // source pixels on the target, wherever it lies.
     bool moving = false;
     std::vector<std::int32_t> columns, rows;
+    PhaseRange phaseX, phaseY;
 
     // A placed copy (any other draw of the identity transform): the pixels of one draw replayed on
     // a cleared target of the same size, serving only draws of exactly that rectangle and filter.
@@ -261,6 +279,34 @@ bool sampleAxis(const NearestAxis& axis, int side, std::int64_t from, std::int64
         out[static_cast<std::size_t>(x - from)] = static_cast<std::int32_t>(std::clamp(j, 0.0, static_cast<double>(side - 1)));
     }
     return true;
+}
+
+// The phases that sample as the axis does (PhaseRange). The position of pixel i of the copy is
+// (i + 0.5 - phase) * scale, exact but for the last rounding of the product, so its sample j stays
+// while phase lies in [i + 0.5 - (j + 1) / scale, i + 0.5 - j / scale].
+PhaseRange phaseRange(const NearestAxis& axis) {
+    PhaseRange range;
+    range.scale = axis.scale;
+    range.low = -HUGE_VAL;
+    range.high = HUGE_VAL;
+    for (std::int64_t x = axis.origin; x < axis.origin + axis.count; ++x) {
+        const double j = std::floor((static_cast<double>(x) + 0.5 - axis.start) * axis.scale);
+        const double i = static_cast<double>(x - axis.origin) + 0.5;
+        range.low = std::max(range.low, i - (j + 1) / axis.scale);
+        range.high = std::min(range.high, i - j / axis.scale);
+    }
+    return range;
+}
+
+// Whether a copy with this range serves the axis (of the copy's size) without sampling it anew.
+// The draw's scale may differ from the copy's in its last bits (the rectangle's edges are floats):
+// that moves a position by at most the drift, which is kept from the borders on top of the
+// margin. The slack, far below any margin, covers the roundings of the range's own arithmetic.
+bool inPhase(const PhaseRange& range, const NearestAxis& axis) {
+    const double drift = static_cast<double>(axis.count + 1) * std::fabs(axis.scale - range.scale);
+    const double reserve = (axis.margin + drift + 1e-7) / range.scale;
+    const double phase = axis.start - static_cast<double>(axis.origin);
+    return phase >= range.low + reserve && phase <= range.high - reserve;
 }
 
 bool sameRect(const RectF& a, const RectF& b) {
@@ -544,6 +590,16 @@ bool CairoGraphicsDevice::drawFromCopy(const CairoBitmap& bitmap, const ScaledDr
     NearestAxis x, y;
     if (mode == Interpolation::NearestNeighbor && nearestAxes(draw, targetWidth, targetHeight, x, y)) {
         if (x.first >= x.last || y.first >= y.last) return true;  // nothing of it on the target
+        // A copy whose pixels this draw samples alike wherever it lies, known without sampling.
+        for (ScaledCopy& copy : copies.copies) {
+            if (copy.moving && static_cast<std::int64_t>(copy.columns.size()) == x.count &&
+                static_cast<std::int64_t>(copy.rows.size()) == y.count && inPhase(copy.phaseX, x) && inPhase(copy.phaseY, y)) {
+                copy.originX = x.origin;
+                copy.originY = y.origin;
+                drawCopy(copy, alpha);
+                return true;
+            }
+        }
         if (!sampleAxis(x, draw.bitmapWidth, x.first, x.last, x.first, x.last, columns_) ||
             !sampleAxis(y, draw.bitmapHeight, y.first, y.last, y.first, y.last, rows_))
             return false;
@@ -593,6 +649,53 @@ bool CairoGraphicsDevice::drawFromCopy(const CairoBitmap& bitmap, const ScaledDr
 
 namespace {
 
+// A copy's runs are kept only where they are few: at most one for this many pixels, so that they
+// cost at most an eighth of the copy's own bytes and far less time than the blend they replace.
+constexpr std::size_t kPixelsPerRun = 16;
+
+// Finds the copy's opaque runs (ScaledCopy::runs) when it has them, within the bytes allowed
+// beside it; adds their bytes to the copy's.
+void findOpaqueRuns(ScaledCopy& copy, std::size_t allowed) {
+    const int width = cairo_image_surface_get_width(copy.surface);
+    const int height = cairo_image_surface_get_height(copy.surface);
+    const std::size_t maxRuns = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) / kPixelsPerRun;
+    const std::size_t rowBytes = (static_cast<std::size_t>(height) + 1) * sizeof(std::uint32_t);
+    if (rowBytes + maxRuns * 2 * sizeof(std::int32_t) > allowed) return;
+    std::vector<std::uint32_t> runStart;
+    std::vector<std::int32_t> runs;
+    runStart.reserve(static_cast<std::size_t>(height) + 1);
+    for (int y = 0; y < height; ++y) {
+        runStart.push_back(static_cast<std::uint32_t>(runs.size() / 2));
+        const std::uint32_t* row = pixelRow(copy.surface, y);
+        for (int x = 0; x < width;) {
+            if (row[x] == 0) {
+                ++x;
+                continue;
+            }
+            if ((row[x] >> 24) != 0xFFu) return;  // a pixel to blend
+            const int begin = x;
+            while (x < width && (row[x] >> 24) == 0xFFu) ++x;
+            if (runs.size() / 2 >= maxRuns) return;
+            runs.push_back(begin);
+            runs.push_back(x);
+        }
+    }
+    runStart.push_back(static_cast<std::uint32_t>(runs.size() / 2));
+    runs.shrink_to_fit();
+    copy.bytes += runStart.size() * sizeof(std::uint32_t) + runs.size() * sizeof(std::int32_t);
+    copy.runStart = std::move(runStart);
+    copy.runs = std::move(runs);
+    copy.hasRuns = true;
+}
+
+// Bytes the limits (all copies together, one copy against the target) still allow beside a copy
+// of this many bytes.
+std::size_t allowedBeside(const ScaledCopies& copies, std::size_t bytes, std::size_t targetBytes) {
+    const std::size_t all = kMaxCopyBytes - std::min(kMaxCopyBytes, copies.budget->bytes + bytes);
+    const std::size_t one = kMaxCopyTargets * targetBytes - std::min(kMaxCopyTargets * targetBytes, bytes);
+    return std::min(all, one);
+}
+
 // Room for one more copy of this many bytes, making room by dropping placed copies made for a
 // target of another size, which no draw can use again.
 bool roomForCopy(ScaledCopies& copies, std::size_t bytes, std::size_t targetBytes, int targetWidth, int targetHeight) {
@@ -625,6 +728,8 @@ bool CairoGraphicsDevice::makeMovingCopy(const CairoBitmap& bitmap, ScaledCopies
     if (!sampleAxis(x, draw.bitmapWidth, x.origin, x.origin + x.count, x.first, x.last, copy.columns) ||
         !sampleAxis(y, draw.bitmapHeight, y.origin, y.origin + y.count, y.first, y.last, copy.rows))
         return false;
+    copy.phaseX = phaseRange(x);
+    copy.phaseY = phaseRange(y);
     copy.surface = makeSurface(x.count, y.count);
     if (copy.surface == nullptr) return false;
     cairo_surface_t* source = bitmap.surface();
@@ -641,6 +746,7 @@ bool CairoGraphicsDevice::makeMovingCopy(const CairoBitmap& bitmap, ScaledCopies
     cairo_surface_mark_dirty(copy.surface);
     copy.opaque = bitmap.opaque();
     copy.bytes = surfaceBytes(copy.surface);
+    findOpaqueRuns(copy, allowedBeside(copies, copy.bytes, surfaceBytes(frame_)));
     copies.budget->bytes += copy.bytes;
     copies.copies.push_back(std::move(copy));
     return true;
@@ -697,6 +803,7 @@ bool CairoGraphicsDevice::makePlacedCopy(const CairoBitmap& bitmap, ScaledCopies
     // covered all of it.
     copy.opaque = allOpaque(copy.surface, 0, 0, x1 - x0, y1 - y0);
     copy.bytes = surfaceBytes(copy.surface);
+    findOpaqueRuns(copy, allowedBeside(copies, copy.bytes, surfaceBytes(frame_)));
     copies.budget->bytes += copy.bytes;
     copies.copies.push_back(std::move(copy));
     return true;
@@ -722,9 +829,41 @@ void CairoGraphicsDevice::drawCopy(const ScaledCopy& copy, double alpha) {
         return;
     }
     prepareTarget();
+    if (copy.hasRuns && alpha >= 1.0) {
+        drawRuns(copy);
+        return;
+    }
     // A blend at a whole-pixel position: cairo hands it to pixman untransformed.
     cairo_set_source_surface(context_, copy.surface, static_cast<double>(copy.originX), static_cast<double>(copy.originY));
     cairo_paint_with_alpha(context_, alpha);
+}
+
+void CairoGraphicsDevice::drawRuns(const ScaledCopy& copy) {
+    const std::int64_t targetWidth = cairo_image_surface_get_width(frame_);
+    const std::int64_t targetHeight = cairo_image_surface_get_height(frame_);
+    // The part of the copy on the target, in the copy's pixels.
+    const std::int64_t x0 = std::max<std::int64_t>(0, -copy.originX);
+    const std::int64_t x1 = std::min<std::int64_t>(cairo_image_surface_get_width(copy.surface), targetWidth - copy.originX);
+    const std::int64_t y0 = std::max<std::int64_t>(0, -copy.originY);
+    const std::int64_t y1 = std::min<std::int64_t>(cairo_image_surface_get_height(copy.surface), targetHeight - copy.originY);
+    if (x0 >= x1 || y0 >= y1) return;
+    cairo_surface_flush(frame_);
+    const unsigned char* fromPixels = cairo_image_surface_get_data(copy.surface);
+    unsigned char* toPixels = cairo_image_surface_get_data(frame_);
+    const std::int64_t fromStride = cairo_image_surface_get_stride(copy.surface);
+    const std::int64_t toStride = cairo_image_surface_get_stride(frame_);
+    for (std::int64_t y = y0; y < y1; ++y) {
+        const auto* from = reinterpret_cast<const std::uint32_t*>(fromPixels + y * fromStride);
+        auto* to = reinterpret_cast<std::uint32_t*>(toPixels + (y + copy.originY) * toStride);
+        const std::size_t end = copy.runStart[static_cast<std::size_t>(y) + 1];
+        for (std::size_t run = copy.runStart[static_cast<std::size_t>(y)]; run < end; ++run) {
+            const std::int64_t begin = std::max<std::int64_t>(copy.runs[2 * run], x0);
+            const std::int64_t stop = std::min<std::int64_t>(copy.runs[2 * run + 1], x1);
+            if (begin < stop) std::memcpy(to + (begin + copy.originX), from + begin, static_cast<std::size_t>(stop - begin) * 4);
+        }
+    }
+    cairo_surface_mark_dirty_rectangle(frame_, static_cast<int>(x0 + copy.originX), static_cast<int>(y0 + copy.originY),
+                                       static_cast<int>(x1 - x0), static_cast<int>(y1 - y0));
 }
 
 bool CairoGraphicsDevice::endDraw() {

@@ -131,6 +131,7 @@ private:
     void prepareTarget();
     bool drawFromCopy(const CairoBitmap& bitmap, const ScaledDraw& draw, double alpha, Interpolation mode);
     void drawCopy(const ScaledCopy& copy, double alpha);
+    void drawRuns(const ScaledCopy& copy);
     bool makeMovingCopy(const CairoBitmap& bitmap, ScaledCopies& copies, const ScaledDraw& draw, const NearestAxis& x,
                         const NearestAxis& y);
     bool makePlacedCopy(const CairoBitmap& bitmap, ScaledCopies& copies, const ScaledDraw& draw, Interpolation mode);
