@@ -6,10 +6,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/linux/player/x11_errors.h"
 #include "platform/linux/player/x11_window_system.h"
@@ -102,7 +100,6 @@ bool X11Presenter::createBuffers(WindowHandle window, std::uint32_t pixelWidth, 
         // A server that has the extension but cannot reach our memory (a display on another
         // machine), or a system short of shared memory: the frames go by XPutImage from now on.
         useSharedMemory_ = false;
-        failure_.clear();
     }
     for (Buffer& buffer : buffers_) {
         if (!createPlainImage(buffer, pixelWidth, pixelHeight)) {
@@ -118,14 +115,10 @@ bool X11Presenter::createSharedImage(Buffer& buffer, std::uint32_t width, std::u
     XShmSegmentInfo& segment = buffer.segment;
     buffer.image = XShmCreateImage(display_, DefaultVisual(display_, screen), static_cast<unsigned>(DefaultDepth(display_, screen)),
                                    ZPixmap, nullptr, &segment, width, height);
-    if (buffer.image == nullptr || buffer.image->bits_per_pixel != 32) {
-        failure_ = "cannot make a " + sizeText(width, height) + " shared-memory picture for the X server";
-        return false;
-    }
+    if (buffer.image == nullptr || buffer.image->bits_per_pixel != 32) return false;
     const std::size_t bytes = static_cast<std::size_t>(buffer.image->bytes_per_line) * height;
     segment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     if (segment.shmid < 0) {
-        failure_ = "the system gives no shared memory for a " + sizeText(width, height) + " picture (" + std::strerror(errno) + ")";
         segment.shmaddr = nullptr;
         return false;
     }
@@ -134,7 +127,6 @@ bool X11Presenter::createSharedImage(Buffer& buffer, std::uint32_t width, std::u
     // when the program is killed.
     shmctl(segment.shmid, IPC_RMID, nullptr);
     if (address == reinterpret_cast<void*>(-1)) {
-        failure_ = std::string("cannot map the shared memory of the picture (") + std::strerror(errno) + ")";
         segment.shmaddr = nullptr;
         return false;
     }
@@ -142,10 +134,7 @@ bool X11Presenter::createSharedImage(Buffer& buffer, std::uint32_t width, std::u
     segment.readOnly = False;
     ErrorTrap trap(display_);
     XShmAttach(display_, &segment);
-    if (trap.failed()) {
-        failure_ = "the X server cannot use the shared-memory picture (XShmAttach failed: " + trap.errorText() + ")";
-        return false;
-    }
+    if (trap.failed()) return false;
     buffer.attached = true;
     return true;
 }
