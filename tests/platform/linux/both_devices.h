@@ -27,6 +27,9 @@ public:
         both([&](GraphicsDevice& d) { d.drawBitmap(b, r, o, m); });
     }
     void drawPicture(const Bitmap& b, const PicturePlacement& p) override { both([&](GraphicsDevice& d) { d.drawPicture(b, p); }); }
+    void pushClip(const RectF& r) override { both([&](GraphicsDevice& d) { d.pushClip(r); }); }
+    void popClip() override { both([](GraphicsDevice& d) { d.popClip(); }); }
+    void setOrigin(float x, float y) override { both([&](GraphicsDevice& d) { d.setOrigin(x, y); }); }
     bool endDraw() override {
         const bool ended = first_.endDraw();
         return second_.endDraw() && ended;
