@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/headless_session.h"
+#include "ground/monitors.h"
 #include "ground/records.h"
 #include "platform/linux/both_devices.h"
 #include "platform/linux/device/cairo_graphics_device.h"
@@ -46,6 +47,9 @@ std::string firstDifference(cairo_surface_t* a, cairo_surface_t* b) {
 
 struct Desktop {
     int left, top, width, height;
+    // The desktop is one monitor: config.txt's span_monitors:0 gives it a scene of its own,
+    // drawn under a clip that holds the whole target.
+    bool monitor = false;
 };
 
 class SampleThemeFrames : public ::testing::TestWithParam<Desktop> {
@@ -65,10 +69,13 @@ TEST_P(SampleThemeFrames, AreTheSameWithAndWithoutScaledCopies) {
     setup.height = desktop.height;
     setup.theme = u"VMA_Lantern_Valley";
     setup.frameRate = 60;
+    if (desktop.monitor) setup.monitors = {Monitor{desktop.left, desktop.top, desktop.width, desktop.height}};
     HeadlessSession session(setup, &withCopies);
     ASSERT_TRUE(session.drawing());
     session.start(0);
-    ASSERT_TRUE(theme.backgroundImage.bitmap);
+    const Theme& shown = session.scenes().front().theme;
+    ASSERT_TRUE(shown.backgroundImage.bitmap);
+    ASSERT_EQ(&shown == &theme, !desktop.monitor);
     BothDevices both(withCopies, withoutCopies);
     session.drawThrough(both);
 
@@ -81,15 +88,17 @@ TEST_P(SampleThemeFrames, AreTheSameWithAndWithoutScaledCopies) {
         ASSERT_EQ(difference, "") << "frame " << frame;
     }
     // The copies were made and drawn from: at least the scaled floor.
-    EXPECT_GE(withCopies.scaledCopyBytes(), static_cast<std::size_t>(theme.floorImage.width) * theme.floorImage.height * 16 * 4);
+    EXPECT_GE(withCopies.scaledCopyBytes(), static_cast<std::size_t>(shown.floorImage.width) * shown.floorImage.height * 16 * 4);
     EXPECT_EQ(withoutCopies.scaledCopyBytes(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, SampleThemeFrames,
-                         ::testing::Values(Desktop{0, 0, 1920, 1080}, Desktop{37, -21, 1366, 768}, Desktop{-300, 0, 1280, 720}),
+                         ::testing::Values(Desktop{0, 0, 1920, 1080}, Desktop{37, -21, 1366, 768}, Desktop{-300, 0, 1280, 720},
+                                           Desktop{0, 0, 1366, 768, true}),
                          [](const auto& info) {
                              const Desktop& d = info.param;
-                             return std::to_string(d.width) + "x" + std::to_string(d.height) + (d.left != 0 || d.top != 0 ? "Offset" : "");
+                             return std::to_string(d.width) + "x" + std::to_string(d.height) + (d.left != 0 || d.top != 0 ? "Offset" : "") +
+                                    (d.monitor ? "OneMonitor" : "");
                          });
 
 // A picture of random pixels, transparent, translucent and opaque ones mixed, or all opaque but
@@ -278,6 +287,27 @@ TEST(ScaledCopies, ReplaceTheClearOnlyWithAnOpaquePictureOverEverything) {
         }
     }
     EXPECT_GT(devices.withCopies.scaledCopyBytes(), 0u);
+}
+
+// A scene clipped to a monitor that holds the whole target draws from its copies, with the pixels
+// of the clipped scaled draws; under a smaller clip it is drawn scaled, within the clip.
+TEST(ScaledCopies, AreDrawnUnderAClipThatHoldsTheWholeTarget) {
+    std::mt19937 random(11);
+    for (const RectF clip : {RectF{0, 0, 48, 32}, RectF{-10, -5, 60, 40}, RectF{0, 0, 24, 32}}) {
+        TwoDevices devices(48, 32);
+        auto picture = randomPicture(random, 6, 4, true, {{2, 1}});
+        for (int frame = 0; frame < 3; ++frame) {
+            const float x = -3.3f + 7.1f * static_cast<float>(frame);
+            ASSERT_EQ(devices.frame([&](GraphicsDevice& d) {
+                d.pushClip(clip);
+                d.drawBitmap(*picture, {x, 2.6f, x + 24, 18.6f}, 1.0f, Interpolation::NearestNeighbor);
+                d.drawBitmap(*picture, {5, 5, 29, 21}, 0.5f, Interpolation::Linear);
+                d.popClip();
+            }), "") << "clip " << clip.right << " frame " << frame;
+        }
+        const bool whole = clip.right >= 48;
+        EXPECT_EQ(devices.withCopies.scaledCopyBytes() > 0, whole) << "clip " << clip.right;
+    }
 }
 
 // A picture keeps copies of at most two sizes; at further sizes it is drawn scaled, and its

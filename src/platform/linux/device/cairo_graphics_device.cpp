@@ -473,7 +473,12 @@ void CairoGraphicsDevice::setTransform(const Matrix3x2& transform) { transform_ 
 
 void CairoGraphicsDevice::pushClip(const RectF& rect) {
     clip_ = rect;
+    // A clip that holds the whole target (the one monitor of a desktop) leaves every draw as it
+    // is, and so the draws from copies too.
     clipping_ = true;
+    if (frame_ != nullptr && rect.left <= 0 && rect.top <= 0 && rect.right >= static_cast<float>(cairo_image_surface_get_width(frame_)) &&
+        rect.bottom >= static_cast<float>(cairo_image_surface_get_height(frame_)))
+        clipping_ = false;
 }
 
 void CairoGraphicsDevice::popClip() { clipping_ = false; }
