@@ -1,16 +1,22 @@
-// The real Linux drawing device with the sample theme: one frame against the floor of the
-// machine (a clear and one copy of a frame of the same size, with cairo, timed in the same run),
-// theme loading against the plain decode of the same pictures, resident memory after a load, and
-// archive themes of many members.
+// The real Linux drawing device with the sample theme: one frame as the player makes it (drawn
+// into the window's shared-memory buffer and handed over) against one memcpy of a frame of the
+// same size and against a clear and a copy with cairo, timed in the same run; theme loading
+// against plain libpng decoding of the same bytes and against the device's own decoding; resident
+// memory after a load; archive themes of many members.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
+#include <png.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csetjmp>
 #include <ctime>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -95,11 +101,51 @@ private:
     std::vector<fs::path> pictures_;
 };
 
+// The window's side of the player's frames, without the X server: two shared-memory buffers as
+// the X11 presenter makes them, which the server would copy from. Nothing waits for it here, so
+// every buffer is always free and presenting costs nothing.
+class SharedMemoryBuffers final : public FramePresenter {
+public:
+    ~SharedMemoryBuffers() override { release(); }
+    bool createBuffers(WindowHandle, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override {
+        release();
+        stride_ = static_cast<std::size_t>(pixelWidth) * 4;
+        for (void*& buffer : buffers_) {
+            const int id = shmget(IPC_PRIVATE, stride_ * pixelHeight, IPC_CREAT | 0600);
+            if (id < 0) return false;
+            buffer = shmat(id, nullptr, 0);
+            shmctl(id, IPC_RMID, nullptr);
+            if (buffer == reinterpret_cast<void*>(-1)) {
+                buffer = nullptr;
+                return false;
+            }
+        }
+        return true;
+    }
+    std::uint8_t* bufferPixels(int buffer) override { return static_cast<std::uint8_t*>(buffers_[buffer]); }
+    std::size_t bufferStride() const override { return stride_; }
+    bool bufferFree(int) override { return true; }
+    void present(int) override { ++presents; }
+    std::uint64_t presents = 0;
+
+private:
+    void release() {
+        for (void*& buffer : buffers_) {
+            if (buffer != nullptr) shmdt(buffer);
+            buffer = nullptr;
+        }
+    }
+    void* buffers_[kBuffers] = {};
+    std::size_t stride_ = 0;
+};
+
 // The player's frames on the real device, on a desktop of the given size at the origin, at 60
-// frames per second.
+// frames per second, drawn into the window's buffers and presented.
 struct DeviceScene {
     DeviceScene(const ProgramFolder& folder, const std::u16string& theme, std::uint32_t width, std::uint32_t height)
-        : session(setup(folder, theme, width, height), &device) {}
+        : session(setup(folder, theme, width, height), &device) {
+        windowTarget = device.createTargets(1, width, height) == DeviceSetup::FrameTarget;
+    }
     static HeadlessSetup setup(const ProgramFolder& folder, const std::u16string& theme, std::uint32_t width, std::uint32_t height) {
         HeadlessSetup s;
         s.programFolder = folder.root().u16string();
@@ -114,16 +160,36 @@ struct DeviceScene {
         tick = 0;
         session.start(tick);
     }
-    // The next frame: pan, animation and drawing.
+    // The next frame: pan, animation, drawing and the hand-over to the window (which the core
+    // makes itself where the window target is its own).
     void frame() {
         tick += 16;
         session.advanceTo(tick);
+        device.presentFrameBitmap();
     }
 
     // The session goes first: the theme's bitmaps belong to the device.
-    CairoGraphicsDevice device;
+    SharedMemoryBuffers window;
+    CairoGraphicsDevice device{&window};
     HeadlessSession session;
+    bool windowTarget = false;
     std::uint32_t tick = 0;
+};
+
+// One memcpy of a frame of the same size, between two buffers written once before.
+class FrameCopy {
+public:
+    FrameCopy(int width, int height)
+        : bytes_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4), from_(bytes_, 0x5A), to_(bytes_, 0) {}
+    void run() {
+        std::memcpy(to_.data(), from_.data(), bytes_);
+        benchmark::DoNotOptimize(to_.data());
+        benchmark::ClobberMemory();
+    }
+
+private:
+    std::size_t bytes_;
+    std::vector<std::uint8_t> from_, to_;
 };
 
 // The floor: clearing a frame and copying it once, with the same library.
@@ -161,32 +227,41 @@ void BM_DeviceFrame(benchmark::State& state) {
     const auto height = static_cast<int>(state.range(1));
     ProgramFolder folder;
     DeviceScene scene(folder, u"VMA_Lantern_Valley", static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
-    if (!scene.session.drawing()) {
+    if (!scene.session.drawing() || !scene.windowTarget) {
         state.SkipWithError("no drawing target");
         return;
     }
     scene.start();
     Floor floor(width, height);
+    FrameCopy copy(width, height);
     // The first frames make what the device keeps between frames.
     for (int i = 0; i < 3; ++i) {
         scene.frame();
         floor.run();
+        copy.run();
     }
-    Clock::duration frameTime{}, floorTime{};
+    const std::uint64_t presentsBefore = scene.window.presents;
+    Clock::duration frameTime{}, floorTime{}, copyTime{};
     for (auto _ : state) {
         const auto t0 = Clock::now();
         scene.frame();
         const auto t1 = Clock::now();
         floor.run();
         const auto t2 = Clock::now();
+        copy.run();
+        const auto t3 = Clock::now();
         frameTime += t1 - t0;
         floorTime += t2 - t1;
+        copyTime += t3 - t2;
         state.SetIterationTime(seconds(t1 - t0));
     }
     const double frames = static_cast<double>(state.iterations());
+    if (scene.window.presents - presentsBefore != static_cast<std::uint64_t>(state.iterations())) state.SkipWithError("a frame did not reach the window");
     state.counters["frame_ms"] = seconds(frameTime) * 1000 / frames;
     state.counters["floor_ms"] = seconds(floorTime) * 1000 / frames;
     state.counters["floor_ratio"] = seconds(frameTime) / seconds(floorTime);
+    state.counters["memcpy_ms"] = seconds(copyTime) * 1000 / frames;
+    state.counters["copy_ratio"] = seconds(frameTime) / seconds(copyTime);
 }
 BENCHMARK(BM_DeviceFrame)
     ->Args({1280, 720})
@@ -196,9 +271,55 @@ BENCHMARK(BM_DeviceFrame)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// Loading the sample theme (config, theme.txt, every picture, layout) against decoding the same
-// pictures with nothing else: from their files for the folder theme, from their bytes in memory
-// for the archive theme. Both are timed in alternation in the same run.
+// Plain libpng: the bytes of one PNG decoded to 8-bit BGRA rows, with no limits, checks or
+// premultiplication. The values that live across setjmp are plain, so a longjmp skips no
+// destructor.
+struct MemoryReader {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t offset;
+};
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t length) {
+    auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
+    if (reader->size - reader->offset < length) png_error(png, "truncated");
+    std::memcpy(out, reader->data + reader->offset, length);
+    reader->offset += length;
+}
+
+bool plainLibpngDecode(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>& pixels, std::vector<png_bytep>& rows) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (png == nullptr) return false;
+    png_infop info = png_create_info_struct(png);
+    MemoryReader reader{bytes.data(), bytes.size(), 0};
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &reader, readFromMemory);
+    png_read_info(png, info);
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_interlace_handling(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_bgr(png);
+    png_read_update_info(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    const std::size_t rowBytes = png_get_rowbytes(png, info);
+    pixels.resize(rowBytes * height);
+    rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = pixels.data() + y * rowBytes;
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+// Loading the sample theme (config, theme.txt, every picture, layout) against plain libpng
+// decoding the same bytes in memory (libpng_ratio), and against the device decoding the same
+// pictures with nothing else (decode_ratio): from their files for the folder theme, from their
+// bytes in memory for the archive theme. All three are timed in alternation in the same run.
 void themeLoad(benchmark::State& state, bool archive) {
     ProgramFolder folder;
     DeviceScene scene(folder, archive ? u"VMA_Lantern_Valley.zip" : u"VMA_Lantern_Valley", 1920, 1080);
@@ -217,15 +338,31 @@ void themeLoad(benchmark::State& state, bool archive) {
         }
         benchmark::DoNotOptimize(decoded.data());
     };
-    Clock::duration loadTime{}, decodeTime{};
+    // Every picture's pixels kept, as a load keeps them.
+    std::vector<std::vector<std::uint8_t>> pixels(bytes.size());
+    std::vector<png_bytep> rows;
+    const auto libpngDecode = [&] {
+        bool ok = true;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            std::vector<std::uint8_t>().swap(pixels[i]);
+            ok = plainLibpngDecode(bytes[i], pixels[i], rows) && ok;
+        }
+        benchmark::DoNotOptimize(pixels.data());
+        return ok;
+    };
+    if (!libpngDecode()) state.SkipWithError("libpng did not decode a picture");
+    Clock::duration loadTime{}, decodeTime{}, libpngTime{};
     for (auto _ : state) {
         const auto t0 = Clock::now();
         scene.start();
         const auto t1 = Clock::now();
         plainDecode();
         const auto t2 = Clock::now();
+        libpngDecode();
+        const auto t3 = Clock::now();
         loadTime += t1 - t0;
         decodeTime += t2 - t1;
+        libpngTime += t3 - t2;
         state.SetIterationTime(seconds(t1 - t0));
     }
     if (!theme.floorImage.bitmap || !theme.backgroundImage.bitmap) state.SkipWithError("the theme did not load");
@@ -234,6 +371,8 @@ void themeLoad(benchmark::State& state, bool archive) {
     state.counters["load_ms"] = seconds(loadTime) * 1000 / loads;
     state.counters["decode_ms"] = seconds(decodeTime) * 1000 / loads;
     state.counters["decode_ratio"] = seconds(loadTime) / seconds(decodeTime);
+    state.counters["libpng_ms"] = seconds(libpngTime) * 1000 / loads;
+    state.counters["libpng_ratio"] = seconds(loadTime) / seconds(libpngTime);
 }
 
 void BM_ThemeLoadFolder(benchmark::State& state) { themeLoad(state, false); }

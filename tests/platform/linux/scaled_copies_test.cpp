@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "app/headless_session.h"
+#include "ground/monitors.h"
 #include "ground/records.h"
+#include "platform/linux/both_devices.h"
 #include "platform/linux/device/cairo_graphics_device.h"
 #include "ground/theme_model.h"
 
@@ -45,42 +47,9 @@ std::string firstDifference(cairo_surface_t* a, cairo_surface_t* b) {
 
 struct Desktop {
     int left, top, width, height;
-};
-
-// Hands every call on to two devices: one scene, drawn on both at once.
-class BothDevices final : public GraphicsDevice {
-public:
-    BothDevices(GraphicsDevice& first, GraphicsDevice& second) : first_(first), second_(second) {}
-    DeviceSetup prepare() override { return std::min(first_.prepare(), second_.prepare()); }
-    DeviceSetup createTargets(WindowHandle window, std::uint32_t w, std::uint32_t h) override {
-        return std::min(first_.createTargets(window, w, h), second_.createTargets(window, w, h));
-    }
-    // Pictures are made on the first; the cairo device draws a picture made by another.
-    std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) override { return first_.loadPictureFile(path); }
-    std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) override {
-        return first_.loadPictureBytes(data, size);
-    }
-    void beginDraw() override { both([](GraphicsDevice& d) { d.beginDraw(); }); }
-    void setTransform(const Matrix3x2& m) override { both([&](GraphicsDevice& d) { d.setTransform(m); }); }
-    void clear(const ColorF& c) override { both([&](GraphicsDevice& d) { d.clear(c); }); }
-    void drawBitmap(const Bitmap& b, const RectF& r, float o, Interpolation m) override {
-        both([&](GraphicsDevice& d) { d.drawBitmap(b, r, o, m); });
-    }
-    void drawPicture(const Bitmap& b, const PicturePlacement& p) override { both([&](GraphicsDevice& d) { d.drawPicture(b, p); }); }
-    bool endDraw() override {
-        const bool ended = first_.endDraw();
-        return second_.endDraw() && ended;
-    }
-    void presentFrameBitmap() override { both([](GraphicsDevice& d) { d.presentFrameBitmap(); }); }
-
-private:
-    template <typename F>
-    void both(F&& call) {
-        call(first_);
-        call(second_);
-    }
-    GraphicsDevice& first_;
-    GraphicsDevice& second_;
+    // The desktop is one monitor: config.txt's span_monitors:0 gives it a scene of its own,
+    // drawn under a clip that holds the whole target.
+    bool monitor = false;
 };
 
 class SampleThemeFrames : public ::testing::TestWithParam<Desktop> {
@@ -100,10 +69,13 @@ TEST_P(SampleThemeFrames, AreTheSameWithAndWithoutScaledCopies) {
     setup.height = desktop.height;
     setup.theme = u"VMA_Lantern_Valley";
     setup.frameRate = 60;
+    if (desktop.monitor) setup.monitors = {Monitor{desktop.left, desktop.top, desktop.width, desktop.height}};
     HeadlessSession session(setup, &withCopies);
     ASSERT_TRUE(session.drawing());
     session.start(0);
-    ASSERT_TRUE(theme.backgroundImage.bitmap);
+    const Theme& shown = session.scenes().front().theme;
+    ASSERT_TRUE(shown.backgroundImage.bitmap);
+    ASSERT_EQ(&shown == &theme, !desktop.monitor);
     BothDevices both(withCopies, withoutCopies);
     session.drawThrough(both);
 
@@ -116,15 +88,17 @@ TEST_P(SampleThemeFrames, AreTheSameWithAndWithoutScaledCopies) {
         ASSERT_EQ(difference, "") << "frame " << frame;
     }
     // The copies were made and drawn from: at least the scaled floor.
-    EXPECT_GE(withCopies.scaledCopyBytes(), static_cast<std::size_t>(theme.floorImage.width) * theme.floorImage.height * 16 * 4);
+    EXPECT_GE(withCopies.scaledCopyBytes(), static_cast<std::size_t>(shown.floorImage.width) * shown.floorImage.height * 16 * 4);
     EXPECT_EQ(withoutCopies.scaledCopyBytes(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, SampleThemeFrames,
-                         ::testing::Values(Desktop{0, 0, 1920, 1080}, Desktop{37, -21, 1366, 768}, Desktop{-300, 0, 1280, 720}),
+                         ::testing::Values(Desktop{0, 0, 1920, 1080}, Desktop{37, -21, 1366, 768}, Desktop{-300, 0, 1280, 720},
+                                           Desktop{0, 0, 1366, 768, true}),
                          [](const auto& info) {
                              const Desktop& d = info.param;
-                             return std::to_string(d.width) + "x" + std::to_string(d.height) + (d.left != 0 || d.top != 0 ? "Offset" : "");
+                             return std::to_string(d.width) + "x" + std::to_string(d.height) + (d.left != 0 || d.top != 0 ? "Offset" : "") +
+                                    (d.monitor ? "OneMonitor" : "");
                          });
 
 // A picture of random pixels, transparent, translucent and opaque ones mixed, or all opaque but
@@ -246,7 +220,8 @@ public:
 
 // Rectangles whose edges and sampling positions fall on, just beside and between the borders of
 // pixels, at scales exact in fixed point (3/8, 5/16, 1/4 of a source pixel per target pixel) and
-// at one that is not (2/5) far from the origin, where fixed-point steps add up.
+// at one that is not (2/5) far from the origin, where fixed-point steps add up; a picture with
+// translucent pixels, and an opaque one with a hole (whose copy is drawn as runs of pixels).
 TEST(ScaledCopies, AgreeOnTheBordersBetweenPixels) {
     std::mt19937 random(7);
     struct Case {
@@ -257,19 +232,22 @@ TEST(ScaledCopies, AgreeOnTheBordersBetweenPixels) {
     };
     const Case cases[] = {{3, 2, 8, 4, 10, 64}, {5, 3, 16, 8, 150, 200}, {4, 2, 16, 8, 30, 64}, {16, 1, 40, 2, 3000, 3100}};
     for (const Case& c : cases) {
-        TwoDevices devices(c.targetWidth, 12);
-        auto picture = randomPicture(random, c.width, c.height, false);
-        const float nudges[] = {-1.0f / 131072, 0, 1.0f / 131072, 1.0f / 2048};
-        for (int step = 0; step < 256; ++step) {
-            for (const float nudge : nudges) {
-                for (const bool alongY : {false, true}) {
-                    const float phase = static_cast<float>(step) / 128.0f + nudge;
-                    const float x = alongY ? c.near + 0.25f : c.near + phase;
-                    const float y = alongY ? 1.0f + phase : 1.25f;
-                    const std::string difference = devices.frame([&](GraphicsDevice& device) {
-                        device.drawBitmap(*picture, {x, y, x + c.drawnWidth, y + c.drawnHeight}, 1.0f, Interpolation::NearestNeighbor);
-                    });
-                    ASSERT_EQ(difference, "") << c.width << "x" << c.height << " drawn at " << x << "," << y;
+        for (const bool holed : {false, true}) {
+            TwoDevices devices(c.targetWidth, 12);
+            auto picture = holed ? randomPicture(random, c.width, c.height, true, {{c.width / 2, 0}})
+                                 : randomPicture(random, c.width, c.height, false);
+            const float nudges[] = {-1.0f / 131072, 0, 1.0f / 131072, 1.0f / 2048};
+            for (int step = 0; step < 256; ++step) {
+                for (const float nudge : nudges) {
+                    for (const bool alongY : {false, true}) {
+                        const float phase = static_cast<float>(step) / 128.0f + nudge;
+                        const float x = alongY ? c.near + 0.25f : c.near + phase;
+                        const float y = alongY ? 1.0f + phase : 1.25f;
+                        const std::string difference = devices.frame([&](GraphicsDevice& device) {
+                            device.drawBitmap(*picture, {x, y, x + c.drawnWidth, y + c.drawnHeight}, 1.0f, Interpolation::NearestNeighbor);
+                        });
+                        ASSERT_EQ(difference, "") << c.width << "x" << c.height << (holed ? " holed" : "") << " drawn at " << x << "," << y;
+                    }
                 }
             }
         }
@@ -309,6 +287,27 @@ TEST(ScaledCopies, ReplaceTheClearOnlyWithAnOpaquePictureOverEverything) {
         }
     }
     EXPECT_GT(devices.withCopies.scaledCopyBytes(), 0u);
+}
+
+// A scene clipped to a monitor that holds the whole target draws from its copies, with the pixels
+// of the clipped scaled draws; under a smaller clip it is drawn scaled, within the clip.
+TEST(ScaledCopies, AreDrawnUnderAClipThatHoldsTheWholeTarget) {
+    std::mt19937 random(11);
+    for (const RectF clip : {RectF{0, 0, 48, 32}, RectF{-10, -5, 60, 40}, RectF{0, 0, 24, 32}}) {
+        TwoDevices devices(48, 32);
+        auto picture = randomPicture(random, 6, 4, true, {{2, 1}});
+        for (int frame = 0; frame < 3; ++frame) {
+            const float x = -3.3f + 7.1f * static_cast<float>(frame);
+            ASSERT_EQ(devices.frame([&](GraphicsDevice& d) {
+                d.pushClip(clip);
+                d.drawBitmap(*picture, {x, 2.6f, x + 24, 18.6f}, 1.0f, Interpolation::NearestNeighbor);
+                d.drawBitmap(*picture, {5, 5, 29, 21}, 0.5f, Interpolation::Linear);
+                d.popClip();
+            }), "") << "clip " << clip.right << " frame " << frame;
+        }
+        const bool whole = clip.right >= 48;
+        EXPECT_EQ(devices.withCopies.scaledCopyBytes() > 0, whole) << "clip " << clip.right;
+    }
 }
 
 // A picture keeps copies of at most two sizes; at further sizes it is drawn scaled, and its

@@ -1,101 +1,209 @@
-// The cairo device with a window: each finished frame lands in the presenter's buffer with one
-// copy and is shown by one present; a new window size gives a new buffer.
+// The cairo device with a window: frames are drawn straight into the presenter's two buffers in
+// turn and shown by one present each, the same pixels as frames drawn off screen; a frame whose
+// buffer the window system still reads is skipped, never queued.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
+#include "app/headless_session.h"
+#include "ground/theme_model.h"
+#include "platform/linux/both_devices.h"
 #include "platform/linux/device/cairo_graphics_device.h"
 
 namespace velmora {
 namespace {
 
-class FakePresenter final : public FramePresenter {
+// A window system that reads a presented buffer until it is told it has finished (complete).
+class SlowServer final : public FramePresenter {
 public:
-    bool createBuffer(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override {
+    bool createBuffers(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override {
         ++buffersMade;
         if (refuse) return false;
         this->window = window;
         width = pixelWidth;
         height = pixelHeight;
-        // Filled with a pattern, so that a frame that was not copied shows.
-        pixels.assign(static_cast<std::size_t>(pixelWidth) * pixelHeight, 0x12345678u);
+        for (Buffer& buffer : buffers) buffer = Buffer{std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height, kUnset), 0};
         return true;
     }
-    std::uint8_t* bufferPixels() override { return reinterpret_cast<std::uint8_t*>(pixels.data()); }
+    std::uint8_t* bufferPixels(int buffer) override { return reinterpret_cast<std::uint8_t*>(buffers[buffer].pixels.data()); }
     std::size_t bufferStride() const override { return width * 4u; }
-    void present() override {
-        ++presents;
-        shown = pixels;
+    bool bufferFree(int buffer) override { return buffers[buffer].reading == 0; }
+    void present(int buffer) override {
+        ++buffers[buffer].reading;
+        puts.push_back(buffer);
+        shown = buffers[buffer].pixels;
+    }
+    void complete(int buffer) { buffers[buffer].reading = 0; }
+    void completeAll() {
+        for (int i = 0; i < kBuffers; ++i) complete(i);
     }
 
+    // Buffers start with a pattern, so that pixels nobody drew show.
+    static constexpr std::uint32_t kUnset = 0x12345678u;
+    struct Buffer {
+        std::vector<std::uint32_t> pixels;
+        int reading = 0;
+    };
+    Buffer buffers[kBuffers];
     bool refuse = false;
     int buffersMade = 0;
-    int presents = 0;
     WindowHandle window = 0;
     std::uint32_t width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
+    std::vector<int> puts;
     std::vector<std::uint32_t> shown;
 };
 
-void drawFrame(CairoGraphicsDevice& device, ColorF colour) {
+std::vector<std::uint32_t> filled(std::size_t count, std::uint32_t pixel) { return std::vector<std::uint32_t>(count, pixel); }
+
+// A frame as the core makes one: begin, clear, end, present; whether it was drawn.
+bool colourFrame(CairoGraphicsDevice& device, ColorF colour) {
     device.beginDraw();
     device.clear(colour);
-    ASSERT_TRUE(device.endDraw());
-    ASSERT_TRUE(device.fetchFrameBitmap());
+    const bool drawn = device.endDraw();
+    device.presentFrameBitmap();
+    return drawn;
 }
 
-TEST(WindowTargetTest, FramesReachTheWindowThroughThePresentersBuffer) {
-    FakePresenter presenter;
-    CairoGraphicsDevice device(&presenter);
-    ASSERT_TRUE(device.createWindowTarget(77, 4, 3));
-    ASSERT_TRUE(device.createFrameTarget());
-    EXPECT_EQ(presenter.window, 77u);
+TEST(WindowTargetTest, FramesAreDrawnIntoTheTwoBuffersInTurn) {
+    SlowServer server;
+    CairoGraphicsDevice device(&server);
+    ASSERT_EQ(device.createTargets(77, 4, 3), DeviceSetup::FrameTarget);
+    EXPECT_EQ(server.window, 77u);
     EXPECT_EQ(cairo_image_surface_get_width(device.frameSurface()), 4);
     EXPECT_EQ(cairo_image_surface_get_height(device.frameSurface()), 3);
 
-    drawFrame(device, ColorF{1, 0, 0, 1});
-    // Fetching copies the frame into the buffer; nothing is shown before the present.
-    EXPECT_EQ(presenter.pixels, std::vector<std::uint32_t>(12, 0xFFFF0000u));
-    EXPECT_EQ(presenter.presents, 0);
-    device.presentFrameBitmap();
-    EXPECT_EQ(presenter.presents, 1);
-    EXPECT_EQ(presenter.shown, std::vector<std::uint32_t>(12, 0xFFFF0000u));
+    ASSERT_TRUE(colourFrame(device, ColorF{1, 0, 0, 1}));
+    server.completeAll();
+    ASSERT_TRUE(colourFrame(device, ColorF{0, 1, 0, 1}));
+    EXPECT_EQ(server.puts, (std::vector<int>{0, 1}));
+    EXPECT_EQ(server.buffers[0].pixels, filled(12, 0xFFFF0000u));
+    EXPECT_EQ(server.shown, filled(12, 0xFF00FF00u));
+    EXPECT_EQ(cairo_image_surface_get_data(device.fetchedFrame()), server.bufferPixels(1));
 
-    // The window grew: a new buffer of the new size, and frames of that size fill it.
-    ASSERT_TRUE(device.createWindowTarget(77, 6, 2));
-    ASSERT_TRUE(device.createFrameTarget());
-    EXPECT_EQ(presenter.buffersMade, 2);
-    drawFrame(device, ColorF{0, 0, 1, 1});
-    device.presentFrameBitmap();
-    EXPECT_EQ(presenter.shown, std::vector<std::uint32_t>(12, 0xFF0000FFu));
+    // The window grew: new buffers of the new size, and frames of that size fill them.
+    ASSERT_EQ(device.createTargets(77, 6, 2), DeviceSetup::FrameTarget);
+    EXPECT_EQ(server.buffersMade, 2);
+    ASSERT_TRUE(colourFrame(device, ColorF{0, 0, 1, 1}));
+    EXPECT_EQ(server.shown, filled(12, 0xFF0000FFu));
 }
 
-TEST(WindowTargetTest, AFrameTargetOfAnotherSizeGivesWhatOverlaps) {
-    FakePresenter presenter;
-    CairoGraphicsDevice device(&presenter);
-    ASSERT_TRUE(device.createWindowTarget(1, 2, 2));
-    ASSERT_TRUE(device.createOffscreenTarget(3, 1));  // as if the frame target's re-creation had failed
-    drawFrame(device, ColorF{0, 1, 0, 1});
-    EXPECT_EQ(presenter.pixels, (std::vector<std::uint32_t>{0xFF00FF00u, 0xFF00FF00u, 0x12345678u, 0x12345678u}));
+// The window system reads the buffers slowly: a frame due while both are on their way is not
+// drawn, not shown, and not kept for later; the next frame that finds a buffer free is drawn.
+TEST(WindowTargetTest, AFrameWithNoFreeBufferIsSkippedNotQueued) {
+    SlowServer server;
+    CairoGraphicsDevice device(&server);
+    ASSERT_EQ(device.createTargets(1, 2, 2), DeviceSetup::FrameTarget);
+    ASSERT_TRUE(colourFrame(device, ColorF{1, 0, 0, 1}));  // into buffer 0
+    ASSERT_TRUE(colourFrame(device, ColorF{0, 1, 0, 1}));  // into buffer 1, while 0 is read
+    EXPECT_FALSE(device.owesFrame());
+
+    for (const ColorF colour : {ColorF{0, 0, 1, 1}, ColorF{1, 1, 1, 1}}) {
+        EXPECT_FALSE(colourFrame(device, colour));
+        EXPECT_TRUE(device.owesFrame());
+    }
+    EXPECT_EQ(device.skippedFrames(), 2u);
+    EXPECT_EQ(server.puts, (std::vector<int>{0, 1}));
+    EXPECT_EQ(server.buffers[0].pixels, filled(4, 0xFFFF0000u));
+    EXPECT_EQ(server.shown, filled(4, 0xFF00FF00u));
+    EXPECT_EQ(cairo_image_surface_get_data(device.fetchedFrame()), server.bufferPixels(1));
+
+    // The window is uncovered meanwhile: the frame shown is put again, though still being read.
+    device.presentFrameBitmap();
+    EXPECT_EQ(server.puts, (std::vector<int>{0, 1, 1}));
+
+    // The server finishes the older buffer: the next frame goes there, and only it.
+    server.complete(0);
+    ASSERT_TRUE(colourFrame(device, ColorF{0, 0, 0, 1}));
+    EXPECT_FALSE(device.owesFrame());
+    EXPECT_EQ(server.puts, (std::vector<int>{0, 1, 1, 0}));
+    EXPECT_EQ(server.shown, filled(4, 0xFF000000u));
+    // The other buffer is still read twice over; its frame is not drawn over.
+    EXPECT_FALSE(colourFrame(device, ColorF{1, 0, 0, 1}));
+    EXPECT_EQ(server.buffers[1].pixels, filled(4, 0xFF00FF00u));
 }
 
-TEST(WindowTargetTest, WithoutABufferTheDeviceDrawsOffScreenAndShowsNothing) {
+TEST(WindowTargetTest, WithoutBuffersTheDeviceDrawsOffScreenAndShowsNothing) {
     CairoGraphicsDevice offscreen;
     EXPECT_FALSE(offscreen.createWindowTarget(1, 4, 4));
 
-    FakePresenter presenter;
-    presenter.refuse = true;
-    CairoGraphicsDevice device(&presenter);
-    EXPECT_FALSE(device.createWindowTarget(1, 4, 4));
+    SlowServer server;
+    server.refuse = true;
+    CairoGraphicsDevice device(&server);
+    EXPECT_EQ(device.createTargets(1, 4, 4), DeviceSetup::DrawingFactory);
     EXPECT_FALSE(device.createWindowTarget(1, 0, 4));
-    EXPECT_EQ(presenter.buffersMade, 1);  // a zero size never reaches the presenter
+    EXPECT_EQ(server.buffersMade, 1);  // a zero size never reaches the presenter
     ASSERT_TRUE(device.createOffscreenTarget(4, 4));
-    drawFrame(device, ColorF{1, 1, 1, 1});
-    device.presentFrameBitmap();
-    EXPECT_EQ(presenter.presents, 0);
+    ASSERT_TRUE(colourFrame(device, ColorF{1, 1, 1, 1}));
+    EXPECT_TRUE(server.puts.empty());
+
+    // A device with a window that is given an off-screen target lets go of the window's buffers.
+    server.refuse = false;
+    ASSERT_EQ(device.createTargets(1, 4, 4), DeviceSetup::FrameTarget);
+    ASSERT_TRUE(device.createOffscreenTarget(4, 4));
+    ASSERT_TRUE(colourFrame(device, ColorF{1, 1, 1, 1}));
+    EXPECT_TRUE(server.puts.empty());
+    EXPECT_EQ(server.buffers[0].pixels, filled(16, SlowServer::kUnset));
 }
+
+struct Desktop {
+    int left, top, width, height;
+};
+
+class WindowFrames : public ::testing::TestWithParam<Desktop> {};
+
+// The sample theme played on a device that draws off screen (the frames as they were handed to
+// the window before: drawn apart, then copied) and on one that draws into the window's buffers,
+// frame after frame: what the window is given is the off-screen frame, bit for bit.
+TEST_P(WindowFrames, AreTheFramesDrawnOffScreen) {
+    const Desktop desktop = GetParam();
+    const auto width = static_cast<std::uint32_t>(desktop.width), height = static_cast<std::uint32_t>(desktop.height);
+    CairoGraphicsDevice offscreen;
+    SlowServer server;
+    CairoGraphicsDevice window(&server);
+    HeadlessSetup setup;
+    setup.programFolder = std::filesystem::path(VELMORA_SOURCE_DIR).u16string();
+    setup.left = desktop.left;
+    setup.top = desktop.top;
+    setup.width = desktop.width;
+    setup.height = desktop.height;
+    setup.theme = u"VMA_Lantern_Valley";
+    setup.frameRate = 60;
+    HeadlessSession session(setup, &offscreen);
+    ASSERT_TRUE(session.drawing());
+    ASSERT_EQ(window.createTargets(1, width, height), DeviceSetup::FrameTarget);
+    session.start(0);
+    ASSERT_TRUE(theme.backgroundImage.bitmap);
+    BothDevices both(offscreen, window);
+    session.drawThrough(both);
+
+    // Two seconds at 60 frames per second, the pan running; the characters enter meanwhile. The
+    // server finishes each put during the next frame.
+    std::uint32_t tick = 0;
+    for (int frame = 1; frame <= 120; ++frame) {
+        tick += 16;
+        session.advanceTo(tick);
+        window.presentFrameBitmap();
+        server.complete(frame % 2);
+        ASSERT_EQ(server.puts.size(), static_cast<std::size_t>(frame));
+        cairo_surface_t* expected = offscreen.fetchedFrame();
+        cairo_surface_flush(expected);
+        ASSERT_EQ(cairo_image_surface_get_stride(expected), static_cast<int>(width * 4));
+        ASSERT_EQ(std::memcmp(server.shown.data(), cairo_image_surface_get_data(expected), server.shown.size() * 4), 0)
+            << "frame " << frame;
+    }
+    EXPECT_EQ(window.skippedFrames(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, WindowFrames,
+                         ::testing::Values(Desktop{0, 0, 1920, 1080}, Desktop{37, -21, 1366, 768}, Desktop{-300, 0, 1280, 720}),
+                         [](const auto& info) {
+                             const Desktop& d = info.param;
+                             return std::to_string(d.width) + "x" + std::to_string(d.height) + (d.left != 0 || d.top != 0 ? "Offset" : "");
+                         });
 
 }  // namespace
 }  // namespace velmora

@@ -163,6 +163,16 @@ struct CopyBudget {
     std::size_t bytes = 0;
 };
 
+// Where along one axis a moving copy can be placed without sampling the draw anew: draws of this
+// scale (and the copy's size) whose start lies past their first target pixel (start - origin)
+// by at least low + margin / scale and at most high - margin / scale sample every pixel of the
+// copy from the source pixel it holds, each at least the margin from a border (inPhase).
+struct PhaseRange {
+    double scale = 0;
+    double low = 0;
+    double high = -1;
+};
+
 // One copy of a bitmap, scaled to the size it is drawn at.
 struct ScaledCopy {
     cairo_surface_t* surface = nullptr;
@@ -171,12 +181,20 @@ struct ScaledCopy {
     std::int64_t originX = 0, originY = 0;
     // Every pixel has alpha 255.
     bool opaque = false;
+    // Where every pixel is either of alpha 255 or zero: the runs of the opaque ones, row by row
+    // (row y's are runs[2 * runStart[y]] up to runs[2 * runStart[y + 1]], pairs of begin and end
+    // columns). Blending such a copy at full opacity replaces the target's pixels under the runs
+    // and leaves the others, so the runs are copied and the rest is not touched.
+    bool hasRuns = false;
+    std::vector<std::uint32_t> runStart;
+    std::vector<std::int32_t> runs;
 
     // A moving copy (nearest-neighbour draws): the source column of each of its columns and the
     // source row of each of its rows. It serves every draw of the same size that samples the same
     // source pixels on the target, wherever it lies.
     bool moving = false;
     std::vector<std::int32_t> columns, rows;
+    PhaseRange phaseX, phaseY;
 
     // A placed copy (any other draw of the identity transform): the pixels of one draw replayed on
     // a cleared target of the same size, serving only draws of exactly that rectangle and filter.
@@ -263,6 +281,34 @@ bool sampleAxis(const NearestAxis& axis, int side, std::int64_t from, std::int64
     return true;
 }
 
+// The phases that sample as the axis does (PhaseRange). The position of pixel i of the copy is
+// (i + 0.5 - phase) * scale, exact but for the last rounding of the product, so its sample j stays
+// while phase lies in [i + 0.5 - (j + 1) / scale, i + 0.5 - j / scale].
+PhaseRange phaseRange(const NearestAxis& axis) {
+    PhaseRange range;
+    range.scale = axis.scale;
+    range.low = -HUGE_VAL;
+    range.high = HUGE_VAL;
+    for (std::int64_t x = axis.origin; x < axis.origin + axis.count; ++x) {
+        const double j = std::floor((static_cast<double>(x) + 0.5 - axis.start) * axis.scale);
+        const double i = static_cast<double>(x - axis.origin) + 0.5;
+        range.low = std::max(range.low, i - (j + 1) / axis.scale);
+        range.high = std::min(range.high, i - j / axis.scale);
+    }
+    return range;
+}
+
+// Whether a copy with this range serves the axis (of the copy's size) without sampling it anew.
+// The draw's scale may differ from the copy's in its last bits (the rectangle's edges are floats):
+// that moves a position by at most the drift, which is kept from the borders on top of the
+// margin. The slack, far below any margin, covers the roundings of the range's own arithmetic.
+bool inPhase(const PhaseRange& range, const NearestAxis& axis) {
+    const double drift = static_cast<double>(axis.count + 1) * std::fabs(axis.scale - range.scale);
+    const double reserve = (axis.margin + drift + 1e-7) / range.scale;
+    const double phase = axis.start - static_cast<double>(axis.origin);
+    return phase >= range.low + reserve && phase <= range.high - reserve;
+}
+
 bool sameRect(const RectF& a, const RectF& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
@@ -310,16 +356,22 @@ std::int32_t CairoBitmap::pixelWidth() const { return cairo_image_surface_get_wi
 
 std::int32_t CairoBitmap::pixelHeight() const { return cairo_image_surface_get_height(surface_); }
 
-CairoGraphicsDevice::~CairoGraphicsDevice() {
-    if (context_ != nullptr) cairo_destroy(context_);
-    if (frame_ != nullptr) cairo_surface_destroy(frame_);
-    releaseFetched();
-}
+CairoGraphicsDevice::~CairoGraphicsDevice() { releaseTargetSurfaces(); }
 
-void CairoGraphicsDevice::releaseFetched() {
+void CairoGraphicsDevice::releaseTargetSurfaces() {
+    if (context_ != nullptr) cairo_destroy(context_);
+    context_ = nullptr;
+    if (frame_ != nullptr) cairo_surface_destroy(frame_);
+    frame_ = nullptr;
     if (fetched_ != nullptr) cairo_surface_destroy(fetched_);
     fetched_ = nullptr;
     windowTarget_ = false;
+    buffers_[0] = buffers_[1] = nullptr;
+    clearPending_ = false;
+    finished_ = false;
+    stale_ = false;
+    skipped_ = false;
+    owed_ = false;
 }
 
 std::size_t CairoGraphicsDevice::scaledCopyBytes() const { return budget_ ? budget_->bytes : 0; }
@@ -332,27 +384,28 @@ DeviceSetup CairoGraphicsDevice::createTargets(WindowHandle window, std::uint32_
 bool CairoGraphicsDevice::createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
     if (presenter_ == nullptr) return false;
     if (pixelWidth == 0 || pixelHeight == 0 || pixelWidth > kMaxTargetSide || pixelHeight > kMaxTargetSide) return false;
-    // The fetched frame lives in the presenter's buffer, which is about to be replaced.
-    releaseFetched();
-    if (!presenter_->createBuffer(window, pixelWidth, pixelHeight)) return false;
+    // The targets may lie in the presenter's buffers, which are about to be replaced.
+    releaseTargetSurfaces();
+    if (!presenter_->createBuffers(window, pixelWidth, pixelHeight)) return false;
     const int width = static_cast<int>(pixelWidth), height = static_cast<int>(pixelHeight);
     const std::size_t stride = presenter_->bufferStride();
     if (stride != static_cast<std::size_t>(cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width))) return false;
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(presenter_->bufferPixels(), CAIRO_FORMAT_ARGB32, width, height,
-                                                                   static_cast<int>(stride));
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
+    cairo_surface_t* surfaces[FramePresenter::kBuffers] = {};
+    bool made = true;
+    for (int i = 0; i < FramePresenter::kBuffers; ++i) {
+        std::uint8_t* pixels = presenter_->bufferPixels(i);
+        surfaces[i] = cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, height, static_cast<int>(stride));
+        made = made && pixels != nullptr && cairo_surface_status(surfaces[i]) == CAIRO_STATUS_SUCCESS;
+    }
+    if (!made) {
+        for (cairo_surface_t* surface : surfaces) cairo_surface_destroy(surface);
         return false;
     }
-    fetched_ = surface;
+    // The first frame is drawn into buffer 0; buffer 1 stands for the frame shown.
+    frame_ = buffers_[0] = surfaces[0];
+    fetched_ = buffers_[1] = surfaces[1];
     windowTarget_ = true;
     return true;
-}
-
-bool CairoGraphicsDevice::createFrameTarget() {
-    if (!windowTarget_) return frame_ != nullptr;
-    return replaceFrameSurface(static_cast<std::uint32_t>(cairo_image_surface_get_width(fetched_)),
-                               static_cast<std::uint32_t>(cairo_image_surface_get_height(fetched_)));
 }
 
 bool CairoGraphicsDevice::createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
@@ -367,6 +420,8 @@ bool CairoGraphicsDevice::replaceFrameSurface(std::uint32_t pixelWidth, std::uin
         cairo_surface_destroy(surface);
         return false;
     }
+    // Off screen from now on: a window target lets go of the presenter's buffers.
+    if (windowTarget_) releaseTargetSurfaces();
     if (context_ != nullptr) {
         cairo_destroy(context_);
         context_ = nullptr;
@@ -398,17 +453,32 @@ void CairoGraphicsDevice::beginDraw() {
     if (context_ != nullptr) {
         prepareTarget();
         cairo_destroy(context_);
+        context_ = nullptr;
     }
+    transform_ = Matrix3x2::identity();
+    // Both buffers on their way to the window (the server has not read the older one yet): this
+    // frame is skipped rather than queued behind them; the next one finds a buffer free.
+    skipped_ = windowTarget_ && !presenter_->bufferFree(bufferOf(frame_));
+    if (skipped_) {
+        owed_ = true;
+        ++skippedFrames_;
+        return;
+    }
+    owed_ = false;
     context_ = cairo_create(frame_);
     cairo_set_antialias(context_, CAIRO_ANTIALIAS_NONE);
-    transform_ = Matrix3x2::identity();
 }
 
 void CairoGraphicsDevice::setTransform(const Matrix3x2& transform) { transform_ = transform; }
 
 void CairoGraphicsDevice::pushClip(const RectF& rect) {
     clip_ = rect;
+    // A clip that holds the whole target (the one monitor of a desktop) leaves every draw as it
+    // is, and so the draws from copies too.
     clipping_ = true;
+    if (frame_ != nullptr && rect.left <= 0 && rect.top <= 0 && rect.right >= static_cast<float>(cairo_image_surface_get_width(frame_)) &&
+        rect.bottom >= static_cast<float>(cairo_image_surface_get_height(frame_)))
+        clipping_ = false;
 }
 
 void CairoGraphicsDevice::popClip() { clipping_ = false; }
@@ -525,6 +595,16 @@ bool CairoGraphicsDevice::drawFromCopy(const CairoBitmap& bitmap, const ScaledDr
     NearestAxis x, y;
     if (mode == Interpolation::NearestNeighbor && nearestAxes(draw, targetWidth, targetHeight, x, y)) {
         if (x.first >= x.last || y.first >= y.last) return true;  // nothing of it on the target
+        // A copy whose pixels this draw samples alike wherever it lies, known without sampling.
+        for (ScaledCopy& copy : copies.copies) {
+            if (copy.moving && static_cast<std::int64_t>(copy.columns.size()) == x.count &&
+                static_cast<std::int64_t>(copy.rows.size()) == y.count && inPhase(copy.phaseX, x) && inPhase(copy.phaseY, y)) {
+                copy.originX = x.origin;
+                copy.originY = y.origin;
+                drawCopy(copy, alpha);
+                return true;
+            }
+        }
         if (!sampleAxis(x, draw.bitmapWidth, x.first, x.last, x.first, x.last, columns_) ||
             !sampleAxis(y, draw.bitmapHeight, y.first, y.last, y.first, y.last, rows_))
             return false;
@@ -574,6 +654,53 @@ bool CairoGraphicsDevice::drawFromCopy(const CairoBitmap& bitmap, const ScaledDr
 
 namespace {
 
+// A copy's runs are kept only where they are few: at most one for this many pixels, so that they
+// cost at most an eighth of the copy's own bytes and far less time than the blend they replace.
+constexpr std::size_t kPixelsPerRun = 16;
+
+// Finds the copy's opaque runs (ScaledCopy::runs) when it has them, within the bytes allowed
+// beside it; adds their bytes to the copy's.
+void findOpaqueRuns(ScaledCopy& copy, std::size_t allowed) {
+    const int width = cairo_image_surface_get_width(copy.surface);
+    const int height = cairo_image_surface_get_height(copy.surface);
+    const std::size_t maxRuns = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) / kPixelsPerRun;
+    const std::size_t rowBytes = (static_cast<std::size_t>(height) + 1) * sizeof(std::uint32_t);
+    if (rowBytes + maxRuns * 2 * sizeof(std::int32_t) > allowed) return;
+    std::vector<std::uint32_t> runStart;
+    std::vector<std::int32_t> runs;
+    runStart.reserve(static_cast<std::size_t>(height) + 1);
+    for (int y = 0; y < height; ++y) {
+        runStart.push_back(static_cast<std::uint32_t>(runs.size() / 2));
+        const std::uint32_t* row = pixelRow(copy.surface, y);
+        for (int x = 0; x < width;) {
+            if (row[x] == 0) {
+                ++x;
+                continue;
+            }
+            if ((row[x] >> 24) != 0xFFu) return;  // a pixel to blend
+            const int begin = x;
+            while (x < width && (row[x] >> 24) == 0xFFu) ++x;
+            if (runs.size() / 2 >= maxRuns) return;
+            runs.push_back(begin);
+            runs.push_back(x);
+        }
+    }
+    runStart.push_back(static_cast<std::uint32_t>(runs.size() / 2));
+    runs.shrink_to_fit();
+    copy.bytes += runStart.size() * sizeof(std::uint32_t) + runs.size() * sizeof(std::int32_t);
+    copy.runStart = std::move(runStart);
+    copy.runs = std::move(runs);
+    copy.hasRuns = true;
+}
+
+// Bytes the limits (all copies together, one copy against the target) still allow beside a copy
+// of this many bytes.
+std::size_t allowedBeside(const ScaledCopies& copies, std::size_t bytes, std::size_t targetBytes) {
+    const std::size_t all = kMaxCopyBytes - std::min(kMaxCopyBytes, copies.budget->bytes + bytes);
+    const std::size_t one = kMaxCopyTargets * targetBytes - std::min(kMaxCopyTargets * targetBytes, bytes);
+    return std::min(all, one);
+}
+
 // Room for one more copy of this many bytes, making room by dropping placed copies made for a
 // target of another size, which no draw can use again.
 bool roomForCopy(ScaledCopies& copies, std::size_t bytes, std::size_t targetBytes, int targetWidth, int targetHeight) {
@@ -606,6 +733,8 @@ bool CairoGraphicsDevice::makeMovingCopy(const CairoBitmap& bitmap, ScaledCopies
     if (!sampleAxis(x, draw.bitmapWidth, x.origin, x.origin + x.count, x.first, x.last, copy.columns) ||
         !sampleAxis(y, draw.bitmapHeight, y.origin, y.origin + y.count, y.first, y.last, copy.rows))
         return false;
+    copy.phaseX = phaseRange(x);
+    copy.phaseY = phaseRange(y);
     copy.surface = makeSurface(x.count, y.count);
     if (copy.surface == nullptr) return false;
     cairo_surface_t* source = bitmap.surface();
@@ -622,6 +751,7 @@ bool CairoGraphicsDevice::makeMovingCopy(const CairoBitmap& bitmap, ScaledCopies
     cairo_surface_mark_dirty(copy.surface);
     copy.opaque = bitmap.opaque();
     copy.bytes = surfaceBytes(copy.surface);
+    findOpaqueRuns(copy, allowedBeside(copies, copy.bytes, surfaceBytes(frame_)));
     copies.budget->bytes += copy.bytes;
     copies.copies.push_back(std::move(copy));
     return true;
@@ -678,6 +808,7 @@ bool CairoGraphicsDevice::makePlacedCopy(const CairoBitmap& bitmap, ScaledCopies
     // covered all of it.
     copy.opaque = allOpaque(copy.surface, 0, 0, x1 - x0, y1 - y0);
     copy.bytes = surfaceBytes(copy.surface);
+    findOpaqueRuns(copy, allowedBeside(copies, copy.bytes, surfaceBytes(frame_)));
     copies.budget->bytes += copy.bytes;
     copies.copies.push_back(std::move(copy));
     return true;
@@ -703,9 +834,41 @@ void CairoGraphicsDevice::drawCopy(const ScaledCopy& copy, double alpha) {
         return;
     }
     prepareTarget();
+    if (copy.hasRuns && alpha >= 1.0) {
+        drawRuns(copy);
+        return;
+    }
     // A blend at a whole-pixel position: cairo hands it to pixman untransformed.
     cairo_set_source_surface(context_, copy.surface, static_cast<double>(copy.originX), static_cast<double>(copy.originY));
     cairo_paint_with_alpha(context_, alpha);
+}
+
+void CairoGraphicsDevice::drawRuns(const ScaledCopy& copy) {
+    const std::int64_t targetWidth = cairo_image_surface_get_width(frame_);
+    const std::int64_t targetHeight = cairo_image_surface_get_height(frame_);
+    // The part of the copy on the target, in the copy's pixels.
+    const std::int64_t x0 = std::max<std::int64_t>(0, -copy.originX);
+    const std::int64_t x1 = std::min<std::int64_t>(cairo_image_surface_get_width(copy.surface), targetWidth - copy.originX);
+    const std::int64_t y0 = std::max<std::int64_t>(0, -copy.originY);
+    const std::int64_t y1 = std::min<std::int64_t>(cairo_image_surface_get_height(copy.surface), targetHeight - copy.originY);
+    if (x0 >= x1 || y0 >= y1) return;
+    cairo_surface_flush(frame_);
+    const unsigned char* fromPixels = cairo_image_surface_get_data(copy.surface);
+    unsigned char* toPixels = cairo_image_surface_get_data(frame_);
+    const std::int64_t fromStride = cairo_image_surface_get_stride(copy.surface);
+    const std::int64_t toStride = cairo_image_surface_get_stride(frame_);
+    for (std::int64_t y = y0; y < y1; ++y) {
+        const auto* from = reinterpret_cast<const std::uint32_t*>(fromPixels + y * fromStride);
+        auto* to = reinterpret_cast<std::uint32_t*>(toPixels + (y + copy.originY) * toStride);
+        const std::size_t end = copy.runStart[static_cast<std::size_t>(y) + 1];
+        for (std::size_t run = copy.runStart[static_cast<std::size_t>(y)]; run < end; ++run) {
+            const std::int64_t begin = std::max<std::int64_t>(copy.runs[2 * run], x0);
+            const std::int64_t stop = std::min<std::int64_t>(copy.runs[2 * run + 1], x1);
+            if (begin < stop) std::memcpy(to + (begin + copy.originX), from + begin, static_cast<std::size_t>(stop - begin) * 4);
+        }
+    }
+    cairo_surface_mark_dirty_rectangle(frame_, static_cast<int>(x0 + copy.originX), static_cast<int>(y0 + copy.originY),
+                                       static_cast<int>(x1 - x0), static_cast<int>(y1 - y0));
 }
 
 bool CairoGraphicsDevice::endDraw() {
@@ -748,22 +911,9 @@ bool CairoGraphicsDevice::fetchFrameBitmap() {
         return stale_ || copyFrame(frame_, fetched_);
     }
     // The finished frame becomes the fetched one as it is; the target moves to the other buffer.
+    // With a window target both are the presenter's, of the window's size.
     const int width = cairo_image_surface_get_width(frame_);
     const int height = cairo_image_surface_get_height(frame_);
-    if (windowTarget_) {
-        // The one copy of a frame on its way to the window: straight into the presenter's
-        // buffer. A frame target of another size (its re-creation failed) gives what overlaps.
-        cairo_surface_flush(frame_);
-        cairo_surface_flush(fetched_);
-        const int rows = std::min(height, cairo_image_surface_get_height(fetched_));
-        const auto rowBytes = static_cast<std::size_t>(std::min(width, cairo_image_surface_get_width(fetched_))) * 4u;
-        const unsigned char* from = cairo_image_surface_get_data(frame_);
-        unsigned char* to = cairo_image_surface_get_data(fetched_);
-        const int fromStride = cairo_image_surface_get_stride(frame_), toStride = cairo_image_surface_get_stride(fetched_);
-        for (int y = 0; y < rows; ++y) std::memcpy(to + y * toStride, from + y * fromStride, rowBytes);
-        cairo_surface_mark_dirty(fetched_);
-        return true;
-    }
     if (fetched_ == nullptr || cairo_image_surface_get_width(fetched_) != width || cairo_image_surface_get_height(fetched_) != height) {
         cairo_surface_t* other = makeSurface(width, height);
         if (other == nullptr) return false;
@@ -777,7 +927,9 @@ bool CairoGraphicsDevice::fetchFrameBitmap() {
 }
 
 void CairoGraphicsDevice::presentFrameBitmap() {
-    if (windowTarget_) presenter_->present();
+    // A skipped frame left the window showing the frame before, which is still on its way.
+    if (windowTarget_ && !skipped_) presenter_->present(bufferOf(fetched_));
+    skipped_ = false;
 }
 
 bool CairoGraphicsDevice::writeFramePng(const std::u16string& path) {

@@ -48,19 +48,24 @@ private:
     mutable std::unique_ptr<ScaledCopies> copies_;
 };
 
-// Where a device with a window shows its frames: a pixel buffer of the window's size in the
-// frame's own format (premultiplied ARGB32, rows of bufferStride bytes), which the device fills
-// with one copy of each finished frame, and the transfer of that buffer onto the window.
+// Where a device with a window shows its frames: two pixel buffers of the window's size in the
+// frame's own format (premultiplied ARGB32, rows of bufferStride bytes), which the device draws
+// its frames into in turn, and the transfer of one of them onto the window. The window system
+// may go on reading a buffer after present returns; the device draws into a buffer only while
+// it is free, so that a frame costs no copy of its own and never waits for the window system.
 class FramePresenter {
 public:
+    static constexpr int kBuffers = 2;
     virtual ~FramePresenter() = default;
-    // Makes the buffer for this window and pixel size, replacing the previous one (whose pixels
+    // Makes the buffers for this window and pixel size, replacing the previous ones (whose pixels
     // the device no longer uses); false when it cannot.
-    virtual bool createBuffer(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) = 0;
-    virtual std::uint8_t* bufferPixels() = 0;
+    virtual bool createBuffers(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) = 0;
+    virtual std::uint8_t* bufferPixels(int buffer) = 0;
     virtual std::size_t bufferStride() const = 0;
+    // Whether the window system is done reading the buffer, which may then be drawn into.
+    virtual bool bufferFree(int buffer) = 0;
     // Shows the buffer on the window.
-    virtual void present() = 0;
+    virtual void present(int buffer) = 0;
 };
 
 class CairoGraphicsDevice final : public OffscreenGraphicsDevice {
@@ -75,14 +80,16 @@ public:
     // Nothing to make before the targets.
     DeviceSetup prepare() override { return DeviceSetup::DrawingFactory; }
     DeviceSetup createTargets(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
-    // The two steps of createTargets: the presenter's buffer on the window as the window target,
-    // and a frame target of its size (without a window target: whether there is a frame target).
+    // The two steps of createTargets: the presenter's buffers on the window, one the frame target
+    // and the other the frame shown; then whether there is a frame target.
     bool createWindowTarget(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight);
-    bool createFrameTarget();
+    bool createFrameTarget() const { return frame_ != nullptr; }
 
     std::unique_ptr<Bitmap> loadPictureFile(const std::u16string& path) override;
     std::unique_ptr<Bitmap> loadPictureBytes(const std::uint8_t* data, std::size_t size) override;
 
+    // With a window target, a frame whose buffer the window system still reads is skipped: nothing
+    // of it is drawn, its endDraw fails and its present shows nothing new.
     void beginDraw() override;
     void setTransform(const Matrix3x2& transform) override;
     void pushClip(const RectF& rect) override;
@@ -95,13 +102,17 @@ public:
     // Takes the frame target's pixels as the frame to show: the finished frame, or while drawing
     // what the target holds so far.
     bool fetchFrameBitmap();
+    // Shows the fetched frame on the window (after a skipped frame: nothing).
     void presentFrameBitmap() override;
+    // The last frame was skipped and none has been drawn since: the window shows an older scene.
+    bool owesFrame() const { return owed_; }
+    std::uint64_t skippedFrames() const { return skippedFrames_; }
 
     bool createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
     bool writeFramePng(const std::u16string& path) override;
 
     // The frame target and the last fetched frame (null until made); for tests and tools. With
-    // a window target the fetched frame lies in the presenter's buffer.
+    // a window target both lie in the presenter's buffers.
     cairo_surface_t* frameSurface() const { return frame_; }
     cairo_surface_t* fetchedFrame() const { return fetched_; }
 
@@ -114,11 +125,13 @@ public:
 
 private:
     bool replaceFrameSurface(std::uint32_t pixelWidth, std::uint32_t pixelHeight);
-    void releaseFetched();
+    void releaseTargetSurfaces();
+    int bufferOf(cairo_surface_t* surface) const { return surface == buffers_[0] ? 0 : 1; }
 
     void prepareTarget();
     bool drawFromCopy(const CairoBitmap& bitmap, const ScaledDraw& draw, double alpha, Interpolation mode);
     void drawCopy(const ScaledCopy& copy, double alpha);
+    void drawRuns(const ScaledCopy& copy);
     bool makeMovingCopy(const CairoBitmap& bitmap, ScaledCopies& copies, const ScaledDraw& draw, const NearestAxis& x,
                         const NearestAxis& y);
     bool makePlacedCopy(const CairoBitmap& bitmap, ScaledCopies& copies, const ScaledDraw& draw, Interpolation mode);
@@ -132,14 +145,20 @@ private:
     RectF clip_{};
     bool clipping_ = false;
     FramePresenter* presenter_ = nullptr;
-    bool windowTarget_ = false;  // fetched_ wraps the presenter's buffer
+    // frame_ and fetched_ wrap the presenter's buffers, which are these surfaces.
+    bool windowTarget_ = false;
+    cairo_surface_t* buffers_[FramePresenter::kBuffers] = {};
+    bool skipped_ = false;
+    bool owed_ = false;
+    std::uint64_t skippedFrames_ = 0;
 
     // The clear is made when the next draw needs it, so that an opaque picture covering the
     // whole target can take its place.
     bool clearPending_ = false;
     ColorF clearColor_;
-    // A fetch hands the finished frame over by swapping the two buffers: the target is then the
-    // older buffer, which holds what the target shows only once it is cleared or restored.
+    // A fetch hands the finished frame over by swapping the two buffers (with a window target,
+    // the presenter's): the target is then the older buffer, which holds what the target shows
+    // only once it is cleared or restored.
     bool finished_ = false;
     bool stale_ = false;
 

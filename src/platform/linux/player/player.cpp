@@ -85,6 +85,7 @@ public:
         windows_.onLoopStart = [this] { start(); };
         windows_.onKey = [this](unsigned long key) { keyPressed(key); };
         windows_.onExpose = [this] { showLastFrame(); };
+        windows_.onOtherEvent = [this](const XEvent& event) { bufferReturned(event); };
         windows_.addDescriptor(signals_.descriptor(), [this] {
             for (int signal : signals_.take()) signalled(signal);
         });
@@ -93,6 +94,7 @@ public:
 
         const int code = runVelmora(0);
         installPlatform(Platform{});
+        if (std::getenv("VELMORA_FRAME_STATS") != nullptr) x11::printFrameStats(presenter_, device_.skippedFrames());
         if (windows_.otherDesktopFound()) {
             std::fputs("velmora-tool: another velmora-tool play --desktop already plays on this display\n", stderr);
             return 1;
@@ -198,6 +200,12 @@ private:
         std::vector<std::u16string> members;
         for (const ThemePicture& picture : themePictures(theme)) members.push_back(picture.member);
         watch_->watch(posix::themeFiles(appState.programFolder, appState.currentTheme, members));
+    }
+
+    // A frame skipped while both buffers were on the server is followed by the next frame; while
+    // none follows (paused), the scene as it stands is drawn once a buffer is back.
+    void bufferReturned(const XEvent& event) {
+        if (presenter_.takeEvent(event) && device_.owesFrame() && !producingFrames(appState)) drawCurrentFrame();
     }
 
     void showLastFrame() {

@@ -368,6 +368,8 @@ void X11WindowSystem::handleEvent(XEvent& event) {
             if (randrEventBase_ >= 0 && event.type == randrEventBase_ + RRScreenChangeNotify) {
                 XRRUpdateConfiguration(&event);
                 desktopChanged(DesktopChange::DisplaySettings);
+            } else if (onOtherEvent) {
+                onOtherEvent(event);
             }
             break;
     }

@@ -73,6 +73,8 @@ public:
     std::function<void(unsigned long keysym)> onKey;
     std::function<void()> onExpose;
     std::function<void()> onLoopStart;
+    // Any other event (the presenter's completions).
+    std::function<void(const XEvent& event)> onOtherEvent;
 
 private:
     struct Timer {
