@@ -498,14 +498,17 @@ std::optional<ToplevelState> WaylandDesktop::toplevel(WindowHandle handle) const
     return std::nullopt;
 }
 
-bool WaylandDesktop::createBuffer(WindowHandle, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+bool WaylandDesktop::createBuffers(WindowHandle, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
     const std::uint64_t bytes = std::uint64_t{pixelWidth} * pixelHeight * 4;
     if (pixelWidth == 0 || pixelHeight == 0 || bytes > kMaxFrameBytes) {
         failure_ = "no frame of " + std::to_string(pixelWidth) + "x" + std::to_string(pixelHeight) + " pixels can be made";
         return false;
     }
-    std::vector<std::uint8_t>().swap(frame_);
-    frame_.assign(static_cast<std::size_t>(bytes), 0);
+    for (std::vector<std::uint8_t>& frame : frames_) {
+        std::vector<std::uint8_t>().swap(frame);
+        frame.assign(static_cast<std::size_t>(bytes), 0);
+    }
+    shown_ = -1;
     stride_ = std::size_t{pixelWidth} * 4;
     frameWidth_ = static_cast<std::int32_t>(pixelWidth);
     frameHeight_ = static_cast<std::int32_t>(pixelHeight);
@@ -516,7 +519,21 @@ bool WaylandDesktop::createBuffer(WindowHandle, std::uint32_t pixelWidth, std::u
     return true;
 }
 
-void WaylandDesktop::present() {
+std::uint8_t* WaylandDesktop::bufferPixels(int buffer) {
+    if (buffer < 0 || buffer >= kBuffers || frames_[buffer].empty()) return nullptr;
+    return frames_[buffer].data();
+}
+
+bool WaylandDesktop::bufferFree(int buffer) {
+    if (buffer != shown_) return true;
+    for (const auto& o : outputs_)
+        if (o->pending && o->configured && o->surface != nullptr) return false;
+    return true;
+}
+
+void WaylandDesktop::present(int buffer) {
+    if (buffer < 0 || buffer >= kBuffers) return;
+    shown_ = buffer;
     ++presented_;
     for (auto& o : outputs_) {
         o->pending = true;
@@ -525,7 +542,7 @@ void WaylandDesktop::present() {
 }
 
 void WaylandDesktop::commitIfReady(Output& output) {
-    if (!output.pending || !output.configured || output.surface == nullptr || output.frameCallback != nullptr || frame_.empty()) return;
+    if (!output.pending || !output.configured || output.surface == nullptr || output.frameCallback != nullptr || shown_ < 0 || frames_[shown_].empty()) return;
     const std::optional<PixelSize> size = bufferSize(output.place);
     if (!size) return;
     ShmBuffer* target = nullptr;
@@ -554,7 +571,7 @@ void WaylandDesktop::commitIfReady(Output& output) {
     if (!copies || x0 > 0 || y0 > 0 || x1 < target->width || y1 < target->height) std::memset(target->pixels, 0, target->bytes);
     if (copies) {
         for (std::int64_t y = y0; y < y1; ++y) {
-            const std::uint8_t* from = frame_.data() + static_cast<std::size_t>(originY + y) * stride_ + static_cast<std::size_t>(originX + x0) * 4;
+            const std::uint8_t* from = frames_[shown_].data() + static_cast<std::size_t>(originY + y) * stride_ + static_cast<std::size_t>(originX + x0) * 4;
             std::memcpy(target->pixels + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x0) * 4, from,
                         static_cast<std::size_t>(x1 - x0) * 4);
         }

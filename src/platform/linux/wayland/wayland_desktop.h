@@ -79,14 +79,17 @@ public:
     WindowHandle activatedToplevel() const;
     std::optional<ToplevelState> toplevel(WindowHandle handle) const;
 
-    // The frame buffer of the core's window; each createBuffer counts one.
-    bool createBuffer(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
-    std::uint8_t* bufferPixels() override { return frame_.empty() ? nullptr : frame_.data(); }
+    // The two frame buffers of the core's window; each createBuffers counts one. A presented
+    // frame is copied into each output's own buffer once that output may take one; until every
+    // output has taken it, its buffer is not free.
+    bool createBuffers(WindowHandle window, std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
+    std::uint8_t* bufferPixels(int buffer) override;
     std::size_t bufferStride() const override { return stride_; }
-    void present() override;
+    bool bufferFree(int buffer) override;
+    void present(int buffer) override;
     std::uint64_t buffersMade() const { return buffersMade_; }
     std::uint64_t presentedFrames() const { return presented_; }
-    // Why the last createBuffer failed (one line).
+    // Why the last createBuffers failed (one line).
     const std::string& failure() const { return failure_; }
 
     // What the listeners call (they live in the source file).
@@ -123,7 +126,8 @@ private:
     bool surfacesShown_ = false;
     RectI bounds_{};
 
-    std::vector<std::uint8_t> frame_;
+    std::vector<std::uint8_t> frames_[kBuffers];
+    int shown_ = -1;  // the buffer last presented, which the outputs copy from; none yet
     std::size_t stride_ = 0;
     std::int32_t frameWidth_ = 0;
     std::int32_t frameHeight_ = 0;
