@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -64,8 +65,24 @@ bool themeToPlay(const std::string& root, const std::string& named) {
 int runPlay(const std::vector<std::string>& words) {
     const Arguments args = parseArguments(words, {"root", "theme", "size", "fps"}, {"watch", "desktop"}, false);
     PlayerOptions options;
-    std::string root = args.required("root");
-    if (root.empty()) root = ".";
+    // Without --root the player plays what the user has (and what is installed), as a desktop
+    // program does; the folder lives as long as the command.
+    std::unique_ptr<ProgramFolder> userFolder;
+    std::string root;
+    if (args.has("root")) {
+        root = args.value("root");
+        if (root.empty()) root = ".";
+    } else {
+        std::string why;
+        userFolder = openUserProgramFolder(why);
+        if (!userFolder && why.empty()) throw UsageError("missing option --root");
+        if (!userFolder) {
+            std::fprintf(stderr, "velmora-tool: %s\n", why.c_str());
+            return 1;
+        }
+        root = toUtf8(userFolder->path());
+        std::fprintf(stderr, "velmora-tool: %s\n", userFolder->origin().c_str());
+    }
     options.programFolder = fromUtf8(root);
     options.theme = fromUtf8(args.value("theme"));
     if (args.has("size")) {
@@ -87,6 +104,18 @@ int runPlay(const std::vector<std::string>& words) {
     // The player's 2 (no display, no window) is a failure at run time, not a usage error.
     const int code = runPlayer(options);
     return code == 2 ? 1 : code;
+}
+
+}  // namespace velmora::tool
+
+namespace velmora::tool {
+
+int runAutostart(const std::vector<std::string>& words) {
+    const Arguments args = parseArguments(words, {}, {}, true);
+    if (args.positional.size() != 1 || (args.positional[0] != "on" && args.positional[0] != "off")) {
+        throw UsageError("autostart needs on or off");
+    }
+    return setAutostart(args.positional[0] == "on");
 }
 
 }  // namespace velmora::tool
