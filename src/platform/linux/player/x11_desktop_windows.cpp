@@ -135,15 +135,17 @@ std::optional<RectI> X11WindowSystem::outerRect(Window window) {
             return std::nullopt;
         }
     }
-    // GetWindowRect's rectangle holds the frame: left, right, top, bottom as the manager drew it.
-    std::int64_t left = 0, right = 0, top = 0, bottom = 0;
+    // GetWindowRect's rectangle holds the border and the frame: left, right, top, bottom as the
+    // manager drew it.
+    const std::int64_t border = std::clamp<std::int64_t>(attributes.border_width, 0, 1 << 16);
+    std::int64_t left = border, right = border, top = border, bottom = border;
     const std::vector<long> frame = longProperty(window, "_NET_FRAME_EXTENTS", 4);
     if (frame.size() == 4) {
         const auto edge = [](long value) { return std::clamp<std::int64_t>(value, 0, 1 << 16); };
-        left = edge(frame[0]);
-        right = edge(frame[1]);
-        top = edge(frame[2]);
-        bottom = edge(frame[3]);
+        left += edge(frame[0]);
+        right += edge(frame[1]);
+        top += edge(frame[2]);
+        bottom += edge(frame[3]);
     }
     const std::int64_t innerLeft = std::int64_t{x} - originX, innerTop = std::int64_t{y} - originY;
     return RectI{clampToInt(innerLeft - left), clampToInt(innerTop - top), clampToInt(innerLeft + attributes.width + right),
