@@ -40,8 +40,9 @@ test_packages=(
   libz-mingw-w64-dev dpkg-dev
   # running the Windows build under Wine, headless
   wine wine64 libgl1-mesa-dri xvfb xdotool x11-apps imagemagick
-  # the player's tests: window properties, monitors (xrandr), reading the WebP preview
-  x11-utils x11-xserver-utils webp
+  # the player's tests: window properties, monitors (xrandr), reading the WebP preview; a window
+  # manager speaking EWMH and its command line for the desktop's pause and focus
+  x11-utils x11-xserver-utils webp openbox wmctrl
 )
 
 if [ "$everything" -eq 1 ]; then packages+=("${test_packages[@]}"); fi
