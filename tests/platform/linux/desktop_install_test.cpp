@@ -8,7 +8,7 @@
 
 #include "platform/linux/posix/power_supply.h"
 #include "platform/linux/posix/user_folders.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace velmora::posix {
 namespace {

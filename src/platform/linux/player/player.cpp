@@ -50,7 +50,7 @@ constexpr std::uint64_t kIconProgramIntervalMs = 1000;
 // from the program's path), the clock and the directory search are the system's.
 class PlayerShell final : public NullShell {
 public:
-    explicit PlayerShell(const std::u16string& programFolder) {
+    PlayerShell(const std::u16string& programFolder, bool desktop) : desktop_(desktop) {
         programPath_ = programFolder;
         while (programPath_.size() > 1 && programPath_.back() == kPathSeparator) programPath_.pop_back();
         programPath_ += kPathSeparator;
@@ -59,11 +59,13 @@ public:
     std::u16string programPath() override { return programPath_; }
     std::uint32_t tickCount() override { return system_.tickCount(); }
     std::vector<std::u16string> findFiles(const std::u16string& pattern) override { return system_.findFiles(pattern); }
-    PowerStatus systemPowerStatus() override { return system_.systemPowerStatus(); }
+    // The live window is a theme artist's, not the wallpaper: only the desktop pauses on battery.
+    PowerStatus systemPowerStatus() override { return desktop_ ? system_.systemPowerStatus() : PowerStatus{}; }
 
 private:
     posix::PosixShell system_;
     std::u16string programPath_;
+    bool desktop_;
 };
 
 // The signals that control the player arrive as readable data on a descriptor, so that the
@@ -106,7 +108,7 @@ class Player {
 public:
     Player(Display* display, const PlayerOptions& options, bool sharedMemory)
         : options_(options),
-          shell_(options.programFolder),
+          shell_(options.programFolder, options.desktop),
           presenter_(display, sharedMemory),
           device_(&presenter_),
           windows_(display, x11::WindowShape{options.desktop, options.width, options.height}),
