@@ -516,6 +516,8 @@ def test_desktop_wm(s):
     start_openbox(s)
     player = s.play("--theme", "Drift", "--desktop")
     window = s.window_of(player)
+    # openbox takes the window over (reparents and maps it again) before it can be shot.
+    wait_until("the desktop mapped", 5, lambda: b"IsViewable" in s.x("xwininfo", "-id", window)[1])
     hints = s.x("xprop", "-id", window, "WM_HINTS")[1].decode()
     check("accepts input or input focus: False" in hints, f"the desktop asks for focus: {hints}")
     check(s.moving(window), "the desktop does not play")
