@@ -10,7 +10,16 @@ foreach(name IN LISTS VELMORA_SAMPLE_THEME_NAMES)
     FILES_MATCHING PATTERN "*.txt" PATTERN "*.png")
 endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/config.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/velmora-tool.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The manual page compressed, as Debian keeps them (gzip -n: the same bytes at every build).
+set(velmora_manual ${CMAKE_BINARY_DIR}/velmora-tool.1.gz)
+add_custom_command(
+  OUTPUT ${velmora_manual}
+  COMMAND sh -c "gzip -9nc \"$1\" > \"$2\"" sh ${CMAKE_SOURCE_DIR}/packaging/linux/velmora-tool.1 ${velmora_manual}
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/linux/velmora-tool.1
+  COMMENT "Compressing the manual page"
+  VERBATIM)
+add_custom_target(velmora_manual ALL DEPENDS ${velmora_manual})
+install(FILES ${velmora_manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/velmora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
 # cpack --preset deb: velmora_VERSION_ARCH.deb, its Depends found by dpkg-shlibdeps (dpkg-dev).

@@ -38,7 +38,8 @@ void parseSize(const std::string& text, std::uint32_t& width, std::uint32_t& hei
 
 // The theme play would show (the named one, or config.txt's default_theme), or a message on
 // stderr and false: a wrong folder or name ends the command before a window opens.
-bool themeToPlay(const std::string& root, const std::string& named) {
+// user: the folder made of the user's files, which the messages name instead of root.
+bool themeToPlay(const std::string& root, const std::string& named, const ProgramFolder* user) {
     std::error_code ec;
     if (!std::filesystem::is_directory(nativePath(fromUtf8(root)) / "themes", ec)) {
         std::fprintf(stderr, "velmora-tool: %s has no folder themes, so it is not a program folder (give --root the folder that holds config.txt and themes)\n",
@@ -49,11 +50,13 @@ bool themeToPlay(const std::string& root, const std::string& named) {
     std::u16string theme = fromUtf8(named);
     if (theme.empty()) theme = readConfigSectionText(readText(makeThemeSource(fromUtf8(root)), u"config.txt")).defaultTheme;
     if (theme.empty()) {
-        std::fprintf(stderr, "velmora-tool: no theme to play: give --theme NAME or a default_theme in %s/config.txt\n", root.c_str());
+        const std::string config = user != nullptr ? user->userConfig() : root + "/config.txt";
+        std::fprintf(stderr, "velmora-tool: no theme to play: give --theme NAME or a default_theme in %s\n", config.c_str());
         return false;
     }
     if (!std::filesystem::exists(nativePath(makeThemeSource(folder + u"themes" + kPathSeparator + theme).path), ec)) {
-        std::fprintf(stderr, "velmora-tool: there is no theme %s in %s/themes%s\n", toUtf8(theme).c_str(), root.c_str(),
+        const std::string themes = user != nullptr ? "your themes or the installed ones" : root + "/themes";
+        std::fprintf(stderr, "velmora-tool: there is no theme %s in %s%s\n", toUtf8(theme).c_str(), themes.c_str(),
                      named.empty() ? " (config.txt's default_theme)" : "");
         return false;
     }
@@ -92,7 +95,7 @@ int runPlay(const std::vector<std::string>& words) {
     if (args.has("fps")) options.frameRate = static_cast<std::int32_t>(parseInteger("fps", args.value("fps"), 1, 1000));
     options.watch = args.flags.count("watch") != 0;
     options.desktop = args.flags.count("desktop") != 0;
-    if (!themeToPlay(root, args.value("theme"))) return 1;
+    if (!themeToPlay(root, args.value("theme"), userFolder.get())) return 1;
     options.report = [root](const std::u16string& theme) {
         CheckTarget target = checkTargetFor(&root, {});
         if (!theme.empty()) {

@@ -38,6 +38,8 @@ public:
     virtual const std::u16string& path() const = 0;
     // Where config.txt and the themes come from, in one line for the user.
     virtual const std::string& origin() const = 0;
+    // The config.txt of the user's own (which may not exist yet), for messages.
+    virtual const std::string& userConfig() const = 0;
 };
 // Null where the platform has none (--root is then needed; why stays empty) or where it cannot be
 // made (why says so).

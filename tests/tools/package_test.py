@@ -11,6 +11,7 @@ into), and autostart on|off writes and removes its entry.
 """
 
 import argparse
+import gzip
 import os
 import re
 import shutil
@@ -50,7 +51,7 @@ def check_contents(deb):
                    "./usr/share/velmora/themes/VMA_Lantern_Valley/theme.txt",
                    "./usr/share/velmora/themes/VMA_Snowy_Meadow/theme.txt",
                    "./usr/share/velmora/themes/VMA_Snowy_Meadow/floor.png",
-                   "./usr/share/man/man1/velmora-tool.1", "./usr/share/applications/velmora.desktop"):
+                   "./usr/share/man/man1/velmora-tool.1.gz", "./usr/share/applications/velmora.desktop"):
         check(needed in files, f"{needed} is not in the package:\n{listing}")
     # The themes come once each, as folders.
     check(not any(f.endswith(".zip") for f in files), f"archives in the package:\n{listing}")
@@ -61,7 +62,7 @@ def check_contents(deb):
 
 def check_manual(tool, manual):
     """Every command of --help, and every option in each command's usage lines, is in the manual."""
-    text = manual.read_text().replace("\\-", "-").replace("\\fB", "").replace("\\fP", "").replace("\\fI", "")
+    text = gzip.decompress(manual.read_bytes()).decode().replace("\\-", "-").replace("\\fB", "").replace("\\fP", "").replace("\\fI", "")
     code, help_text, _ = run(tool, "--help")
     check(code == 0, "--help failed")
     commands = re.findall(r"^  ([a-z]+) ", help_text, re.M)
@@ -76,7 +77,7 @@ def check_manual(tool, manual):
 
 def check_installed(root, work):
     tool = root / "usr" / "bin" / "velmora-tool"
-    check_manual(tool, root / "usr" / "share" / "man" / "man1" / "velmora-tool.1")
+    check_manual(tool, root / "usr" / "share" / "man" / "man1" / "velmora-tool.1.gz")
     entry = (root / "usr" / "share" / "applications" / "velmora.desktop").read_text()
     check("\nExec=velmora-tool play --desktop\n" in entry, entry)
 

@@ -142,16 +142,18 @@ namespace {
 
 class LinuxProgramFolder final : public ProgramFolder {
 public:
-    LinuxProgramFolder(std::unique_ptr<posix::ProgramView> view, std::string origin)
+    LinuxProgramFolder(std::unique_ptr<posix::ProgramView> view, std::string origin, std::string userConfig)
         : view_(std::move(view)), path_(decodeUtf8(reinterpret_cast<const std::uint8_t*>(view_->path().c_str()), view_->path().native().size())),
-          origin_(std::move(origin)) {}
+          origin_(std::move(origin)), userConfig_(std::move(userConfig)) {}
     const std::u16string& path() const override { return path_; }
     const std::string& origin() const override { return origin_; }
+    const std::string& userConfig() const override { return userConfig_; }
 
 private:
     std::unique_ptr<posix::ProgramView> view_;
     std::u16string path_;
     std::string origin_;
+    std::string userConfig_;
 };
 
 std::filesystem::path runningProgram() {
@@ -179,7 +181,7 @@ std::unique_ptr<ProgramFolder> openUserProgramFolder(std::string& why) {
     const std::optional<std::filesystem::path> config = posix::configFile(*places);
     std::string origin = "config.txt from " + (config ? config->string() : std::string("nowhere (none installed)")) + "; themes from " +
                          places->themes.string() + " and " + (places->installed / "themes").string();
-    return std::make_unique<LinuxProgramFolder>(std::move(view), std::move(origin));
+    return std::make_unique<LinuxProgramFolder>(std::move(view), std::move(origin), places->config.string());
 }
 
 int setAutostart(bool on) {
