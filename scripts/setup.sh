@@ -42,8 +42,9 @@ test_packages=(
   libz-mingw-w64-dev dpkg-dev
   # running the Windows build under Wine, headless
   wine wine64 libgl1-mesa-dri xvfb xdotool x11-apps imagemagick
-  # the player's tests: window properties, monitors (xrandr), reading the WebP preview
-  x11-utils x11-xserver-utils webp
+  # the player's tests: window properties, monitors (xrandr), reading the WebP preview; a window
+  # manager speaking EWMH and its command line for the desktop's pause and focus
+  x11-utils x11-xserver-utils webp openbox wmctrl
   # the Wayland desktop's test: a headless compositor, its screenshots, a window to go full-screen
   sway grim foot
 )

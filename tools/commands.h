@@ -13,6 +13,7 @@ int runCheck(const std::vector<std::string>& words);
 int runRender(const std::vector<std::string>& words);
 int runTrace(const std::vector<std::string>& words);
 int runPlay(const std::vector<std::string>& words);
+int runAutostart(const std::vector<std::string>& words);
 int runNew(const std::vector<std::string>& words);
 
 // What check looks at: the program folder the core reads, the themes in it, and how the report

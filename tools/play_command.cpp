@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -37,7 +38,8 @@ void parseSize(const std::string& text, std::uint32_t& width, std::uint32_t& hei
 
 // The theme play would show (the named one, or config.txt's default_theme), or a message on
 // stderr and false: a wrong folder or name ends the command before a window opens.
-bool themeToPlay(const std::string& root, const std::string& named) {
+// user: the folder made of the user's files, which the messages name instead of root.
+bool themeToPlay(const std::string& root, const std::string& named, const ProgramFolder* user) {
     std::error_code ec;
     if (!std::filesystem::is_directory(nativePath(fromUtf8(root)) / "themes", ec)) {
         std::fprintf(stderr, "velmora-tool: %s has no folder themes, so it is not a program folder (give --root the folder that holds config.txt and themes)\n",
@@ -48,11 +50,13 @@ bool themeToPlay(const std::string& root, const std::string& named) {
     std::u16string theme = fromUtf8(named);
     if (theme.empty()) theme = readConfigSectionText(readText(makeThemeSource(fromUtf8(root)), u"config.txt")).defaultTheme;
     if (theme.empty()) {
-        std::fprintf(stderr, "velmora-tool: no theme to play: give --theme NAME or a default_theme in %s/config.txt\n", root.c_str());
+        const std::string config = user != nullptr ? user->userConfig() : root + "/config.txt";
+        std::fprintf(stderr, "velmora-tool: no theme to play: give --theme NAME or a default_theme in %s\n", config.c_str());
         return false;
     }
     if (!std::filesystem::exists(nativePath(makeThemeSource(folder + u"themes" + kPathSeparator + theme).path), ec)) {
-        std::fprintf(stderr, "velmora-tool: there is no theme %s in %s/themes%s\n", toUtf8(theme).c_str(), root.c_str(),
+        const std::string themes = user != nullptr ? "your themes or the installed ones" : root + "/themes";
+        std::fprintf(stderr, "velmora-tool: there is no theme %s in %s%s\n", toUtf8(theme).c_str(), themes.c_str(),
                      named.empty() ? " (config.txt's default_theme)" : "");
         return false;
     }
@@ -64,8 +68,24 @@ bool themeToPlay(const std::string& root, const std::string& named) {
 int runPlay(const std::vector<std::string>& words) {
     const Arguments args = parseArguments(words, {"root", "theme", "size", "fps"}, {"watch", "desktop"}, false);
     PlayerOptions options;
-    std::string root = args.required("root");
-    if (root.empty()) root = ".";
+    // Without --root the player plays what the user has (and what is installed), as a desktop
+    // program does; the folder lives as long as the command.
+    std::unique_ptr<ProgramFolder> userFolder;
+    std::string root;
+    if (args.has("root")) {
+        root = args.value("root");
+        if (root.empty()) root = ".";
+    } else {
+        std::string why;
+        userFolder = openUserProgramFolder(why);
+        if (!userFolder && why.empty()) throw UsageError("missing option --root");
+        if (!userFolder) {
+            std::fprintf(stderr, "velmora-tool: %s\n", why.c_str());
+            return 1;
+        }
+        root = toUtf8(userFolder->path());
+        std::fprintf(stderr, "velmora-tool: %s\n", userFolder->origin().c_str());
+    }
     options.programFolder = fromUtf8(root);
     options.theme = fromUtf8(args.value("theme"));
     if (args.has("size")) {
@@ -75,7 +95,7 @@ int runPlay(const std::vector<std::string>& words) {
     if (args.has("fps")) options.frameRate = static_cast<std::int32_t>(parseInteger("fps", args.value("fps"), 1, 1000));
     options.watch = args.flags.count("watch") != 0;
     options.desktop = args.flags.count("desktop") != 0;
-    if (!themeToPlay(root, args.value("theme"))) return 1;
+    if (!themeToPlay(root, args.value("theme"), userFolder.get())) return 1;
     options.report = [root](const std::u16string& theme) {
         CheckTarget target = checkTargetFor(&root, {});
         if (!theme.empty()) {
@@ -87,6 +107,18 @@ int runPlay(const std::vector<std::string>& words) {
     // The player's 2 (no display, no window) is a failure at run time, not a usage error.
     const int code = runPlayer(options);
     return code == 2 ? 1 : code;
+}
+
+}  // namespace velmora::tool
+
+namespace velmora::tool {
+
+int runAutostart(const std::vector<std::string>& words) {
+    const Arguments args = parseArguments(words, {}, {}, true);
+    if (args.positional.size() != 1 || (args.positional[0] != "on" && args.positional[0] != "off")) {
+        throw UsageError("autostart needs on or off");
+    }
+    return setAutostart(args.positional[0] == "on");
 }
 
 }  // namespace velmora::tool

@@ -45,15 +45,24 @@ const Command kCommands[] = {
      "      each monitor a scene of its own.\n",
      velmora::tool::runRender},
     {"play",
-     "  play --root DIR [--theme NAME] [--size WxH | --desktop] [--fps N] [--watch]\n"
+     "  play [--root DIR] [--theme NAME] [--size WxH | --desktop] [--fps N] [--watch]\n"
      "      Plays the theme live in a window (1280x720 by default, at most 8192 on a side) on the\n"
      "      X display. Keys: Space pauses and resumes, R reloads the theme and config.txt, N and P\n"
      "      show the next and the previous theme, Q and Escape quit. --watch reloads once a save\n"
      "      of theme.txt, a picture of the theme or config.txt is complete and prints check's\n"
-     "      report each time. --desktop plays it as the desktop's wallpaper instead: SIGUSR1\n"
-     "      pauses and resumes, SIGHUP reloads, SIGTERM ends it; only one runs per display.\n"
-     "      A DIR without themes/ or a theme that is not there ends it before a window opens.\n",
+     "      report each time. --desktop plays it as the desktop's wallpaper instead, taking no\n"
+     "      keys: SIGUSR1 pauses and resumes, SIGHUP reloads, SIGTERM ends it; only one runs per\n"
+     "      display, and none where a desktop-icon program owns the desktop (exit 1).\n"
+     "      A DIR without themes/ or a theme that is not there ends it before a window opens.\n"
+     "      Without --root: config.txt from $XDG_CONFIG_HOME/velmora (~/.config/velmora), themes\n"
+     "      from $XDG_DATA_HOME/velmora/themes (~/.local/share/velmora/themes), and the installed\n"
+     "      sample themes and config.txt where you have none.\n",
      velmora::tool::runPlay},
+    {"autostart",
+     "  autostart on|off\n"
+     "      on writes $XDG_CONFIG_HOME/autostart/velmora.desktop (~/.config/autostart), which\n"
+     "      starts play --desktop when you log in; off removes it (and says so when there is none).\n",
+     velmora::tool::runAutostart},
     {"new",
      "  new FOLDER\n"
      "      Writes a small theme into FOLDER (which must not exist yet): a commented theme.txt\n"

@@ -3,6 +3,7 @@
 // velmora-tool play asks of it.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace velmora {
@@ -27,5 +28,25 @@ struct PlayerOptions {
 // already is the desktop, 2 when the display or the window cannot be had (also on a platform
 // without a player), with a one-line message on stderr.
 int runPlayer(const PlayerOptions& options);
+
+// The program folder play uses without --root, while the object lives: on Linux one of the
+// player's own that links the user's config.txt and themes (the XDG base directories) and the
+// installed sample themes and config.txt; never a folder the player writes the user's files in.
+class ProgramFolder {
+public:
+    virtual ~ProgramFolder() = default;
+    virtual const std::u16string& path() const = 0;
+    // Where config.txt and the themes come from, in one line for the user.
+    virtual const std::string& origin() const = 0;
+    // The config.txt of the user's own (which may not exist yet), for messages.
+    virtual const std::string& userConfig() const = 0;
+};
+// Null where the platform has none (--root is then needed; why stays empty) or where it cannot be
+// made (why says so).
+std::unique_ptr<ProgramFolder> openUserProgramFolder(std::string& why);
+
+// Writes (on) or removes (off) the entry that starts play --desktop when the user logs in, and
+// says so on stdout; off where there is none says that. Exit code 0, or 1 with a message.
+int setAutostart(bool on);
 
 }  // namespace velmora

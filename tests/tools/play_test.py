@@ -6,7 +6,8 @@ generated themes, and velmora-tool; it looks at the window with xwd and xprop, p
 xdotool and sends signals, and compares what the window shows with velmora-tool render's frame
 of the same theme. Everything waits by polling with a time limit, never by a fixed long sleep.
 
-  play_test.py --tool PATH TEST     TEST: window, pause, watch, desktop, monitors, fallback, webp
+  play_test.py --tool PATH TEST     TEST: window, pause, watch, desktop, monitors, fallback, webp,
+                                    desktop_wm, desktop_cover
 """
 
 import argparse
@@ -445,6 +446,182 @@ def test_webp(s):
     check(code == 2 and "at most 8192" in err, f"a picture wider than render makes gave {code}: {err}")
 
 
+# ---------------------------------------------------------------------------------------------
+# The desktop among other programs' windows.
+
+def start_openbox(s):
+    """openbox on the session's display, once it has said it manages the screen (EWMH)."""
+    proc = subprocess.Popen(["openbox", "--sm-disable"], env=s.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, start_new_session=True)
+    proc.name = "openbox"
+    s.players.append(proc)
+    wait_until("openbox", 10, lambda: b"window id" in s.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK")[1])
+    return proc
+
+
+def start_window(s, geometry, name="xlogo"):
+    """An ordinary top-level window of another program; its id."""
+    proc = subprocess.Popen(["xlogo", "-geometry", geometry, "-title", name], env=s.env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    proc.name = name
+    s.players.append(proc)
+
+    def found():
+        code, out, _ = s.x("xdotool", "search", "--onlyvisible", "--name", f"^{name}$")
+        return out.split()[0].decode() if code == 0 and out.split() else None
+    return wait_until(f"the window {name}", 10, found)
+
+
+def prop(s, window, name, kind, value):
+    """Sets a 32-bit property of atoms (kind "atom", value names separated by commas) or of a
+    window id (kind "window"), or removes it (value None), as a window manager or a program would.
+    xprop -set writes one value only; Xlib through ctypes writes lists."""
+    import ctypes
+    x = ctypes.CDLL("libX11.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XInternAtom.restype = ctypes.c_ulong
+    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x.XDefaultRootWindow.restype = ctypes.c_ulong
+    x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                  ctypes.c_void_p, ctypes.c_int]
+    x.XDeleteProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong]
+    x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x.XOpenDisplay(s.display.encode())
+    check(display, f"cannot open {s.display}")
+    try:
+        target = x.XDefaultRootWindow(display) if window == "root" else int(window, 0)
+        atom = lambda text: x.XInternAtom(display, text.encode(), 0)  # noqa: E731
+        if value is None:
+            x.XDeleteProperty(display, target, atom(name))
+        else:
+            items = [atom(v) for v in value.split(",")] if kind == "atom" else [int(value, 0)]
+            data = (ctypes.c_long * len(items))(*items)
+            x.XChangeProperty(display, target, atom(name), atom(kind.upper()), 32, 0, data, len(items))
+    finally:
+        x.XCloseDisplay(display)
+
+
+def active(s):
+    """The active window's id as a number; 0 when there is none."""
+    last = s.x("xprop", "-root", "_NET_ACTIVE_WINDOW")[1].decode().split()[-1:]
+    return int(last[0], 16) if last and last[0].startswith("0x") else 0
+
+
+def test_desktop_wm(s):
+    """Under a window manager the wallpaper takes neither focus nor keys; a maximised or full-screen
+    active window pauses it (no frames come), and un-maximising it resumes."""
+    (s.root / "config.txt").write_text("config fps:30 pause_fullscreen:1 span_monitors:0\nglobal scale:4\n")
+    start_openbox(s)
+    player = s.play("--theme", "Drift", "--desktop")
+    window = s.window_of(player)
+    # openbox takes the window over (reparents and maps it again) before it can be shot.
+    wait_until("the desktop mapped", 15, lambda: b"IsViewable" in s.x("xwininfo", "-id", window)[1])
+    hints = s.x("xprop", "-id", window, "WM_HINTS")[1].decode()
+    check("accepts input or input focus: False" in hints, f"the desktop asks for focus: {hints}")
+    check(s.moving(window), "the desktop does not play")
+
+    # A click on the desktop, then the keys that pause and quit the live window.
+    check(s.x("xdotool", "mousemove", "200", "150", "click", "1")[0] == 0, "xdotool click failed")
+    check(active(s) != int(window), "the click made the desktop the active window")
+    for key in ("space", "q", "Escape"):
+        s.x("xdotool", "key", key)
+        s.x("xdotool", "key", "--window", window, key)
+    check(player.poll() is None, f"keys ended the desktop: {s.errors(player)}")
+    check("paused" not in s.title(window) and s.moving(window), "keys paused the desktop")
+
+    other = start_window(s, "120x90+20+20")
+    s.x("wmctrl", "-i", "-a", other)
+    wait_until("the window active", 5, lambda: active(s) == int(other))
+    check(s.moving(window), "a small window paused the desktop")
+    for state in ("maximized_vert,maximized_horz", "fullscreen"):
+        check(s.x("wmctrl", "-i", "-r", other, "-b", "add," + state)[0] == 0, f"wmctrl {state} failed")
+        s.wait_title(window, "- 0 fps", seconds=6)
+        check(s.x("wmctrl", "-i", "-r", other, "-b", "remove," + state)[0] == 0, f"wmctrl remove {state} failed")
+        wait_until(f"frames again after {state} ended", 5, lambda: s.moving(window, seconds=1))
+    os.kill(player.pid, signal.SIGTERM)
+    check(ended(player) == 0, f"SIGTERM ended the player with {player.returncode}")
+
+
+def test_desktop_cover(s):
+    """Scenes per monitor: the active window covering 95 % of a monitor, or full-screen or
+    maximised on it, holds that monitor's scene only; battery from a fake /sys holds both; a
+    desktop-icon program ends the wallpaper with a message, and keeps a new one from starting."""
+    for args in (("--setmonitor", "A", "1920/508x1080/286+0+0", "none"), ("--setmonitor", "B", "1280/338x1024/271+1920+0", "none")):
+        check(s.x("xrandr", *args)[0] == 0, f"xrandr {args} failed")
+    (s.root / "config.txt").write_text("config fps:30 pause_fullscreen:1 pause_battery:1 span_monitors:0\nglobal scale:4\n")
+    supply = s.work / "sys" / "class" / "power_supply"
+    for name, text in (("AC/type", "Mains\n"), ("AC/online", "1\n"), ("BAT0/type", "Battery\n"), ("BAT0/status", "Charging\n")):
+        (supply / name).parent.mkdir(parents=True, exist_ok=True)
+        (supply / name).write_text(text)
+    s.env["VELMORA_SYSFS_ROOT"] = str(s.work / "sys")
+    player = s.play("--theme", "Drift", "--desktop")
+    window = s.window_of(player)
+    # The drifting boxes stand on each monitor's bottom; these strips stay uncovered below.
+    strips = {"A": (0, 1056, 1920, 1080), "B": (1920, 1000, 3200, 1024)}
+
+    def moving(seconds=2):
+        first = s.shot(window)
+        seen = set()
+        end = time.monotonic() + seconds
+        while time.monotonic() < end and len(seen) < 2:
+            time.sleep(0.15)
+            shot = s.shot(window)
+            seen |= {m for m, box in strips.items() if shot.region(*box) != first.region(*box)}
+        return seen
+
+    def plays(what, expected):
+        seen = [None]
+
+        def probe():
+            seen[0] = moving()
+            return seen[0] == expected
+        try:
+            wait_until(what, 6, probe, interval=0)
+        except Failure:
+            raise Failure(f"{what}: moving {sorted(seen[0])}, expected {sorted(expected)}")
+
+    plays("both scenes at start", {"A", "B"})
+    other = start_window(s, "1280x900+1920+0")
+    prop(s, "root", "_NET_ACTIVE_WINDOW", "window", other)
+    # geometry, _NET_WM_STATE, the scenes that still play
+    cases = [
+        ("1280x900+1920+0", None, {"A", "B"}),                  # 88 % of B
+        ("1280x990+1920+0", None, {"A"}),                       # 97 % of B
+        ("1920x1030+0+0", None, {"B"}),                         # 95.4 % of A
+        ("300x200+1930+10", "_NET_WM_STATE_FULLSCREEN", {"A"}),
+        ("300x200+1930+10", "_NET_WM_STATE_MAXIMIZED_VERT", {"A", "B"}),
+        ("300x200+10+10", "_NET_WM_STATE_MAXIMIZED_VERT,_NET_WM_STATE_MAXIMIZED_HORZ", {"B"}),
+        ("300x200+1930+10", "_NET_WM_STATE_FULLSCREEN,_NET_WM_STATE_HIDDEN", {"A", "B"}),  # minimised
+    ]
+    for geometry, state, expected in cases:
+        size, x, y = geometry.split("+")
+        width, height = size.split("x")
+        s.x("xdotool", "windowsize", other, width, height, "windowmove", other, x, y)
+        prop(s, other, "_NET_WM_STATE", "atom", state)
+        plays(f"a window {geometry} {state or ''}", expected)
+    # Another window active: nothing covers.
+    prop(s, "root", "_NET_ACTIVE_WINDOW", "window", "0")
+    plays("no active window", {"A", "B"})
+
+    (supply / "BAT0" / "status").write_text("Discharging\n")
+    (supply / "AC" / "online").write_text("0\n")
+    s.wait_title(window, "- 0 fps", seconds=6)
+    (supply / "AC" / "online").write_text("1\n")
+    (supply / "BAT0" / "status").write_text("Charging\n")
+    plays("back on mains", {"A", "B"})
+
+    icons = start_window(s, "200x100+0+0", name="icons")
+    prop(s, icons, "_NET_WM_WINDOW_TYPE", "atom", "_NET_WM_WINDOW_TYPE_DESKTOP")
+    check(ended(player) == 1, f"a desktop-icon program left the wallpaper running ({player.returncode})")
+    for proc in (player, s.play("--theme", "Drift", "--desktop", name="again")):
+        ended(proc)
+        said = s.errors(proc)
+        check(proc.returncode == 1 and "desktop-icon program owns the desktop: XLogo (window 0x" in said,
+              f"{proc.name} ended with {proc.returncode}: {said!r}")
+
+
 TESTS = {
     "window": (test_window, {}),
     "pause": (test_pause, {}),
@@ -453,6 +630,8 @@ TESTS = {
     "monitors": (test_monitors, {"size": "3200x1080"}),
     "fallback": (test_fallback, {"xvfb_extra": ("-extension", "MIT-SHM")}),
     "webp": (test_webp, {}),
+    "desktop_wm": (test_desktop_wm, {}),
+    "desktop_cover": (test_desktop_cover, {"size": "3200x1080"}),
 }
 
 
@@ -463,8 +642,10 @@ def main():
     args = parser.parse_args()
     test, options = TESTS[args.test]
     needed = ["webpmux"] if args.test == "webp" else ["Xvfb", "xdotool", "xwd", "xprop"]
-    if args.test == "monitors":
+    if args.test in ("monitors", "desktop_cover"):
         needed.append("xrandr")
+    if args.test.startswith("desktop_"):
+        needed += ["xlogo"] + (["openbox", "wmctrl"] if args.test == "desktop_wm" else [])
     missing = [program for program in needed if shutil.which(program) is None]
     if missing:
         print(f"skipped: {', '.join(missing)} not installed")
@@ -477,7 +658,7 @@ def main():
             test(session)
         except Failure as failure:
             print(f"FAIL {args.test}: {failure}", file=sys.stderr)
-            for player in session.players:
+            for player in [p for p in session.players if (work / f"{p.name}.err").exists()]:
                 print(f"--- {player.name} stdout:\n{session.output(player)}--- {player.name} stderr:\n"
                       f"{session.errors(player)}", file=sys.stderr)
             return 1

@@ -35,4 +35,11 @@ int runPlayer(const PlayerOptions&) {
     return 2;
 }
 
+std::unique_ptr<ProgramFolder> openUserProgramFolder(std::string&) { return nullptr; }
+
+int setAutostart(bool) {
+    std::fputs("velmora-tool: autostart is for Linux desktops (their XDG autostart folder)\n", stderr);
+    return 1;
+}
+
 }  // namespace velmora

@@ -40,18 +40,20 @@ namespace velmora {
 namespace {
 
 // What the player plans for later, one of each at a time.
-enum Slot : int { kWatchSlot = 2, kTitleSlot = 3 };
+enum Slot : int { kWatchSlot = 2, kTitleSlot = 3, kIconProgramSlot = 4 };
 
 // Editors save in bursts (write, rename, change attributes); one reload once they are done.
 constexpr std::uint64_t kWatchQuietMs = 200;
 constexpr std::uint64_t kWatchMaxWaitMs = 1500;
 constexpr std::uint64_t kTitleIntervalMs = 1000;
+// How often the desktop looks for a desktop-icon program that started after it.
+constexpr std::uint64_t kIconProgramIntervalMs = 1000;
 
 // The shell of the player: the program folder is the one the user named (the core derives it
 // from the program's path), the clock and the directory search are the system's.
 class PlayerShell final : public NullShell {
 public:
-    explicit PlayerShell(const std::u16string& programFolder) {
+    PlayerShell(const std::u16string& programFolder, bool desktop) : desktop_(desktop) {
         programPath_ = programFolder;
         while (programPath_.size() > 1 && programPath_.back() == kPathSeparator) programPath_.pop_back();
         programPath_ += kPathSeparator;
@@ -60,17 +62,20 @@ public:
     std::u16string programPath() override { return programPath_; }
     std::uint32_t tickCount() override { return system_.tickCount(); }
     std::vector<std::u16string> findFiles(const std::u16string& pattern) override { return system_.findFiles(pattern); }
+    // The live window is a theme artist's, not the wallpaper: only the desktop pauses on battery.
+    PowerStatus systemPowerStatus() override { return desktop_ ? system_.systemPowerStatus() : PowerStatus{}; }
 
 private:
     posix::PosixShell system_;
     std::u16string programPath_;
+    bool desktop_;
 };
 
 class Player {
 public:
     Player(Display* display, const PlayerOptions& options, bool sharedMemory)
         : options_(options),
-          shell_(options.programFolder),
+          shell_(options.programFolder, options.desktop),
           presenter_(display, sharedMemory),
           device_(&presenter_),
           windows_(display, x11::WindowShape{options.desktop, options.width, options.height}),
@@ -95,12 +100,16 @@ public:
         const int code = runVelmora(0);
         installPlatform(Platform{});
         if (std::getenv("VELMORA_FRAME_STATS") != nullptr) x11::printFrameStats(presenter_, device_.skippedFrames());
+        if (!windows_.iconProgramFound().empty()) {
+            iconProgramMessage(windows_.iconProgramFound());
+            return 1;
+        }
         if (windows_.otherDesktopFound()) {
             std::fputs("velmora-tool: another velmora-tool play --desktop already plays on this display\n", stderr);
             return 1;
         }
         if (!windows_.failure().empty()) std::fprintf(stderr, "velmora-tool: %s\n", windows_.failure().c_str());
-        if (windows_.failed()) return 2;
+        if (windows_.failed()) return code == 1 ? 1 : 2;
         return code;
     }
 
@@ -117,6 +126,27 @@ private:
         report();
         watchFiles();
         updateTitle();
+        if (options_.desktop) lookForIconProgram();
+    }
+
+    // A desktop-icon program that takes the desktop while the wallpaper plays would be hidden by
+    // it or hide it: the wallpaper gives way, says why, and ends with 1.
+    void lookForIconProgram() {
+        const std::string found = windows_.desktopIconProgram();
+        if (!found.empty()) {
+            iconProgramMessage(found);
+            windows_.fail(1);
+            return;
+        }
+        windows_.callAt(kIconProgramSlot, x11::monotonicMs() + kIconProgramIntervalMs, [this] { lookForIconProgram(); });
+    }
+
+    static void iconProgramMessage(const std::string& program) {
+        std::fprintf(stderr,
+                     "velmora-tool: a desktop-icon program owns the desktop: %s. Velmora does not draw over its icons or "
+                     "hidden under them; end it or turn its desktop off (pcmanfm --desktop-off, or the file manager's "
+                     "setting to draw the desktop) and start velmora-tool play --desktop again\n",
+                     program.c_str());
     }
 
     void failDrawing() {

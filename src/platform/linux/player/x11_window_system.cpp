@@ -58,12 +58,6 @@ WindowHandle X11WindowSystem::findWindow(std::u16string_view className) {
     return 0;
 }
 
-RectI X11WindowSystem::getWindowRect(WindowHandle window) {
-    // The scene's coordinates start at the window's corner, wherever the window lies.
-    if (window == 0 || window != window_) return RectI{};
-    return RectI{0, 0, static_cast<std::int32_t>(width_), static_cast<std::int32_t>(height_)};
-}
-
 std::vector<MonitorArea> X11WindowSystem::enumDisplayMonitors() {
     if (!shape_.desktop || window_ == 0 || randrEventBase_ < 0) return {};
     const Window root = RootWindow(display_, DefaultScreen(display_));
@@ -103,9 +97,15 @@ WindowHandle X11WindowSystem::createWindow(std::u16string_view, std::u16string_v
         width = static_cast<std::uint32_t>(rootAttributes.width);
         height = static_cast<std::uint32_t>(rootAttributes.height);
     }
+    if (shape_.desktop) {
+        // The scene would hide its icons, or it the scene: the player says so and ends.
+        iconProgram_ = desktopIconProgram();
+        if (!iconProgram_.empty()) return 0;
+    }
     XSetWindowAttributes attributes{};
     attributes.background_pixel = BlackPixel(display_, screen);
-    attributes.event_mask = ExposureMask | KeyPressMask | StructureNotifyMask;
+    // The wallpaper takes no keys: a click on the desktop must not let Space or Q reach it.
+    attributes.event_mask = ExposureMask | StructureNotifyMask | (shape_.desktop ? 0 : KeyPressMask);
     Window window = 0;
     {
         ErrorTrap trap(display_);
@@ -127,6 +127,11 @@ WindowHandle X11WindowSystem::createWindow(std::u16string_view, std::u16string_v
     XSetClassHint(display_, window, &classHint);
     Atom deleteWindow = atom("WM_DELETE_WINDOW");
     XSetWMProtocols(display_, window, &deleteWindow, 1);
+    // Nor focus: the window manager leaves the active window as it was when the desktop is clicked.
+    XWMHints wmHints{};
+    wmHints.flags = InputHint;
+    wmHints.input = shape_.desktop ? False : True;
+    XSetWMHints(display_, window, &wmHints);
     const long pid = static_cast<long>(getpid());
     XChangeProperty(display_, window, atom("_NET_WM_PID"), XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&pid),
                     1);
@@ -338,7 +343,8 @@ void X11WindowSystem::handleEvent(XEvent& event) {
             break;
         }
         case KeyPress:
-            if (onKey) onKey(XLookupKeysym(&event.xkey, 0));
+            // A key sent to the desktop anyway (XSendEvent) is not the user's word to the wallpaper.
+            if (onKey && !shape_.desktop) onKey(XLookupKeysym(&event.xkey, 0));
             break;
         case ClientMessage:
             if (event.xclient.window == window_ && event.xclient.message_type == atom("WM_PROTOCOLS") &&

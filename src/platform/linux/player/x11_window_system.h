@@ -5,6 +5,10 @@
 // the frames take the Windows program's own path. The message loop waits on the X connection, the
 // timers and any descriptors the player adds (signals, file changes), one thing at a time. The
 // desktop-type window also tells the RandR monitors, and a change of them is a display change.
+//
+// The desktop-type window is the wallpaper: it takes neither focus nor keys, and it answers the
+// automatic pause's questions about the other programs' windows from the window manager's EWMH
+// properties (x11_desktop_windows.cpp), so that the core's own rule decides when it pauses.
 #include <X11/Xlib.h>
 
 #include <cstdint>
@@ -51,6 +55,29 @@ public:
     // none for a window of its own size, which shows one scene.
     std::vector<MonitorArea> enumDisplayMonitors() override;
 
+    // What lies in front of the desktop, from EWMH (the desktop only; the live window is no
+    // wallpaper and nothing pauses it but the user). The foreground window is _NET_ACTIVE_WINDOW,
+    // or the top of _NET_CLIENT_LIST_STACKING where the window manager names no active window.
+    WindowHandle getForegroundWindow() override;
+    // Mapped and viewable.
+    bool isWindowVisible(WindowHandle window) override;
+    // _NET_WM_STATE_HIDDEN, or WM_STATE iconic.
+    bool isIconic(WindowHandle window) override;
+    // _NET_WM_STATE_FULLSCREEN, or both _NET_WM_STATE_MAXIMIZED_VERT and _HORZ.
+    bool isZoomed(WindowHandle window) override;
+    // On another virtual desktop (_NET_WM_DESKTOP against the root's _NET_CURRENT_DESKTOP).
+    bool isWindowCloaked(WindowHandle window) override;
+    // The role a window plays in the shell's words: a window of type desktop is the desktop
+    // ("Progman"), one of type dock a panel ("Shell_TrayWnd"); any other gives WM_CLASS's class.
+    std::u16string getClassName(WindowHandle window) override;
+    // The RandR monitor holding the largest part of the window (the nearest when none holds a
+    // part), the whole desktop window without RandR; in the desktop window's coordinates.
+    RectI monitorRectOfWindow(WindowHandle window) override;
+
+    // A desktop-icon program's window: another window of type desktop (not a player's), as
+    // "CLASS (window 0x...)"; empty when there is none.
+    std::string desktopIconProgram();
+
     // What the player adds.
     WindowHandle window() const { return window_; }
     // The frame timer runs at this interval instead of the one asked for (--fps).
@@ -68,6 +95,8 @@ public:
     // Why createWindow gave no window (one line); whether another player holds the desktop.
     const std::string& failure() const { return failure_; }
     bool otherDesktopFound() const { return otherDesktop_; }
+    // Set when a desktop-icon program owned the desktop before the window was made.
+    const std::string& iconProgramFound() const { return iconProgram_; }
 
     // Input that has no Windows message of its own.
     std::function<void(unsigned long keysym)> onKey;
@@ -95,6 +124,12 @@ private:
     void runDueWork();
     int pollTimeout() const;
     void refuseSelectionRequest(const XSelectionRequestEvent& request);
+    // A 32-bit property as longs (Xlib's format-32 layout); empty when absent or of another format.
+    std::vector<long> longProperty(Window window, const char* name, std::size_t most = 64);
+    std::vector<Atom> windowStates(Window window);
+    // The window's outer rectangle (with the frame the window manager reports) in the desktop
+    // window's coordinates; nothing when the window is gone.
+    std::optional<RectI> outerRect(Window window);
 
     Display* display_;
     WindowShape shape_;
@@ -112,6 +147,7 @@ private:
     bool failed_ = false;
     bool otherDesktop_ = false;
     std::string failure_;
+    std::string iconProgram_;
 };
 
 }  // namespace velmora::x11

@@ -9,6 +9,7 @@
 
 #include "ground/text_decoding.h"
 #include "platform/host.h"
+#include "platform/linux/posix/power_supply.h"
 #include "resources/theme_source.h"
 
 namespace velmora::posix {
@@ -33,6 +34,8 @@ std::u16string PosixShell::programPath() {
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::u16string() : decodeUtf8(reinterpret_cast<const std::uint8_t*>(self.c_str()), self.native().size());
 }
+
+PowerStatus PosixShell::systemPowerStatus() { return readPowerStatus(sysfsRoot()); }
 
 std::uint32_t PosixShell::tickCount() {
     timespec now{};

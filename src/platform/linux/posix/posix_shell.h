@@ -14,6 +14,8 @@ public:
     // lists them) and "FOLDER/*.EXT" (names ending in .EXT in any case). Names come sorted as NTFS
     // lists them (by their upper-case form), so that every platform shows one order.
     std::vector<std::u16string> findFiles(const std::u16string& pattern) override;
+    // From the power-supply class below sysfsRoot() (power_supply.h).
+    PowerStatus systemPowerStatus() override;
 };
 
 }  // namespace velmora::posix
