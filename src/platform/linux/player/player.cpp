@@ -24,6 +24,7 @@
 #include "platform/player.h"
 #include "platform/linux/player/player_support.h"
 #include "ports/platform.h"
+#include "platform/linux/posix/player_shell.h"
 #include "platform/linux/posix/posix_shell.h"
 #include "platform/linux/posix/signal_channel.h"
 #ifdef VELMORA_WAYLAND
@@ -51,25 +52,6 @@ constexpr std::uint64_t kIconProgramIntervalMs = 1000;
 
 // The shell of the player: the program folder is the one the user named (the core derives it
 // from the program's path), the clock and the directory search are the system's.
-class PlayerShell final : public NullShell {
-public:
-    PlayerShell(const std::u16string& programFolder, bool desktop) : desktop_(desktop) {
-        programPath_ = programFolder;
-        while (programPath_.size() > 1 && programPath_.back() == kPathSeparator) programPath_.pop_back();
-        programPath_ += kPathSeparator;
-        programPath_ += u"velmora-tool";
-    }
-    std::u16string programPath() override { return programPath_; }
-    std::uint32_t tickCount() override { return system_.tickCount(); }
-    std::vector<std::u16string> findFiles(const std::u16string& pattern) override { return system_.findFiles(pattern); }
-    // The live window is a theme artist's, not the wallpaper: only the desktop pauses on battery.
-    PowerStatus systemPowerStatus() override { return desktop_ ? system_.systemPowerStatus() : PowerStatus{}; }
-
-private:
-    posix::PosixShell system_;
-    std::u16string programPath_;
-    bool desktop_;
-};
 
 class Player {
 public:
@@ -277,7 +259,7 @@ private:
     }
 
     const PlayerOptions& options_;
-    PlayerShell shell_;
+    posix::PlayerShell shell_;
     x11::X11Presenter presenter_;
     CairoGraphicsDevice device_;
     x11::X11WindowSystem windows_;

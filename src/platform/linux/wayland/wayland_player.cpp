@@ -19,6 +19,7 @@
 #include "platform/linux/player/player_support.h"
 #include "platform/linux/posix/file_watch.h"
 #include "platform/linux/posix/instance_lock.h"
+#include "platform/linux/posix/player_shell.h"
 #include "platform/linux/posix/posix_shell.h"
 #include "platform/linux/posix/signal_channel.h"
 #include "platform/linux/wayland/wayland_desktop.h"
@@ -38,28 +39,12 @@ constexpr std::uint64_t kWatchMaxWaitMs = 1500;
 
 // The program folder is the one the user named; the clock and the directory search are the
 // system's.
-class PlayerShell final : public NullShell {
-public:
-    explicit PlayerShell(const std::u16string& programFolder) {
-        programPath_ = programFolder;
-        while (programPath_.size() > 1 && programPath_.back() == kPathSeparator) programPath_.pop_back();
-        programPath_ += kPathSeparator;
-        programPath_ += u"velmora-tool";
-    }
-    std::u16string programPath() override { return programPath_; }
-    std::uint32_t tickCount() override { return system_.tickCount(); }
-    std::vector<std::u16string> findFiles(const std::u16string& pattern) override { return system_.findFiles(pattern); }
-
-private:
-    posix::PosixShell system_;
-    std::u16string programPath_;
-};
 
 class Player {
 public:
     Player(wl_display* display, const PlayerOptions& options, std::string lockPath)
         : options_(options),
-          shell_(options.programFolder),
+          shell_(options.programFolder, true),
           desktop_(display),
           device_(&desktop_),
           windows_(display, desktop_, std::move(lockPath)),
@@ -209,7 +194,7 @@ private:
     }
 
     const PlayerOptions& options_;
-    PlayerShell shell_;
+    posix::PlayerShell shell_;
     WaylandDesktop desktop_;
     CairoGraphicsDevice device_;
     WaylandWindowSystem windows_;
