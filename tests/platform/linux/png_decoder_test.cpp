@@ -321,6 +321,10 @@ Reference cairoDecode(const Bytes& png) {
         return ::testing::AssertionFailure() << "byte " << at << " (pixel " << at / 4 << ") is " << int{*mismatch.first} << ", cairo's "
                                              << int{*mismatch.second};
     }
+    // What the decoder says of the alpha, which spares the device a pass of its own.
+    bool opaque = true;
+    for (std::size_t i = 3; i < ref.pixels.size(); i += 4) opaque = opaque && ref.pixels[i] == 0xFF;
+    if (picture->opaque != opaque) return ::testing::AssertionFailure() << "opaque is " << picture->opaque << ", the pixels say " << opaque;
     return ::testing::AssertionSuccess();
 }
 

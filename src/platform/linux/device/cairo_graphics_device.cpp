@@ -65,7 +65,7 @@ std::unique_ptr<Bitmap> toBitmap(std::optional<DecodedPicture> picture) {
     const int width = static_cast<int>(picture->width);
     cairo_surface_t* surface = cairo_image_surface_create_for_data(picture->pixels.get(), CAIRO_FORMAT_ARGB32, width,
                                                                    static_cast<int>(picture->height), width * 4);
-    auto bitmap = std::make_unique<CairoBitmap>(surface);
+    auto bitmap = std::make_unique<CairoBitmap>(surface, picture->opaque);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS ||
         cairo_surface_set_user_data(surface, &kPixelsKey, picture->pixels.get(), deletePixels) != CAIRO_STATUS_SUCCESS) {
         return nullptr;
@@ -346,6 +346,8 @@ CairoBitmap::CairoBitmap(cairo_surface_t* surface) : surface_(surface) {
     opaque_ = cairo_image_surface_get_format(surface_) == CAIRO_FORMAT_ARGB32 &&
               allOpaque(surface_, 0, 0, cairo_image_surface_get_width(surface_), cairo_image_surface_get_height(surface_));
 }
+
+CairoBitmap::CairoBitmap(cairo_surface_t* surface, bool opaque) : surface_(surface), opaque_(opaque) {}
 
 CairoBitmap::~CairoBitmap() {
     copies_.reset();

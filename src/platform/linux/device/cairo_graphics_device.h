@@ -31,6 +31,8 @@ struct NearestAxis;
 class CairoBitmap final : public Bitmap {
 public:
     explicit CairoBitmap(cairo_surface_t* surface);
+    // Whether every pixel is opaque is already known (the decoder saw every alpha).
+    CairoBitmap(cairo_surface_t* surface, bool opaque);
     ~CairoBitmap() override;
     CairoBitmap(const CairoBitmap&) = delete;
     CairoBitmap& operator=(const CairoBitmap&) = delete;

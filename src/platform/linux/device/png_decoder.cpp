@@ -43,6 +43,7 @@ struct Session {
     std::size_t trailing;     // bytes read after the last row while the image data is finished
     bool trailingCut;         // the image data went on past kTrailingImageData and was not inflated
     std::uint32_t rowsFinished;  // rows read one by one and premultiplied while still in the cache
+    bool translucent;            // some premultiplied pixel was not opaque
 };
 
 void readFromMemory(png_structp png, png_bytep out, std::size_t length) {
@@ -163,10 +164,13 @@ std::uint8_t multiplyAlpha(unsigned alpha, unsigned color) {
     return static_cast<std::uint8_t>(((t >> 8) + t) >> 8);
 }
 
-void premultiply(std::uint8_t* pixels, std::size_t count) {
+// Whether every pixel was opaque.
+bool premultiply(std::uint8_t* pixels, std::size_t count) {
+    bool opaque = true;
     for (std::uint8_t* p = pixels; count > 0; --count, p += 4) {
         const unsigned alpha = p[3];
         if (alpha == 0xFF) continue;
+        opaque = false;
         if (alpha == 0) {
             p[0] = p[1] = p[2] = 0;
             continue;
@@ -175,6 +179,7 @@ void premultiply(std::uint8_t* pixels, std::size_t count) {
         p[1] = multiplyAlpha(alpha, p[1]);
         p[2] = multiplyAlpha(alpha, p[2]);
     }
+    return opaque;
 }
 
 // All rows. An interlaced picture is read whole (each pass revisits every row); any other row by
@@ -188,7 +193,7 @@ bool readRows(png_structp png, png_bytepp rows, std::uint32_t width, bool interl
     }
     for (std::uint32_t y = 0; y < session.height; ++y) {
         png_read_row(png, rows[y], nullptr);
-        if (alpha) premultiply(rows[y], width);
+        if (alpha && !premultiply(rows[y], width)) session.translucent = true;
         session.rowsFinished = y + 1;
     }
     return true;
@@ -279,14 +284,16 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
     }
     // What the row loop did not finish: an interlaced picture, or the last row when reading on
     // past it stopped at the trailing data.
-    if (alpha && session.rowsFinished < header.height)
-        premultiply(pixels.get() + std::size_t{session.rowsFinished} * rowBytes,
-                    std::size_t{header.width} * (header.height - session.rowsFinished));
+    if (alpha && session.rowsFinished < header.height &&
+        !premultiply(pixels.get() + std::size_t{session.rowsFinished} * rowBytes,
+                     std::size_t{header.width} * (header.height - session.rowsFinished)))
+        session.translucent = true;
 
     DecodedPicture picture;
     picture.width = header.width;
     picture.height = header.height;
     picture.pixels = std::move(pixels);
+    picture.opaque = !session.translucent;
     return picture;
 }
 
@@ -295,7 +302,7 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
 std::optional<DecodedPicture> decodePng(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits, DecodeCost* cost) {
     if (cost != nullptr) *cost = {};
     if (data == nullptr || size > limits.maxInputBytes || !withinLimits(readPngHeader(data, size), limits)) return std::nullopt;
-    Session session{data, size, 0, limits.maxChunkBytes + kLibraryWorkingBytes, 0, 0, 0, false, 0, false, 0};
+    Session session{data, size, 0, limits.maxChunkBytes + kLibraryWorkingBytes, 0, 0, 0, false, 0, false, 0, false};
     std::size_t pixelBytes = 0;
     std::optional<DecodedPicture> picture = decodeSession(session, limits, &pixelBytes);
     if (cost != nullptr) *cost = {session.libraryPeak, pixelBytes};

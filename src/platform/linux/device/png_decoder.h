@@ -29,6 +29,8 @@ struct DecodedPicture {
     std::uint32_t height = 0;
     // Premultiplied B, G, R, A bytes; width * 4 bytes a row, rows top to bottom, no padding.
     std::unique_ptr<std::uint8_t[]> pixels;
+    // Every alpha is 255.
+    bool opaque = false;
 };
 
 // What one decode took from the heap: libpng's own peak, and the pixels handed out.
