@@ -69,15 +69,24 @@ bool writeZip(const fs::path& path, const std::vector<std::pair<std::string, std
     return zipClose(zip, nullptr) == ZIP_OK && ok;
 }
 
-// A scratch program folder: config.txt and the sample theme, as a folder and as an archive.
+// A scratch program folder: config.txt and the sample theme, as a folder and as an archive; the
+// pan on as shipped, or at rest (ping_pong:0).
 class ProgramFolder {
 public:
-    ProgramFolder() {
+    explicit ProgramFolder(bool panAtRest = false) {
         std::random_device random;
         root_ = fs::temp_directory_path() / ("velmora_device_bench_" + std::to_string(::getpid()) + "_" + std::to_string(random()));
         const fs::path source = VELMORA_SOURCE_DIR;
         fs::create_directories(root_ / "themes");
-        fs::copy_file(source / "config.txt", root_ / "config.txt");
+        std::string config;
+        {
+            std::ifstream in(source / "config.txt", std::ios::binary);
+            config.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        const std::string pan = "global scale:4 relative_scale:1 ping_pong:0.0002";
+        const std::size_t at = config.find(pan);
+        if (panAtRest && at != std::string::npos) config.replace(at, pan.size(), "global scale:4 relative_scale:1 ping_pong:0");
+        std::ofstream(root_ / "config.txt", std::ios::binary) << config;
         fs::copy(source / "themes" / kSampleTheme, root_ / "themes" / kSampleTheme);
         std::vector<std::pair<std::string, std::vector<std::uint8_t>>> members;
         for (const auto& entry : fs::directory_iterator(root_ / "themes" / kSampleTheme)) {
@@ -125,7 +134,7 @@ public:
     std::uint8_t* bufferPixels(int buffer) override { return static_cast<std::uint8_t*>(buffers_[buffer]); }
     std::size_t bufferStride() const override { return stride_; }
     bool bufferFree(int) override { return true; }
-    void present(int) override { ++presents; }
+    void present(int, std::span<const PixelBox>) override { ++presents; }
     std::uint64_t presents = 0;
 
 private:
@@ -222,10 +231,13 @@ private:
     cairo_surface_t* window_;
 };
 
+// Frames of the sample theme, the pan running (rest 0) or at rest (1): the device draws only where
+// a frame differs from the one in its buffer and hands only that to the window; redrawn and
+// handed are the shares of the frame's pixels.
 void BM_DeviceFrame(benchmark::State& state) {
     const auto width = static_cast<int>(state.range(0));
     const auto height = static_cast<int>(state.range(1));
-    ProgramFolder folder;
+    ProgramFolder folder(state.range(2) != 0);
     DeviceScene scene(folder, u"VMA_Lantern_Valley", static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
     if (!scene.session.drawing() || !scene.windowTarget) {
         state.SkipWithError("no drawing target");
@@ -241,6 +253,7 @@ void BM_DeviceFrame(benchmark::State& state) {
         copy.run();
     }
     const std::uint64_t presentsBefore = scene.window.presents;
+    const std::uint64_t drawnBefore = scene.device.drawnPixels(), handedBefore = scene.device.presentedPixels();
     Clock::duration frameTime{}, floorTime{}, copyTime{};
     for (auto _ : state) {
         const auto t0 = Clock::now();
@@ -262,12 +275,16 @@ void BM_DeviceFrame(benchmark::State& state) {
     state.counters["floor_ratio"] = seconds(frameTime) / seconds(floorTime);
     state.counters["memcpy_ms"] = seconds(copyTime) * 1000 / frames;
     state.counters["copy_ratio"] = seconds(frameTime) / seconds(copyTime);
+    const double pixels = frames * width * height;
+    state.counters["redrawn"] = static_cast<double>(scene.device.drawnPixels() - drawnBefore) / pixels;
+    state.counters["handed"] = static_cast<double>(scene.device.presentedPixels() - handedBefore) / pixels;
 }
 BENCHMARK(BM_DeviceFrame)
-    ->Args({1280, 720})
-    ->Args({1920, 1080})
-    ->Args({2560, 1440})
-    ->Args({3840, 2160})
+    ->ArgNames({"width", "height", "rest"})
+    ->ArgsProduct({{1280}, {720}, {0, 1}})
+    ->ArgsProduct({{1920}, {1080}, {0, 1}})
+    ->ArgsProduct({{2560}, {1440}, {0, 1}})
+    ->ArgsProduct({{3840}, {2160}, {0, 1}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

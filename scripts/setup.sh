@@ -24,7 +24,7 @@ if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 packages=(
   # the Linux build of velmora-tool
   build-essential cmake ninja-build pkg-config
-  zlib1g-dev libminizip-dev libcairo2-dev libpng-dev
+  zlib1g-dev libminizip-dev libcairo2-dev libpixman-1-dev libpng-dev
   # the live player (X11 with MIT-SHM, RandR's monitors) and the animated WebP preview
   libx11-dev libxext-dev libxrandr-dev libwebp-dev
   # the desktop on Wayland compositors with layer-shell (the protocols' code made at build time)

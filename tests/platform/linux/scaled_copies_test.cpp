@@ -254,6 +254,27 @@ TEST(ScaledCopies, AgreeOnTheBordersBetweenPixels) {
     }
 }
 
+// A copy's blend goes to pixman straight, as cairo hands on a blend at an opacity: every
+// opacity, those whose mask rounds to nothing or to full among them, gives cairo's pixels, over a
+// backdrop of every kind of pixel.
+TEST(ScaledCopies, BlendAtEveryOpacityAsCairoDoes) {
+    std::mt19937 random(19);
+    TwoDevices devices(16, 8);
+    auto backdrop = randomPicture(random, 16, 8, true);
+    auto picture = randomPicture(random, 8, 4, false);
+    std::vector<std::uint32_t> shorts = {0x00FE, 0x00FF, 0x0100, 0x0101, 0x7F7F, 0x8080, 0xFEFF, 0xFF00, 0xFF01, 0xFFFF};
+    for (std::uint32_t a = 0; a <= 0xFFFF; a += 97) shorts.push_back(a);
+    for (const std::uint32_t a : shorts) {
+        const float opacity = static_cast<float>(a) / 65535.0f;
+        const std::string difference = devices.frame([&](GraphicsDevice& device) {
+            device.drawBitmap(*backdrop, {0, 0, 16, 8}, 0.75f, Interpolation::NearestNeighbor);
+            device.drawBitmap(*picture, {0, 0, 16, 8}, opacity, Interpolation::NearestNeighbor);
+        });
+        ASSERT_EQ(difference, "") << "opacity " << a << "/65535";
+    }
+    EXPECT_GT(devices.withCopies.scaledCopyBytes(), 0u);
+}
+
 // An opaque picture over the whole target, drawn first at full opacity, is copied in place of
 // the clear; a picture with a transparent pixel, a faded one, one drawn after another, one
 // mirrored and one that leaves a row of the clear are blended over the clear as before.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "ground/theme_model.h"
 #include "platform/linux/both_devices.h"
 #include "platform/linux/device/cairo_graphics_device.h"
+#include "support/temp_folder.h"
 
 namespace velmora {
 namespace {
@@ -27,15 +29,25 @@ public:
         width = pixelWidth;
         height = pixelHeight;
         for (Buffer& buffer : buffers) buffer = Buffer{std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height, kUnset), 0};
+        shown.assign(static_cast<std::size_t>(width) * height, kUnset);
         return true;
     }
     std::uint8_t* bufferPixels(int buffer) override { return reinterpret_cast<std::uint8_t*>(buffers[buffer].pixels.data()); }
     std::size_t bufferStride() const override { return width * 4u; }
     bool bufferFree(int buffer) override { return buffers[buffer].reading == 0; }
-    void present(int buffer) override {
+    // The window keeps its pixels between puts: only the boxes are copied onto it.
+    void present(int buffer, std::span<const PixelBox> changed) override {
         ++buffers[buffer].reading;
         puts.push_back(buffer);
-        shown = buffers[buffer].pixels;
+        shown.resize(buffers[buffer].pixels.size(), kUnset);
+        for (const PixelBox& box : changed) {
+            for (std::int32_t y = box.top; y < box.bottom; ++y) {
+                const std::size_t row = static_cast<std::size_t>(y) * width;
+                std::copy(buffers[buffer].pixels.begin() + row + box.left, buffers[buffer].pixels.begin() + row + box.right,
+                          shown.begin() + row + box.left);
+            }
+            putPixels += static_cast<std::uint64_t>(box.area());
+        }
     }
     void complete(int buffer) { buffers[buffer].reading = 0; }
     void completeAll() {
@@ -55,6 +67,7 @@ public:
     std::uint32_t width = 0, height = 0;
     std::vector<int> puts;
     std::vector<std::uint32_t> shown;
+    std::uint64_t putPixels = 0;
 };
 
 std::vector<std::uint32_t> filled(std::size_t count, std::uint32_t pixel) { return std::vector<std::uint32_t>(count, pixel); }
@@ -151,44 +164,94 @@ TEST(WindowTargetTest, WithoutBuffersTheDeviceDrawsOffScreenAndShowsNothing) {
 
 struct Desktop {
     int left, top, width, height;
+    // The scene: the sample theme, or a crowded one of the same pictures.
+    bool crowded = false;
+    // Without the pan (ping_pong:0), most of a frame stays as it was.
+    bool atRest = false;
+    // Two monitors side by side, a scene on each.
+    bool twoMonitors = false;
+};
+
+// Crowds of overlapping pictures of the sample theme: sprites, particles that fade and drift,
+// walkers that turn (mirrored) and slide in.
+constexpr const char* kCrowdedTheme = R"(params width:640
+floor name:floor ycollider:20
+background name:sky
+add_sprite name:cloud variations:2 instances:30 yposition:top xseparationmin:-1 xseparationmax:1 xanimation:0.006 xscroll:8
+add_sprite name:tree variations:3 instances:120 xoffset:1 yposition:floor xseparationmin:-1 xseparationmax:1 xscroll:32
+add_sprite name:lantern frames:2 duration:100 instances:40 yposition:floor xseparationmin:-1 xseparationmax:2 xscroll:50
+add_particle name:star variations:2 frames:3 instances:200 duration:60
+add_particle name:firefly layer:front variations:2 frames:4 instances:300 duration:50 xanimation:0.005 yanimation:-0.003 xscroll:55
+add_character name:fox type:floor frames:4 duration:40 speed:0.08 instances:20
+add_character name:hedgehog type:between between:lantern frames:4 duration:50 speed:0.05 instances:20
+add_character name:wisp type:sine frames:3 duration:50 speed:0.05 instances:10 xscroll:56
+)";
+
+// A program folder holding both themes, with the pan on or off.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(bool atRest) {
+        namespace fs = std::filesystem;
+        const fs::path source = VELMORA_SOURCE_DIR;
+        std::string config = testing::readFile(source / "config.txt");
+        const std::string pan = "global scale:4 relative_scale:1 ping_pong:0.0002";
+        if (atRest) config.replace(config.find(pan), pan.size(), "global scale:4 relative_scale:1 ping_pong:0");
+        folder_.write("config.txt", config);
+        fs::create_directories(folder_ / "themes");
+        fs::copy(source / "themes" / "VMA_Lantern_Valley", folder_ / "themes" / "VMA_Lantern_Valley");
+        fs::copy(source / "themes" / "VMA_Lantern_Valley", folder_ / "themes" / "Crowded");
+        folder_.write("themes/Crowded/theme.txt", kCrowdedTheme);
+    }
+    std::u16string path() const { return folder_.path().u16string(); }
+
+private:
+    testing::TempFolder folder_;
 };
 
 class WindowFrames : public ::testing::TestWithParam<Desktop> {};
 
-// The sample theme played on a device that draws off screen (the frames as they were handed to
-// the window before: drawn apart, then copied) and on one that draws into the window's buffers,
-// frame after frame: what the window is given is the off-screen frame, bit for bit.
+// The theme played on a device that draws off screen (whole frames, drawn apart) and on one that
+// draws into the window's buffers only where its frame changed and hands over only that, frame
+// after frame: what the window shows is the off-screen frame, bit for bit.
 TEST_P(WindowFrames, AreTheFramesDrawnOffScreen) {
     const Desktop desktop = GetParam();
     const auto width = static_cast<std::uint32_t>(desktop.width), height = static_cast<std::uint32_t>(desktop.height);
+    const ProgramFolder folder(desktop.atRest);
     CairoGraphicsDevice offscreen;
     SlowServer server;
     CairoGraphicsDevice window(&server);
     HeadlessSetup setup;
-    setup.programFolder = std::filesystem::path(VELMORA_SOURCE_DIR).u16string();
+    setup.programFolder = folder.path();
     setup.left = desktop.left;
     setup.top = desktop.top;
     setup.width = desktop.width;
     setup.height = desktop.height;
-    setup.theme = u"VMA_Lantern_Valley";
+    setup.theme = desktop.crowded ? u"Crowded" : u"VMA_Lantern_Valley";
     setup.frameRate = 60;
+    if (desktop.twoMonitors) {
+        const int half = desktop.width / 2;
+        setup.monitors = {Monitor{desktop.left, desktop.top, half, desktop.height},
+                          Monitor{desktop.left + half, desktop.top, desktop.width - half, desktop.height}};
+    }
     HeadlessSession session(setup, &offscreen);
     ASSERT_TRUE(session.drawing());
     ASSERT_EQ(window.createTargets(1, width, height), DeviceSetup::FrameTarget);
     session.start(0);
-    ASSERT_TRUE(theme.backgroundImage.bitmap);
+    ASSERT_TRUE(session.scenes().front().theme.backgroundImage.bitmap);
     BothDevices both(offscreen, window);
     session.drawThrough(both);
 
-    // Two seconds at 60 frames per second, the pan running; the characters enter meanwhile. The
-    // server finishes each put during the next frame.
+    // Three seconds at 60 frames per second; the characters enter meanwhile. The server finishes
+    // each put during the next frame; now and then the window is uncovered and shown again. (The
+    // session presents on its own off-screen device only: the window's present is made here.)
+    constexpr int kFrames = 180;
     std::uint32_t tick = 0;
-    for (int frame = 1; frame <= 120; ++frame) {
+    for (int frame = 1; frame <= kFrames; ++frame) {
         tick += 16;
         session.advanceTo(tick);
         window.presentFrameBitmap();
+        if (frame % 50 == 0) window.presentFrameBitmap();
         server.complete(frame % 2);
-        ASSERT_EQ(server.puts.size(), static_cast<std::size_t>(frame));
         cairo_surface_t* expected = offscreen.fetchedFrame();
         cairo_surface_flush(expected);
         ASSERT_EQ(cairo_image_surface_get_stride(expected), static_cast<int>(width * 4));
@@ -196,13 +259,24 @@ TEST_P(WindowFrames, AreTheFramesDrawnOffScreen) {
             << "frame " << frame;
     }
     EXPECT_EQ(window.skippedFrames(), 0u);
+    EXPECT_EQ(server.puts.size(), static_cast<std::size_t>(kFrames + kFrames / 50));
+    // At rest the frames were drawn and handed over in part.
+    const double frames = static_cast<double>(width) * height * kFrames;
+    if (desktop.atRest && !desktop.crowded) {
+        EXPECT_LT(static_cast<double>(window.drawnPixels()) / frames, 0.2);
+        EXPECT_LT(static_cast<double>(server.putPixels) / frames, 0.2);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, WindowFrames,
-                         ::testing::Values(Desktop{0, 0, 1920, 1080}, Desktop{37, -21, 1366, 768}, Desktop{-300, 0, 1280, 720}),
+                         ::testing::Values(Desktop{0, 0, 1920, 1080}, Desktop{37, -21, 1366, 768}, Desktop{-300, 0, 1280, 720},
+                                           Desktop{0, 0, 1920, 1080, false, true}, Desktop{37, -21, 1366, 768, true, true},
+                                           Desktop{0, 0, 1366, 768, true, false}, Desktop{0, 0, 2560, 720, false, true, true},
+                                           Desktop{0, 0, 2560, 720, true, true, true}),
                          [](const auto& info) {
                              const Desktop& d = info.param;
-                             return std::to_string(d.width) + "x" + std::to_string(d.height) + (d.left != 0 || d.top != 0 ? "Offset" : "");
+                             return std::to_string(d.width) + "x" + std::to_string(d.height) + (d.left != 0 || d.top != 0 ? "Offset" : "") +
+                                    (d.crowded ? "Crowded" : "") + (d.atRest ? "AtRest" : "") + (d.twoMonitors ? "TwoMonitors" : "");
                          });
 
 }  // namespace

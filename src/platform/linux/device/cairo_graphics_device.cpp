@@ -3,6 +3,7 @@
 #include "platform/host.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -105,6 +106,46 @@ constexpr std::size_t kMaxCopiesPerBitmap = 2;
 constexpr std::size_t kMaxCopyBytes = 256u * 1024u * 1024u;
 constexpr std::size_t kMaxCopyTargets = 4;
 
+// A frame is drawn box by box while its boxes are at most this many and cover at most half of
+// it; beyond, drawing it whole costs less than going over its draws box by box.
+constexpr std::size_t kMaxRedrawBoxes = 128;
+// The window is given the boxes of a frame while they are at most this many and cover at most
+// half of it; beyond, one whole frame.
+constexpr std::size_t kMaxPresentBoxes = 128;
+
+std::uint64_t newBitmapIdentity() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Every pixel a draw can change on a target of width x height: the whole pixels around its
+// rectangle under the transform, within the clip. Drawing is hard-edged, so a draw touches only
+// the pixels whose middles its rectangle holds, however it samples the picture.
+PixelBox drawBounds(const RectF& dest, const Matrix3x2& m, const RectF* clip, int width, int height) {
+    const PixelBox all{0, 0, width, height};
+    const double xs[4] = {dest.left, dest.right, dest.left, dest.right};
+    const double ys[4] = {dest.top, dest.top, dest.bottom, dest.bottom};
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    for (int i = 0; i < 4; ++i) {
+        const double x = xs[i] * m.m11 + ys[i] * m.m21 + m.dx;
+        const double y = xs[i] * m.m12 + ys[i] * m.m22 + m.dy;
+        if (!std::isfinite(x) || !std::isfinite(y)) return all;
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+        y0 = std::min(y0, y);
+        y1 = std::max(y1, y);
+    }
+    if (clip != nullptr) {
+        x0 = std::max(x0, static_cast<double>(clip->left));
+        y0 = std::max(y0, static_cast<double>(clip->top));
+        x1 = std::min(x1, static_cast<double>(clip->right));
+        y1 = std::min(y1, static_cast<double>(clip->bottom));
+        if (!(x0 < x1) || !(y0 < y1)) return PixelBox{};
+    }
+    const auto edge = [](double v, int side) { return static_cast<std::int32_t>(std::clamp(v, 0.0, static_cast<double>(side))); };
+    return PixelBox{edge(std::floor(x0), width), edge(std::floor(y0), height), edge(std::ceil(x1), width), edge(std::ceil(y1), height)};
+}
+
 std::uint32_t* pixelRow(cairo_surface_t* surface, std::int64_t y) {
     return reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) +
                                             y * static_cast<std::int64_t>(cairo_image_surface_get_stride(surface)));
@@ -176,6 +217,8 @@ struct PhaseRange {
 // One copy of a bitmap, scaled to the size it is drawn at.
 struct ScaledCopy {
     cairo_surface_t* surface = nullptr;
+    // The same pixels as pixman sees them, made at the first blend.
+    mutable pixman_image_t* image = nullptr;
     std::size_t bytes = 0;
     // Where the copy's first pixel goes on the target for the draw at hand.
     std::int64_t originX = 0, originY = 0;
@@ -214,10 +257,12 @@ struct ScaledCopies {
     int lastTargetWidth = 0, lastTargetHeight = 0;
 
     ~ScaledCopies() {
-        for (ScaledCopy& copy : copies) {
-            cairo_surface_destroy(copy.surface);
-            budget->bytes -= copy.bytes;
-        }
+        for (ScaledCopy& copy : copies) destroy(copy);
+    }
+    void destroy(ScaledCopy& copy) {
+        if (copy.image != nullptr) pixman_image_unref(copy.image);
+        cairo_surface_destroy(copy.surface);
+        budget->bytes -= copy.bytes;
     }
 };
 
@@ -341,13 +386,13 @@ void paintScaled(cairo_t* cr, cairo_surface_t* source, const ScaledDraw& draw, d
 
 }  // namespace
 
-CairoBitmap::CairoBitmap(cairo_surface_t* surface) : surface_(surface) {
+CairoBitmap::CairoBitmap(cairo_surface_t* surface) : surface_(surface), identity_(newBitmapIdentity()) {
     cairo_surface_flush(surface_);
     opaque_ = cairo_image_surface_get_format(surface_) == CAIRO_FORMAT_ARGB32 &&
               allOpaque(surface_, 0, 0, cairo_image_surface_get_width(surface_), cairo_image_surface_get_height(surface_));
 }
 
-CairoBitmap::CairoBitmap(cairo_surface_t* surface, bool opaque) : surface_(surface), opaque_(opaque) {}
+CairoBitmap::CairoBitmap(cairo_surface_t* surface, bool opaque) : surface_(surface), opaque_(opaque), identity_(newBitmapIdentity()) {}
 
 CairoBitmap::~CairoBitmap() {
     copies_.reset();
@@ -360,7 +405,25 @@ std::int32_t CairoBitmap::pixelHeight() const { return cairo_image_surface_get_h
 
 CairoGraphicsDevice::~CairoGraphicsDevice() { releaseTargetSurfaces(); }
 
+void CairoGraphicsDevice::dropTargetImage() {
+    if (targetImage_ != nullptr) pixman_image_unref(targetImage_);
+    targetImage_ = nullptr;
+    targetImageOf_ = nullptr;
+}
+
+pixman_image_t* CairoGraphicsDevice::targetImage() {
+    if (targetImageOf_ != frame_) {
+        dropTargetImage();
+        targetImage_ = pixman_image_create_bits(PIXMAN_a8r8g8b8, cairo_image_surface_get_width(frame_), cairo_image_surface_get_height(frame_),
+                                                reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(frame_)),
+                                                cairo_image_surface_get_stride(frame_));
+        if (targetImage_ != nullptr) targetImageOf_ = frame_;
+    }
+    return targetImage_;
+}
+
 void CairoGraphicsDevice::releaseTargetSurfaces() {
+    dropTargetImage();
     if (context_ != nullptr) cairo_destroy(context_);
     context_ = nullptr;
     if (frame_ != nullptr) cairo_surface_destroy(frame_);
@@ -374,6 +437,10 @@ void CairoGraphicsDevice::releaseTargetSurfaces() {
     stale_ = false;
     skipped_ = false;
     owed_ = false;
+    recording_ = false;
+    for (FrameRecord& held : held_) held.known = false;
+    shown_.known = false;
+    freshFrame_ = false;
 }
 
 std::size_t CairoGraphicsDevice::scaledCopyBytes() const { return budget_ ? budget_->bytes : 0; }
@@ -423,6 +490,7 @@ bool CairoGraphicsDevice::replaceFrameSurface(std::uint32_t pixelWidth, std::uin
         return false;
     }
     // Off screen from now on: a window target lets go of the presenter's buffers.
+    dropTargetImage();
     if (windowTarget_) releaseTargetSurfaces();
     if (context_ != nullptr) {
         cairo_destroy(context_);
@@ -451,12 +519,13 @@ std::unique_ptr<Bitmap> CairoGraphicsDevice::loadPictureBytes(const std::uint8_t
 void CairoGraphicsDevice::beginDraw() {
     if (frame_ == nullptr) return;
     // A fresh context per frame: an error in one frame (cairo's errors are sticky) does not
-    // spoil the next.
+    // spoil the next. A recorded frame left unfinished drew nothing.
     if (context_ != nullptr) {
-        prepareTarget();
+        if (!recording_) prepareTarget();
         cairo_destroy(context_);
         context_ = nullptr;
     }
+    recording_ = false;
     transform_ = Matrix3x2::identity();
     // Both buffers on their way to the window (the server has not read the older one yet): this
     // frame is skipped rather than queued behind them; the next one finds a buffer free.
@@ -469,6 +538,12 @@ void CairoGraphicsDevice::beginDraw() {
     owed_ = false;
     context_ = cairo_create(frame_);
     cairo_set_antialias(context_, CAIRO_ANTIALIAS_NONE);
+    if (windowTarget_ && partialRedraw_) {
+        recording_ = true;
+        recorded_.known = false;
+        recorded_.draws.clear();
+        recordedBitmaps_.clear();
+    }
 }
 
 void CairoGraphicsDevice::setTransform(const Matrix3x2& transform) { transform_ = transform; }
@@ -487,6 +562,14 @@ void CairoGraphicsDevice::popClip() { clipping_ = false; }
 
 void CairoGraphicsDevice::clear(const ColorF& color) {
     if (context_ == nullptr) return;
+    if (recording_) {
+        // Nothing drawn before a clear shows.
+        recorded_.known = true;
+        recorded_.clear = color;
+        recorded_.draws.clear();
+        recordedBitmaps_.clear();
+        return;
+    }
     clearPending_ = true;
     clearColor_ = color;
 }
@@ -497,7 +580,8 @@ void CairoGraphicsDevice::prepareTarget() {
         stale_ = false;
         cairo_save(context_);
         cairo_identity_matrix(context_);
-        cairo_reset_clip(context_);
+        // While a box is redrawn, the clear is the box's.
+        if (!boxClipping_) cairo_reset_clip(context_);
         cairo_set_operator(context_, CAIRO_OPERATOR_SOURCE);
         cairo_set_source_rgba(context_, clearColor_.r, clearColor_.g, clearColor_.b, clearColor_.a);
         cairo_paint(context_);
@@ -519,6 +603,110 @@ void CairoGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest, fl
     if (context_ == nullptr) return;
     // Every bitmap drawn here was made by this device.
     const auto& picture = static_cast<const CairoBitmap&>(bitmap);
+    if (recording_) {
+        recordDraw(picture, dest, opacity, mode);
+        return;
+    }
+    drawNow(picture, dest, opacity, mode);
+}
+
+void CairoGraphicsDevice::recordDraw(const CairoBitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) {
+    // What drawNow would not draw at all is not recorded.
+    if (!allFinite(dest) || !(opacity > 0) || dest.left == dest.right || dest.top == dest.bottom) return;
+    DrawRecord draw;
+    draw.picture = bitmap.identity();
+    draw.dest = dest;
+    draw.opacity = opacity;
+    draw.mode = mode;
+    draw.transform = transform_;
+    draw.clipped = clipping_;
+    if (clipping_) draw.clip = clip_;
+    draw.bounds = drawBounds(dest, transform_, clipping_ ? &clip_ : nullptr, cairo_image_surface_get_width(frame_),
+                             cairo_image_surface_get_height(frame_));
+    if (draw.bounds.empty()) return;
+    recorded_.draws.push_back(draw);
+    recordedBitmaps_.push_back(&bitmap);
+}
+
+void CairoGraphicsDevice::replayDraws(const PixelBox* box) {
+    const Matrix3x2 transform = transform_;
+    const bool clipping = clipping_;
+    const RectF clip = clip_;
+    for (std::size_t i = 0; i < recorded_.draws.size(); ++i) {
+        const DrawRecord& draw = recorded_.draws[i];
+        if (box != nullptr && !overlap(draw.bounds, *box)) continue;
+        transform_ = draw.transform;
+        clipping_ = draw.clipped;
+        clip_ = draw.clip;
+        drawNow(*recordedBitmaps_[i], draw.dest, draw.opacity, draw.mode);
+    }
+    transform_ = transform;
+    clipping_ = clipping;
+    clip_ = clip;
+}
+
+void CairoGraphicsDevice::stopRecording() {
+    // The frame goes on drawing at once from here; its pixels are no longer told by its draws.
+    recording_ = false;
+    if (recorded_.known) {
+        clearPending_ = true;
+        clearColor_ = recorded_.clear;
+    }
+    replayDraws(nullptr);
+    recorded_.known = false;
+}
+
+void CairoGraphicsDevice::makeRecordedFrame() {
+    recording_ = false;
+    const int width = cairo_image_surface_get_width(frame_);
+    const int height = cairo_image_surface_get_height(frame_);
+    const std::int64_t area = std::int64_t{width} * height;
+    recorded_.width = width;
+    recorded_.height = height;
+    FrameRecord& held = held_[bufferOf(frame_)];
+    bool boxes = false;
+    if (recorded_.known && held.known) {
+        findDamage(held, recorded_, kMaxRedrawBoxes, damage_);
+        boxes = !damage_.whole && damage_.area() * 2 <= area;
+    }
+    cairo_surface_flush(frame_);
+    directAccess_ = true;
+    if (boxes) {
+        // The buffer holds its own frame, made by the same draws outside the boxes.
+        stale_ = false;
+        // In the order of memory, so that neighbouring boxes share what is in the cache.
+        std::sort(damage_.boxes.begin(), damage_.boxes.end(),
+                  [](const PixelBox& a, const PixelBox& b) { return a.top != b.top ? a.top < b.top : a.left < b.left; });
+        for (const PixelBox& box : damage_.boxes) {
+            boxClipping_ = true;
+            box_ = box;
+            cairo_save(context_);
+            cairo_rectangle(context_, box.left, box.top, box.right - box.left, box.bottom - box.top);
+            cairo_clip(context_);
+            clearPending_ = true;
+            clearColor_ = recorded_.clear;
+            replayDraws(&box);
+            prepareTarget();
+            cairo_restore(context_);
+            boxClipping_ = false;
+        }
+        drawnPixels_ += static_cast<std::uint64_t>(damage_.area());
+    } else {
+        if (recorded_.known) {
+            clearPending_ = true;
+            clearColor_ = recorded_.clear;
+        }
+        replayDraws(nullptr);
+        prepareTarget();
+        drawnPixels_ += static_cast<std::uint64_t>(area);
+    }
+    directAccess_ = false;
+    cairo_surface_mark_dirty(frame_);
+    // The buffer's pixels are now this frame's; the old record's storage serves the next.
+    std::swap(held, recorded_);
+}
+
+void CairoGraphicsDevice::drawNow(const CairoBitmap& picture, const RectF& dest, float opacity, Interpolation mode) {
     cairo_surface_t* source = picture.surface();
     const int bitmapWidth = cairo_image_surface_get_width(source);
     const int bitmapHeight = cairo_image_surface_get_height(source);
@@ -709,8 +897,7 @@ bool roomForCopy(ScaledCopies& copies, std::size_t bytes, std::size_t targetByte
     auto& list = copies.copies;
     for (auto it = list.begin(); it != list.end() && list.size() >= kMaxCopiesPerBitmap;) {
         if (!it->moving && (it->targetWidth != targetWidth || it->targetHeight != targetHeight)) {
-            cairo_surface_destroy(it->surface);
-            copies.budget->bytes -= it->bytes;
+            copies.destroy(*it);
             it = list.erase(it);
         } else {
             ++it;
@@ -821,18 +1008,20 @@ void CairoGraphicsDevice::drawCopy(const ScaledCopy& copy, double alpha) {
     const std::int64_t targetHeight = cairo_image_surface_get_height(frame_);
     const std::int64_t copyWidth = cairo_image_surface_get_width(copy.surface);
     const std::int64_t copyHeight = cairo_image_surface_get_height(copy.surface);
-    // An opaque copy over the whole target, first after the clear: blending it would leave
-    // nothing of the clear, so it is copied in its place.
-    if (clearPending_ && alpha >= 1.0 && copy.opaque && copy.originX <= 0 && copy.originY <= 0 &&
-        copy.originX + copyWidth >= targetWidth && copy.originY + copyHeight >= targetHeight) {
+    // An opaque copy over all that is cleared (the target, or the box redrawn), first after the
+    // clear: blending it would leave nothing of the clear, so it is copied in its place.
+    const PixelBox cleared = boxClipping_ ? box_ : PixelBox{0, 0, static_cast<std::int32_t>(targetWidth), static_cast<std::int32_t>(targetHeight)};
+    if (clearPending_ && alpha >= 1.0 && copy.opaque && copy.originX <= cleared.left && copy.originY <= cleared.top &&
+        copy.originX + copyWidth >= cleared.right && copy.originY + copyHeight >= cleared.bottom) {
         clearPending_ = false;
         stale_ = false;
-        cairo_surface_flush(frame_);
-        for (std::int64_t row = 0; row < targetHeight; ++row) {
-            std::memcpy(pixelRow(frame_, row), pixelRow(copy.surface, row - copy.originY) - copy.originX,
-                        static_cast<std::size_t>(targetWidth) * 4);
+        if (!directAccess_) cairo_surface_flush(frame_);
+        for (std::int64_t row = cleared.top; row < cleared.bottom; ++row) {
+            std::memcpy(pixelRow(frame_, row) + cleared.left, pixelRow(copy.surface, row - copy.originY) + (cleared.left - copy.originX),
+                        static_cast<std::size_t>(cleared.right - cleared.left) * 4);
         }
-        cairo_surface_mark_dirty(frame_);
+        if (!directAccess_)
+            cairo_surface_mark_dirty_rectangle(frame_, cleared.left, cleared.top, cleared.right - cleared.left, cleared.bottom - cleared.top);
         return;
     }
     prepareTarget();
@@ -840,21 +1029,56 @@ void CairoGraphicsDevice::drawCopy(const ScaledCopy& copy, double alpha) {
         drawRuns(copy);
         return;
     }
-    // A blend at a whole-pixel position: cairo hands it to pixman untransformed.
-    cairo_set_source_surface(context_, copy.surface, static_cast<double>(copy.originX), static_cast<double>(copy.originY));
-    cairo_paint_with_alpha(context_, alpha);
+    blendCopy(copy, alpha);
+}
+
+// A blend at a whole-pixel position, which cairo hands to pixman untransformed (paint_with_alpha:
+// OVER with a solid mask of the opacity in 16 bits, none when it is opaque); here it goes to
+// pixman straight, without cairo's set-up around each draw.
+void CairoGraphicsDevice::blendCopy(const ScaledCopy& copy, double alpha) {
+    const auto alphaShort = static_cast<std::uint16_t>(alpha * 65535.0 + 0.5);
+    if (alphaShort <= 0x00FF) return;  // the mask's 8 bits are 0: nothing shows
+    const int targetWidth = cairo_image_surface_get_width(frame_);
+    const int targetHeight = cairo_image_surface_get_height(frame_);
+    const int copyWidth = cairo_image_surface_get_width(copy.surface);
+    const int copyHeight = cairo_image_surface_get_height(copy.surface);
+    const PixelBox on = boxClipping_ ? box_ : PixelBox{0, 0, targetWidth, targetHeight};
+    // Origins lie within the coordinate limit, far inside 32 bits.
+    const auto left = static_cast<std::int32_t>(copy.originX), top = static_cast<std::int32_t>(copy.originY);
+    const PixelBox r = intersection(on, PixelBox{left, top, left + copyWidth, top + copyHeight});
+    if (r.empty()) return;
+    if (copy.image == nullptr) {
+        copy.image = pixman_image_create_bits(PIXMAN_a8r8g8b8, copyWidth, copyHeight,
+                                              reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(copy.surface)),
+                                              cairo_image_surface_get_stride(copy.surface));
+    }
+    pixman_image_t* target = targetImage();
+    if (copy.image == nullptr || target == nullptr) return;
+    pixman_image_t* mask = nullptr;
+    if (alphaShort < 0xFF00) {
+        const pixman_color_t opacity{0, 0, 0, alphaShort};
+        mask = pixman_image_create_solid_fill(&opacity);
+        if (mask == nullptr) return;
+    }
+    if (!directAccess_) cairo_surface_flush(frame_);
+    pixman_image_composite32(PIXMAN_OP_OVER, copy.image, mask, target, r.left - left, r.top - top, 0, 0, r.left, r.top, r.right - r.left,
+                             r.bottom - r.top);
+    if (mask != nullptr) pixman_image_unref(mask);
+    if (!directAccess_) cairo_surface_mark_dirty_rectangle(frame_, r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
 void CairoGraphicsDevice::drawRuns(const ScaledCopy& copy) {
     const std::int64_t targetWidth = cairo_image_surface_get_width(frame_);
     const std::int64_t targetHeight = cairo_image_surface_get_height(frame_);
     // The part of the copy on the target, in the copy's pixels.
-    const std::int64_t x0 = std::max<std::int64_t>(0, -copy.originX);
-    const std::int64_t x1 = std::min<std::int64_t>(cairo_image_surface_get_width(copy.surface), targetWidth - copy.originX);
-    const std::int64_t y0 = std::max<std::int64_t>(0, -copy.originY);
-    const std::int64_t y1 = std::min<std::int64_t>(cairo_image_surface_get_height(copy.surface), targetHeight - copy.originY);
+    // The part of the copy on the target (within the box redrawn), in the copy's pixels.
+    const PixelBox on = boxClipping_ ? box_ : PixelBox{0, 0, static_cast<std::int32_t>(targetWidth), static_cast<std::int32_t>(targetHeight)};
+    const std::int64_t x0 = std::max<std::int64_t>(0, on.left - copy.originX);
+    const std::int64_t x1 = std::min<std::int64_t>(cairo_image_surface_get_width(copy.surface), on.right - copy.originX);
+    const std::int64_t y0 = std::max<std::int64_t>(0, on.top - copy.originY);
+    const std::int64_t y1 = std::min<std::int64_t>(cairo_image_surface_get_height(copy.surface), on.bottom - copy.originY);
     if (x0 >= x1 || y0 >= y1) return;
-    cairo_surface_flush(frame_);
+    if (!directAccess_) cairo_surface_flush(frame_);
     const unsigned char* fromPixels = cairo_image_surface_get_data(copy.surface);
     unsigned char* toPixels = cairo_image_surface_get_data(frame_);
     const std::int64_t fromStride = cairo_image_surface_get_stride(copy.surface);
@@ -869,19 +1093,29 @@ void CairoGraphicsDevice::drawRuns(const ScaledCopy& copy) {
             if (begin < stop) std::memcpy(to + (begin + copy.originX), from + begin, static_cast<std::size_t>(stop - begin) * 4);
         }
     }
-    cairo_surface_mark_dirty_rectangle(frame_, static_cast<int>(x0 + copy.originX), static_cast<int>(y0 + copy.originY),
-                                       static_cast<int>(x1 - x0), static_cast<int>(y1 - y0));
+    if (!directAccess_) {
+        cairo_surface_mark_dirty_rectangle(frame_, static_cast<int>(x0 + copy.originX), static_cast<int>(y0 + copy.originY),
+                                           static_cast<int>(x1 - x0), static_cast<int>(y1 - y0));
+    }
 }
 
 bool CairoGraphicsDevice::endDraw() {
     if (context_ == nullptr) return false;
+    if (recording_) {
+        makeRecordedFrame();
+    } else if (windowTarget_) {
+        held_[bufferOf(frame_)].known = false;
+    }
     prepareTarget();
     const bool ok = cairo_status(context_) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(context_);
     context_ = nullptr;
     cairo_surface_flush(frame_);
+    if (windowTarget_ && !ok) held_[bufferOf(frame_)].known = false;
     finished_ = true;
-    return ok && fetchFrameBitmap();
+    const bool fetched = ok && fetchFrameBitmap();
+    freshFrame_ = freshFrame_ || fetched;
+    return fetched;
 }
 
 bool CairoGraphicsDevice::copyFrame(cairo_surface_t* from, cairo_surface_t*& to) {
@@ -896,6 +1130,7 @@ bool CairoGraphicsDevice::copyFrame(cairo_surface_t* from, cairo_surface_t*& to)
     cairo_surface_flush(to);
     std::memcpy(cairo_image_surface_get_data(to), cairo_image_surface_get_data(from), surfaceBytes(from));
     cairo_surface_mark_dirty(to);
+    if (windowTarget_) held_[bufferOf(to)].known = false;
     return true;
 }
 
@@ -903,6 +1138,7 @@ bool CairoGraphicsDevice::fetchFrameBitmap() {
     if (frame_ == nullptr) return false;
     if (context_ != nullptr) {
         // Fetched while drawing: what the target holds so far.
+        if (recording_) stopRecording();
         prepareTarget();
         cairo_surface_flush(frame_);
         return copyFrame(frame_, fetched_);
@@ -930,7 +1166,26 @@ bool CairoGraphicsDevice::fetchFrameBitmap() {
 
 void CairoGraphicsDevice::presentFrameBitmap() {
     // A skipped frame left the window showing the frame before, which is still on its way.
-    if (windowTarget_ && !skipped_) presenter_->present(bufferOf(fetched_));
+    if (windowTarget_ && !skipped_) {
+        const int buffer = bufferOf(fetched_);
+        const FrameRecord& frame = held_[buffer];
+        const PixelBox whole{0, 0, cairo_image_surface_get_width(fetched_), cairo_image_surface_get_height(fetched_)};
+        damage_.whole = true;
+        if (freshFrame_ && partialRedraw_) findDamage(shown_, frame, kMaxPresentBoxes, damage_);
+        if (damage_.whole || damage_.area() * 2 > whole.area()) {
+            presentBoxes_.assign(1, whole);
+        } else {
+            presentBoxes_ = damage_.boxes;
+        }
+        presenter_->present(buffer, presentBoxes_);
+        for (const PixelBox& box : presentBoxes_) presentedPixels_ += static_cast<std::uint64_t>(box.area());
+        shown_.known = frame.known;
+        shown_.width = frame.width;
+        shown_.height = frame.height;
+        shown_.clear = frame.clear;
+        shown_.draws = frame.draws;
+        freshFrame_ = false;
+    }
     skipped_ = false;
 }
 

@@ -8,13 +8,16 @@
 // bitmap, copies scaled to the sizes it is drawn at and blends those, where it can tell that the
 // pixels come out exactly as cairo's scaled draw gives them; elsewhere it draws as cairo does.
 #include <cairo.h>
+#include <pixman.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "platform/linux/device/frame_damage.h"
 #include "ports/graphics_device.h"
 
 namespace velmora {
@@ -42,11 +45,14 @@ public:
     cairo_surface_t* surface() const { return surface_; }
     // Every pixel has alpha 255; found once, when the bitmap is made.
     bool opaque() const { return opaque_; }
+    // Never the same for two bitmaps of one process (an address may be reused).
+    std::uint64_t identity() const { return identity_; }
 
 private:
     friend class CairoGraphicsDevice;
     cairo_surface_t* surface_;
     bool opaque_ = false;
+    std::uint64_t identity_;
     mutable std::unique_ptr<ScaledCopies> copies_;
 };
 
@@ -66,8 +72,11 @@ public:
     virtual std::size_t bufferStride() const = 0;
     // Whether the window system is done reading the buffer, which may then be drawn into.
     virtual bool bufferFree(int buffer) = 0;
-    // Shows the buffer on the window.
-    virtual void present(int buffer) = 0;
+    // Shows the buffer on the window: the pixels in the boxes changed (they may overlap), and
+    // elsewhere the buffer holds what the window shows already, the buffer presented before. The
+    // first present of a window, and one after the window lost its pixels, has one box over the
+    // whole buffer; a present with no box changes nothing.
+    virtual void present(int buffer, std::span<const PixelBox> changed) = 0;
 };
 
 class CairoGraphicsDevice final : public OffscreenGraphicsDevice {
@@ -104,11 +113,20 @@ public:
     // Takes the frame target's pixels as the frame to show: the finished frame, or while drawing
     // what the target holds so far.
     bool fetchFrameBitmap();
-    // Shows the fetched frame on the window (after a skipped frame: nothing).
+    // Shows the fetched frame on the window (after a skipped frame: nothing): the pixels where it
+    // differs from the frame shown before; all of it when it was shown already (the window may
+    // have lost its pixels: uncovered, exposed).
     void presentFrameBitmap() override;
     // The last frame was skipped and none has been drawn since: the window shows an older scene.
     bool owesFrame() const { return owed_; }
     std::uint64_t skippedFrames() const { return skippedFrames_; }
+    // With a window target: the pixels drawn and the pixels handed to the window, over all the
+    // frames so far (a whole frame counts all of its pixels).
+    std::uint64_t drawnPixels() const { return drawnPixels_; }
+    std::uint64_t presentedPixels() const { return presentedPixels_; }
+    // Drawing only where a frame differs from the one its buffer holds (on unless switched off;
+    // with a window target). The pixels are the same either way; the tests compare them.
+    void setPartialRedraw(bool enabled) { partialRedraw_ = enabled; }
 
     bool createOffscreenTarget(std::uint32_t pixelWidth, std::uint32_t pixelHeight) override;
     bool writeFramePng(const std::u16string& path) override;
@@ -131,8 +149,16 @@ private:
     int bufferOf(cairo_surface_t* surface) const { return surface == buffers_[0] ? 0 : 1; }
 
     void prepareTarget();
+    void drawNow(const CairoBitmap& bitmap, const RectF& dest, float opacity, Interpolation mode);
+    void recordDraw(const CairoBitmap& bitmap, const RectF& dest, float opacity, Interpolation mode);
+    void makeRecordedFrame();
+    void replayDraws(const PixelBox* box);
+    void stopRecording();
     bool drawFromCopy(const CairoBitmap& bitmap, const ScaledDraw& draw, double alpha, Interpolation mode);
     void drawCopy(const ScaledCopy& copy, double alpha);
+    void blendCopy(const ScaledCopy& copy, double alpha);
+    pixman_image_t* targetImage();
+    void dropTargetImage();
     void drawRuns(const ScaledCopy& copy);
     bool makeMovingCopy(const CairoBitmap& bitmap, ScaledCopies& copies, const ScaledDraw& draw, const NearestAxis& x,
                         const NearestAxis& y);
@@ -163,6 +189,32 @@ private:
     // only once it is cleared or restored.
     bool finished_ = false;
     bool stale_ = false;
+
+    // With a window target a frame's draws are recorded and made at its end: where its buffer
+    // holds a frame made by mostly the same draws, only the boxes where the two differ are drawn.
+    // Each buffer's record says what its pixels are, shown_ what the window shows.
+    bool partialRedraw_ = true;
+    bool recording_ = false;
+    FrameRecord recorded_;
+    std::vector<const CairoBitmap*> recordedBitmaps_;
+    FrameRecord held_[FramePresenter::kBuffers];
+    FrameRecord shown_;
+    // A frame was finished since the last present.
+    bool freshFrame_ = false;
+    FrameDamage damage_;
+    std::vector<PixelBox> presentBoxes_;
+    // The frame target as pixman sees it: blends of copies go to pixman straight, as cairo would
+    // hand them on (made for the target at hand).
+    pixman_image_t* targetImage_ = nullptr;
+    cairo_surface_t* targetImageOf_ = nullptr;
+    // Within a recorded frame the target is flushed once before its draws and marked dirty once
+    // after them, not around each draw that writes its pixels directly.
+    bool directAccess_ = false;
+    // While a box is redrawn, nothing outside it is touched.
+    bool boxClipping_ = false;
+    PixelBox box_;
+    std::uint64_t drawnPixels_ = 0;
+    std::uint64_t presentedPixels_ = 0;
 
     bool scaledCopies_ = true;
     std::shared_ptr<CopyBudget> budget_;

@@ -223,21 +223,34 @@ bool X11Presenter::bufferFree(int index) {
     return true;
 }
 
-void X11Presenter::present(int index) {
+void X11Presenter::present(int index, std::span<const PixelBox> changed) {
     Buffer& buffer = buffers_[static_cast<std::size_t>(index)];
     if (buffer.image == nullptr || gc_ == nullptr) return;
-    const auto width = static_cast<unsigned>(buffer.image->width), height = static_cast<unsigned>(buffer.image->height);
+    const PixelBox whole{0, 0, buffer.image->width, buffer.image->height};
+    std::size_t last = changed.size();
+    for (std::size_t i = 0; i < changed.size(); ++i)
+        if (!intersection(changed[i], whole).empty()) last = i;
+    ++presented_;
+    if (last == changed.size()) return;  // the window shows this frame already
+    for (std::size_t i = 0; i <= last; ++i) {
+        const PixelBox box = intersection(changed[i], whole);
+        if (box.empty()) continue;
+        const auto width = static_cast<unsigned>(box.right - box.left), height = static_cast<unsigned>(box.bottom - box.top);
+        if (useSharedMemory_) {
+            // The server copies from the buffer when it gets to the request. The frame's last put
+            // asks for a completion, which comes once the server has carried out the puts before
+            // it too; until then the buffer is not drawn into.
+            XShmPutImage(display_, window_, gc_, buffer.image, box.left, box.top, box.left, box.top, width, height, i == last ? True : False);
+        } else {
+            XPutImage(display_, window_, gc_, buffer.image, box.left, box.top, box.left, box.top, width, height);
+        }
+    }
     if (useSharedMemory_) {
-        // The server copies from the buffer when it gets to the request and then sends its
-        // completion; until then the buffer is not drawn into.
-        XShmPutImage(display_, window_, gc_, buffer.image, 0, 0, 0, 0, width, height, True);
         ++buffer.pending;
     } else {
-        XPutImage(display_, window_, gc_, buffer.image, 0, 0, 0, 0, width, height);
         delivered_.note(monotonicMs());
     }
     XFlush(display_);
-    ++presented_;
 }
 
 void printFrameStats(const X11Presenter& presenter, std::uint64_t skipped) {

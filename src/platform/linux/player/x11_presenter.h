@@ -4,7 +4,7 @@
 // the server has MIT-SHM they are shared-memory pictures that the device draws into and the
 // server copies from; a put asks for a completion event, and a buffer is free again once its
 // event has come, so the player never waits for the server. Otherwise XPutImage sends the pixels
-// at once, and both buffers are always free.
+// at once, and both buffers are always free. Only the boxes of a frame that changed are put.
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 
@@ -52,14 +52,14 @@ public:
     std::uint8_t* bufferPixels(int buffer) override;
     std::size_t bufferStride() const override;
     bool bufferFree(int buffer) override;
-    void present(int buffer) override;
+    void present(int buffer, std::span<const PixelBox> changed) override;
 
     // Takes the event if it tells that the server has finished a put of one of the buffers; true
     // when it did.
     bool takeEvent(const XEvent& event);
 
     bool sharedMemory() const { return useSharedMemory_; }
-    // Frames put on the window so far.
+    // Frames shown on the window so far (also those that changed no pixel of it).
     std::uint64_t presentedFrames() const { return presented_; }
     // Frames the server has finished putting on the window (with XPutImage: every put).
     const DeliveryLog& deliveries() const { return delivered_; }

@@ -531,7 +531,7 @@ bool WaylandDesktop::bufferFree(int buffer) {
     return true;
 }
 
-void WaylandDesktop::present(int buffer) {
+void WaylandDesktop::present(int buffer, std::span<const PixelBox>) {
     if (buffer < 0 || buffer >= kBuffers) return;
     shown_ = buffer;
     ++presented_;

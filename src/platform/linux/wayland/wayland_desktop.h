@@ -86,7 +86,8 @@ public:
     std::uint8_t* bufferPixels(int buffer) override;
     std::size_t bufferStride() const override { return stride_; }
     bool bufferFree(int buffer) override;
-    void present(int buffer) override;
+    // Every output is given the whole frame (copied into its own buffers).
+    void present(int buffer, std::span<const PixelBox> changed) override;
     std::uint64_t buffersMade() const { return buffersMade_; }
     std::uint64_t presentedFrames() const { return presented_; }
     // Why the last createBuffers failed (one line).
