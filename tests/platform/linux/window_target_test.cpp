@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -160,6 +162,85 @@ TEST(WindowTargetTest, WithoutBuffersTheDeviceDrawsOffScreenAndShowsNothing) {
     ASSERT_TRUE(colourFrame(device, ColorF{1, 1, 1, 1}));
     EXPECT_TRUE(server.puts.empty());
     EXPECT_EQ(server.buffers[0].pixels, filled(16, SlowServer::kUnset));
+}
+
+// A picture of random pixels (transparent, translucent and opaque mixed, or all opaque).
+std::unique_ptr<Bitmap> randomPicture(std::mt19937& random, int width, int height, bool opaque) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_surface_flush(surface);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t kind = random() % 4;
+            const std::uint32_t a = opaque || kind == 3 ? 255 : kind == 0 ? 0 : random() % 256;
+            const auto channel = [&] { return a == 0 ? 0u : static_cast<std::uint32_t>(random() % (a + 1)); };
+            row[x] = (a << 24) | (channel() << 16) | (channel() << 8) | channel();
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    return std::make_unique<CairoBitmap>(surface);
+}
+
+// Draws of every kind, most of them the same from frame to frame and some changing (moving by
+// fractions of a pixel, fading, mirrored, scaled with either filter, clipped, coming and going,
+// changing places in the order): the window shows what a whole frame drawn off screen shows.
+TEST(WindowTargetTest, FramesDrawnInPartAreWholeFramesOfEveryKindOfDraw) {
+    constexpr int kWidth = 320, kHeight = 200;
+    SlowServer server;
+    CairoGraphicsDevice window(&server), offscreen;
+    ASSERT_EQ(window.createTargets(1, kWidth, kHeight), DeviceSetup::FrameTarget);
+    ASSERT_TRUE(offscreen.createOffscreenTarget(kWidth, kHeight));
+    std::mt19937 random(23);
+    const auto uniform = [&](double low, double high) { return static_cast<float>(std::uniform_real_distribution<double>(low, high)(random)); };
+    struct Sprite {
+        std::unique_ptr<Bitmap> picture;
+        float x, y, w, h;
+        Interpolation mode;
+        int kind;  // 0 still, 1 moving, 2 fading, 3 mirrored and turning, 4 coming and going, 5 clipped
+    };
+    std::vector<Sprite> sprites;
+    for (int i = 0; i < 60; ++i) {
+        const int w = 1 + static_cast<int>(random() % 12), h = 1 + static_cast<int>(random() % 10);
+        const float scale = i % 3 == 0 ? 1.0f : uniform(0.5, 3);
+        sprites.push_back(Sprite{randomPicture(random, w, h, i % 4 == 0), uniform(-20, kWidth), uniform(-10, kHeight),
+                                 static_cast<float>(w) * scale, static_cast<float>(h) * scale,
+                                 i % 5 == 1 ? Interpolation::Linear : Interpolation::NearestNeighbor, i % 6});
+    }
+    auto backdrop = randomPicture(random, 20, 12, true);
+    BothDevices both(offscreen, window);
+    for (int frame = 0; frame < 90; ++frame) {
+        both.beginDraw();
+        both.clear({0.1f, 0.2f, 0.3f, 1});
+        both.drawBitmap(*backdrop, {0, 0, kWidth, kHeight}, 1.0f, Interpolation::NearestNeighbor);
+        const auto t = static_cast<float>(frame);
+        for (std::size_t i = 0; i < sprites.size(); ++i) {
+            // Now and then two neighbours change places in the order.
+            const std::size_t at = frame % 7 == 3 && i + 1 < sprites.size() && i % 2 == 0 ? i + 1 : frame % 7 == 3 && i % 2 == 1 ? i - 1 : i;
+            const Sprite& s = sprites[at];
+            float x = s.x, opacity = 1;
+            if (s.kind == 1) x += 0.37f * t;
+            if (s.kind == 2) opacity = static_cast<float>((frame * 13 + static_cast<int>(at)) % 41) / 40.0f;
+            if (s.kind == 4 && (frame / 5 + static_cast<int>(at)) % 3 == 0) continue;
+            if (s.kind == 3) {
+                const float k = 1.0f - 2.0f * static_cast<float>(frame % 9) / 8.0f;
+                const float c = s.w * 0.5f + x;
+                both.setTransform(Matrix3x2{k, 0, 0, 1, c - k * c, 0});
+            }
+            if (s.kind == 5) both.pushClip({10.5f, 5, kWidth - 30.25f + static_cast<float>(frame % 2), kHeight - 7});
+            both.drawBitmap(*s.picture, {x, s.y, x + s.w, s.y + s.h}, opacity, s.mode);
+            if (s.kind == 5) both.popClip();
+            if (s.kind == 3) both.setTransform(Matrix3x2::identity());
+        }
+        ASSERT_TRUE(both.endDraw());
+        window.presentFrameBitmap();
+        server.completeAll();
+        cairo_surface_t* expected = offscreen.fetchedFrame();
+        cairo_surface_flush(expected);
+        ASSERT_EQ(std::memcmp(server.shown.data(), cairo_image_surface_get_data(expected), server.shown.size() * 4), 0) << "frame " << frame;
+    }
+    // Most frames were drawn and handed over in part.
+    EXPECT_LT(window.drawnPixels(), std::uint64_t{kWidth} * kHeight * 90 / 2);
+    EXPECT_LT(server.putPixels, std::uint64_t{kWidth} * kHeight * 90 / 2);
 }
 
 struct Desktop {
