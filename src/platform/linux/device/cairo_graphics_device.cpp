@@ -217,6 +217,8 @@ struct PhaseRange {
 // One copy of a bitmap, scaled to the size it is drawn at.
 struct ScaledCopy {
     cairo_surface_t* surface = nullptr;
+    // Never the same for two copies, nor for a copy and a bitmap, while the process runs.
+    std::uint64_t identity = newBitmapIdentity();
     // The same pixels as pixman sees them, made at the first blend.
     mutable pixman_image_t* image = nullptr;
     std::size_t bytes = 0;
@@ -249,6 +251,9 @@ struct ScaledCopy {
 struct ScaledCopies {
     std::shared_ptr<CopyBudget> budget;
     std::vector<ScaledCopy> copies;
+    // Counts every change of copies (made or dropped), so that a copy found earlier by its index
+    // is known to be still there.
+    std::uint64_t generation = 0;
     // The last draw of the bitmap that no copy served: a placed copy is made when the next draw
     // repeats it, so that a picture that moves makes none.
     bool hasLast = false;
@@ -542,7 +547,7 @@ void CairoGraphicsDevice::beginDraw() {
         recording_ = true;
         recorded_.known = false;
         recorded_.draws.clear();
-        recordedBitmaps_.clear();
+        replays_.clear();
     }
 }
 
@@ -567,7 +572,7 @@ void CairoGraphicsDevice::clear(const ColorF& color) {
         recorded_.known = true;
         recorded_.clear = color;
         recorded_.draws.clear();
-        recordedBitmaps_.clear();
+        replays_.clear();
         return;
     }
     clearPending_ = true;
@@ -624,8 +629,53 @@ void CairoGraphicsDevice::recordDraw(const CairoBitmap& bitmap, const RectF& des
     draw.bounds = drawBounds(dest, transform_, clipping_ ? &clip_ : nullptr, cairo_image_surface_get_width(frame_),
                              cairo_image_surface_get_height(frame_));
     if (draw.bounds.empty()) return;
+    Replay replay;
+    replay.bitmap = &bitmap;
+    replay.dest = dest;
+    PixelBox placed;
+    if (scaledCopies_ && !clipping_ && transform_ == Matrix3x2::identity() && mode == Interpolation::NearestNeighbor &&
+        findMovingCopy(bitmap, dest, replay, placed)) {
+        // Draws that one copy serves at one place give its pixels there, wherever their
+        // rectangles lie within a pixel: the record names the copy and its place, so that a
+        // picture that moved less than a pixel's sampling is not drawn again.
+        draw.picture = replay.copies->copies[replay.copy].identity;
+        draw.dest = RectF{static_cast<float>(placed.left), static_cast<float>(placed.top), static_cast<float>(placed.right),
+                          static_cast<float>(placed.bottom)};
+        draw.bounds = intersection(placed, PixelBox{0, 0, cairo_image_surface_get_width(frame_), cairo_image_surface_get_height(frame_)});
+        if (draw.bounds.empty()) return;
+    }
     recorded_.draws.push_back(draw);
-    recordedBitmaps_.push_back(&bitmap);
+    replays_.push_back(replay);
+}
+
+bool CairoGraphicsDevice::findMovingCopy(const CairoBitmap& bitmap, const RectF& dest, Replay& replay, PixelBox& placed) const {
+    ScaledCopies* copies = bitmap.copies_.get();
+    if (copies == nullptr) return false;
+    ScaledDraw draw;
+    draw.left = dest.left;
+    draw.top = dest.top;
+    draw.right = dest.right;
+    draw.bottom = dest.bottom;
+    draw.bitmapWidth = bitmap.pixelWidth();
+    draw.bitmapHeight = bitmap.pixelHeight();
+    NearestAxis x, y;
+    if (!nearestAxes(draw, cairo_image_surface_get_width(frame_), cairo_image_surface_get_height(frame_), x, y)) return false;
+    for (std::size_t i = 0; i < copies->copies.size(); ++i) {
+        const ScaledCopy& copy = copies->copies[i];
+        if (copy.moving && static_cast<std::int64_t>(copy.columns.size()) == x.count && static_cast<std::int64_t>(copy.rows.size()) == y.count &&
+            inPhase(copy.phaseX, x) && inPhase(copy.phaseY, y)) {
+            replay.copies = copies;
+            replay.generation = copies->generation;
+            replay.copy = i;
+            replay.originX = x.origin;
+            replay.originY = y.origin;
+            // Origins and sizes lie within the coordinate limit, far inside 32 bits.
+            placed = PixelBox{static_cast<std::int32_t>(x.origin), static_cast<std::int32_t>(y.origin),
+                              static_cast<std::int32_t>(x.origin + x.count), static_cast<std::int32_t>(y.origin + y.count)};
+            return true;
+        }
+    }
+    return false;
 }
 
 void CairoGraphicsDevice::replayDraws(const PixelBox* box) {
@@ -635,10 +685,18 @@ void CairoGraphicsDevice::replayDraws(const PixelBox* box) {
     for (std::size_t i = 0; i < recorded_.draws.size(); ++i) {
         const DrawRecord& draw = recorded_.draws[i];
         if (box != nullptr && !overlap(draw.bounds, *box)) continue;
+        const Replay& replay = replays_[i];
+        if (replay.copies != nullptr && replay.copies->generation == replay.generation) {
+            ScaledCopy& copy = replay.copies->copies[replay.copy];
+            copy.originX = replay.originX;
+            copy.originY = replay.originY;
+            drawCopy(copy, std::clamp(static_cast<double>(draw.opacity), 0.0, 1.0));
+            continue;
+        }
         transform_ = draw.transform;
         clipping_ = draw.clipped;
         clip_ = draw.clip;
-        drawNow(*recordedBitmaps_[i], draw.dest, draw.opacity, draw.mode);
+        drawNow(*replay.bitmap, replay.dest, draw.opacity, draw.mode);
     }
     transform_ = transform;
     clipping_ = clipping;
@@ -899,6 +957,7 @@ bool roomForCopy(ScaledCopies& copies, std::size_t bytes, std::size_t targetByte
         if (!it->moving && (it->targetWidth != targetWidth || it->targetHeight != targetHeight)) {
             copies.destroy(*it);
             it = list.erase(it);
+            ++copies.generation;
         } else {
             ++it;
         }
@@ -943,6 +1002,7 @@ bool CairoGraphicsDevice::makeMovingCopy(const CairoBitmap& bitmap, ScaledCopies
     findOpaqueRuns(copy, allowedBeside(copies, copy.bytes, surfaceBytes(frame_)));
     copies.budget->bytes += copy.bytes;
     copies.copies.push_back(std::move(copy));
+    ++copies.generation;
     return true;
 }
 
@@ -1000,6 +1060,7 @@ bool CairoGraphicsDevice::makePlacedCopy(const CairoBitmap& bitmap, ScaledCopies
     findOpaqueRuns(copy, allowedBeside(copies, copy.bytes, surfaceBytes(frame_)));
     copies.budget->bytes += copy.bytes;
     copies.copies.push_back(std::move(copy));
+    ++copies.generation;
     return true;
 }
 

@@ -144,6 +144,7 @@ public:
     std::size_t scaledCopyBytes() const;
 
 private:
+    struct Replay;
     bool replaceFrameSurface(std::uint32_t pixelWidth, std::uint32_t pixelHeight);
     void releaseTargetSurfaces();
     int bufferOf(cairo_surface_t* surface) const { return surface == buffers_[0] ? 0 : 1; }
@@ -151,6 +152,7 @@ private:
     void prepareTarget();
     void drawNow(const CairoBitmap& bitmap, const RectF& dest, float opacity, Interpolation mode);
     void recordDraw(const CairoBitmap& bitmap, const RectF& dest, float opacity, Interpolation mode);
+    bool findMovingCopy(const CairoBitmap& bitmap, const RectF& dest, Replay& replay, PixelBox& placed) const;
     void makeRecordedFrame();
     void replayDraws(const PixelBox* box);
     void stopRecording();
@@ -196,7 +198,17 @@ private:
     bool partialRedraw_ = true;
     bool recording_ = false;
     FrameRecord recorded_;
-    std::vector<const CairoBitmap*> recordedBitmaps_;
+    // Per recorded draw: what it draws, and the moving copy that serves it, found when it was
+    // recorded (while the bitmap's copies stay as they were, it is drawn from it straight).
+    struct Replay {
+        const CairoBitmap* bitmap = nullptr;
+        RectF dest;
+        ScaledCopies* copies = nullptr;
+        std::uint64_t generation = 0;
+        std::size_t copy = 0;
+        std::int64_t originX = 0, originY = 0;
+    };
+    std::vector<Replay> replays_;
     FrameRecord held_[FramePresenter::kBuffers];
     FrameRecord shown_;
     // A frame was finished since the last present.
