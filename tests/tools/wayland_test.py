@@ -60,6 +60,20 @@ def pixel(picture, x, y):
     return tuple(picture.rgb[at:at + 3])
 
 
+def box_extent(picture, box=(250, 220, 20), sky=(10, 10, 10)):
+    """Drift's picture as the columns and rows its box covers, and the colours that are neither."""
+    columns, rows, others = set(), set(), set()
+    for y in range(picture.height):
+        for x in range(picture.width):
+            colour = pixel(picture, x, y)
+            if colour == box:
+                columns.add(x)
+                rows.add(y)
+            elif colour != sky:
+                others.add(colour)
+    return len(columns), len(rows), others
+
+
 def cpu_ticks(pid):
     """User and system time of a process so far, in clock ticks (usually 100 a second)."""
     fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
@@ -313,6 +327,13 @@ def test_desktop(s):
     check(s.moving("X11-1") and s.moving(third), "the drifting box does not move on both outputs")
     os.kill(drift.pid, signal.SIGUSR1)
     check(s.still("X11-1") and s.still(third), "frames still come after SIGUSR1")
+    # Each frame copies and damages only what changed: after many frames each output still shows
+    # one box on the sky, as render draws it, and no trail of where the box was.
+    width, height, _ = box_extent(s.reference("Drift", "640x480+0+0", "drift"))
+    for output in ("X11-1", third):
+        columns, rows, others = box_extent(s.shot(output))
+        check(0 < columns <= width and 0 < rows <= height and not others,
+              f"{output} shows a box over {columns} columns and {rows} rows (render: {width}x{height}), other colours {others}")
     os.kill(drift.pid, signal.SIGUSR1)
     check(s.moving("X11-1"), "frames do not come again after the second SIGUSR1")
 

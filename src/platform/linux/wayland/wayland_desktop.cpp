@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/linux/wayland/output_damage.h"
 #include "platform/linux/wayland/output_layout.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 // The generated header names a parameter "namespace", which C++ reserves.
@@ -36,6 +37,7 @@ struct ShmBuffer {
     std::int32_t width = 0;
     std::int32_t height = 0;
     bool busy = false;  // attached and not yet released by the compositor
+    OwedDamage owed;  // where the frame changed since the buffer was last filled
 
     ~ShmBuffer() {
         if (buffer != nullptr) wl_buffer_destroy(buffer);
@@ -64,6 +66,18 @@ struct Output {
     RectI rect{};
     RectI frameRect{};  // rect when the frame buffer was made (where its pixels are in the frame)
     bool pending = false;  // a frame came that this output has not shown yet
+    // Where the frame changed since the output's last commit (the damage the compositor is told),
+    // and the scale and size of the buffer then: with another, the whole surface changed.
+    OwedDamage sinceCommit;
+    std::int32_t committedScale = 0;
+    std::int32_t committedWidth = 0, committedHeight = 0;
+
+    // The buffers and the surface no longer hold the frame where presents said it changed.
+    void owesWhole() {
+        for (auto& b : buffers)
+            if (b) b->owed.addWhole();
+        sinceCommit.addWhole();
+    }
 
     ~Output() {
         buffers[0].reset();
@@ -244,10 +258,6 @@ std::unique_ptr<ShmBuffer> makeBuffer(wl_shm* shm, Output& output, std::int32_t 
     return made;
 }
 
-bool sameRect(const RectI& a, const RectI& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 }  // namespace
 
 WaylandDesktop::WaylandDesktop(wl_display* display) : display_(display) {}
@@ -339,7 +349,10 @@ void WaylandDesktop::outputDescribed(Output& output) {
         return;
     }
     // A new place or scale of an output already shown.
-    if (output.configured) changed();
+    if (output.configured) {
+        output.owesWhole();
+        changed();
+    }
 }
 
 bool WaylandDesktop::showSurfaces() {
@@ -390,6 +403,7 @@ void WaylandDesktop::surfaceConfigured(Output& output, std::uint32_t serial, std
     output.configured = w > 0 && h > 0;
     // The surface needs a buffer of its new size before the compositor shows it.
     output.pending = true;
+    output.owesWhole();
     if (resized) changed();
 }
 
@@ -513,7 +527,11 @@ bool WaylandDesktop::createBuffers(WindowHandle, std::uint32_t pixelWidth, std::
     frameWidth_ = static_cast<std::int32_t>(pixelWidth);
     frameHeight_ = static_cast<std::int32_t>(pixelHeight);
     frameBounds_ = bounds_;
-    for (auto& o : outputs_) o->frameRect = o->rect;
+    // The outputs' windows on the frame moved: every buffer owes the whole of the new frame.
+    for (auto& o : outputs_) {
+        o->frameRect = o->rect;
+        o->owesWhole();
+    }
     ++buffersMade_;
     failure_.clear();
     return true;
@@ -531,12 +549,30 @@ bool WaylandDesktop::bufferFree(int buffer) {
     return true;
 }
 
-void WaylandDesktop::present(int buffer, std::span<const PixelBox>) {
+void WaylandDesktop::present(int buffer, std::span<const PixelBox> changed) {
     if (buffer < 0 || buffer >= kBuffers) return;
+    // Where no box says otherwise the buffer holds the frame presented before, so the outputs may
+    // copy from it even while some still owe the frame before.
     shown_ = buffer;
     ++presented_;
     for (auto& o : outputs_) {
-        o->pending = true;
+        const std::optional<PixelSize> size = bufferSize(o->place);
+        if (!o->configured || !size) {
+            // Sized again, it owes the whole anyway; pending, it is shown once it can be.
+            o->owesWhole();
+            o->pending = true;
+            continue;
+        }
+        // An output none of whose pixels changed has nothing to commit.
+        const FrameWindow window = frameWindow(o->frameRect, frameBounds_, frameWidth_, frameHeight_, size->width, size->height);
+        for (const PixelBox& frameBox : changed) {
+            const PixelBox box = window.toBuffer(frameBox);
+            if (box.empty()) continue;
+            o->pending = true;
+            o->sinceCommit.add(box);
+            for (auto& b : o->buffers)
+                if (b) b->owed.add(box);
+        }
         commitIfReady(*o);
     }
 }
@@ -561,25 +597,25 @@ void WaylandDesktop::commitIfReady(Output& output) {
 
     // The output's rectangle of the frame; whatever of it the frame does not hold (an output
     // come since the frame was made) stays black until the frame is made anew.
-    const std::size_t stride = static_cast<std::size_t>(target->width) * 4;
-    const RectI& r = output.frameRect;
-    const std::int64_t originX = std::int64_t{r.left} - frameBounds_.left, originY = std::int64_t{r.top} - frameBounds_.top;
-    const std::int64_t x0 = std::max<std::int64_t>(0, -originX), y0 = std::max<std::int64_t>(0, -originY);
-    const std::int64_t x1 = std::min<std::int64_t>({target->width, frameWidth_ - originX, std::int64_t{r.right} - r.left});
-    const std::int64_t y1 = std::min<std::int64_t>({target->height, frameHeight_ - originY, std::int64_t{r.bottom} - r.top});
-    const bool copies = x1 > x0 && y1 > y0 && !sameRect(r, RectI{});
-    if (!copies || x0 > 0 || y0 > 0 || x1 < target->width || y1 < target->height) std::memset(target->pixels, 0, target->bytes);
-    if (copies) {
-        for (std::int64_t y = y0; y < y1; ++y) {
-            const std::uint8_t* from = frames_[shown_].data() + static_cast<std::size_t>(originY + y) * stride_ + static_cast<std::size_t>(originX + x0) * 4;
-            std::memcpy(target->pixels + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x0) * 4, from,
-                        static_cast<std::size_t>(x1 - x0) * 4);
-        }
-    }
+    const FrameWindow window = frameWindow(output.frameRect, frameBounds_, frameWidth_, frameHeight_, target->width, target->height);
+    fillBuffer(window, frames_[shown_].data(), stride_, target->owed, target->pixels, target->width, target->height);
 
-    wl_surface_set_buffer_scale(output.surface, usableScale(output.place.scale));
+    const std::int32_t scale = usableScale(output.place.scale);
+    if (scale != output.committedScale || target->width != output.committedWidth || target->height != output.committedHeight)
+        output.sinceCommit.addWhole();
+    wl_surface_set_buffer_scale(output.surface, scale);
     wl_surface_attach(output.surface, target->buffer, 0, 0);
-    wl_surface_damage_buffer(output.surface, 0, 0, target->width, target->height);
+    // The compositor redraws only what changed since the buffer attached before.
+    if (output.sinceCommit.whole()) {
+        wl_surface_damage_buffer(output.surface, 0, 0, target->width, target->height);
+    } else {
+        for (const PixelBox& b : output.sinceCommit.boxes())
+            wl_surface_damage_buffer(output.surface, b.left, b.top, b.right - b.left, b.bottom - b.top);
+    }
+    output.sinceCommit.clear();
+    output.committedScale = scale;
+    output.committedWidth = target->width;
+    output.committedHeight = target->height;
     output.frameCallback = wl_surface_frame(output.surface);
     wl_callback_add_listener(output.frameCallback, &kFrameListener, &output);
     wl_surface_commit(output.surface);

@@ -5,7 +5,9 @@
 // The core draws into one window. Here that window is a frame spanning every output, laid out as
 // output_layout.h places them (primary output first); each output shows its own rectangle of it,
 // copied into one of two shared-memory buffers of that output's physical size, with the output's
-// integer scale as the buffer scale (one theme pixel stays a whole number of screen pixels). A
+// integer scale as the buffer scale (one theme pixel stays a whole number of screen pixels). Only
+// what changed is copied and damaged (output_damage.h): between two frames of a scene at rest
+// that is a few per cent of the pixels, and a frame that changed nothing commits nothing. A
 // buffer is written only after the compositor has released it, and an output gets a new frame
 // only after the compositor's frame callback for its previous one: an output the compositor does
 // not show is sent nothing, and no output ever has more than one frame queued.
@@ -86,7 +88,8 @@ public:
     std::uint8_t* bufferPixels(int buffer) override;
     std::size_t bufferStride() const override { return stride_; }
     bool bufferFree(int buffer) override;
-    // Every output is given the whole frame (copied into its own buffers).
+    // Each output whose pixels changed is given the frame: only the boxes its buffer lacks are
+    // copied into it, and only those changed since its last commit are damaged.
     void present(int buffer, std::span<const PixelBox> changed) override;
     std::uint64_t buffersMade() const { return buffersMade_; }
     std::uint64_t presentedFrames() const { return presented_; }
