@@ -74,7 +74,7 @@ TEST(FrameDamage, IsWhereDrawsAppearVanishChangeOrSwapPlaces) {
         {"one faded", {a, c}, {aFaded, c}, {{0, 0, 10, 10}}},
         {"one vanished", {a, b, c}, {a, c}, {{5, 5, 15, 15}}},
         {"one appeared", {a, c}, {a, b, c}, {{5, 5, 15, 15}}},
-        {"two swapped", {a, b, c}, {b, a, c}, {{0, 0, 10, 10}}},
+        {"two swapped", {a, b, c}, {b, a, c}, {{0, 0, 15, 15}}},
         {"far apart stay apart", {a, c}, {aMoved, draw(3, {41, 40, 51, 50})}, {{0, 0, 11, 10}, {40, 40, 51, 50}}},
         {"a zero of the other sign", {a}, {aNegativeZero}, {{0, 0, 10, 10}}},
     };

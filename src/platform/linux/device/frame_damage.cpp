@@ -98,6 +98,33 @@ void findDamage(const FrameRecord& before, const FrameRecord& after, std::size_t
     if (!before.known || !after.known || before.width != after.width || before.height != after.height ||
         !sameBits(before.clear, after.clear))
         return;
+    if (before.draws.size() == after.draws.size()) {
+        // The same number of draws: most likely each the same draw as before or that draw
+        // changed in place (moved a little, faded, another frame of its picture). Draws are
+        // matched by their place in the order; a pair that differs is damage at both. A pair of
+        // other pictures apart from each other tells of draws gone and come instead: then the
+        // draws are matched by what they are.
+        bool inPlace = true;
+        for (std::size_t i = 0; inPlace && i < after.draws.size(); ++i) {
+            const DrawRecord& was = before.draws[i];
+            const DrawRecord& is = after.draws[i];
+            if (sameDraw(was, is)) continue;
+            if (overlap(was.bounds, is.bounds)) {
+                addBox(damage.boxes, boundingBox(was.bounds, is.bounds));
+            } else if (was.picture == is.picture) {
+                addBox(damage.boxes, was.bounds);
+                addBox(damage.boxes, is.bounds);
+            } else {
+                inPlace = false;
+            }
+            if (damage.boxes.size() > maxBoxes) return;
+        }
+        if (inPlace) {
+            damage.whole = false;
+            return;
+        }
+        damage.boxes.clear();
+    }
     // The draws of before by hash; within one hash in drawing order.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> index;
     index.reserve(before.draws.size());
