@@ -243,6 +243,41 @@ TEST(WindowTargetTest, FramesDrawnInPartAreWholeFramesOfEveryKindOfDraw) {
     EXPECT_LT(server.putPixels, std::uint64_t{kWidth} * kHeight * 90 / 2);
 }
 
+// A frame of more draws than the device records is drawn as they come, whole, with the same
+// pixels; the next frame into the same buffer is drawn whole too (the buffer's pixels are not
+// known by their draws); the frames between, into the other buffer, in part (here: nothing).
+TEST(WindowTargetTest, AFrameOfVeryManyDrawsIsDrawnWhole) {
+    constexpr int kSide = 100;
+    SlowServer server;
+    CairoGraphicsDevice window(&server), offscreen;
+    ASSERT_EQ(window.createTargets(1, kSide, kSide), DeviceSetup::FrameTarget);
+    ASSERT_TRUE(offscreen.createOffscreenTarget(kSide, kSide));
+    std::mt19937 random(29);
+    auto dot = randomPicture(random, 1, 1, false);
+    BothDevices both(offscreen, window);
+    std::uint64_t drawnBefore = 0;
+    for (int frame = 0; frame < 6; ++frame) {
+        const int draws = frame == 2 ? 10000 : 20;
+        both.beginDraw();
+        both.clear({0, 0, 0, 1});
+        for (int i = 0; i < draws; ++i) {
+            const auto x = static_cast<float>((i * 37) % kSide), y = static_cast<float>((i * 11) % kSide);
+            both.drawBitmap(*dot, {x, y, x + 1, y + 1}, 0.5f, Interpolation::NearestNeighbor);
+        }
+        ASSERT_TRUE(both.endDraw());
+        window.presentFrameBitmap();
+        server.completeAll();
+        cairo_surface_t* expected = offscreen.fetchedFrame();
+        cairo_surface_flush(expected);
+        ASSERT_EQ(std::memcmp(server.shown.data(), cairo_image_surface_get_data(expected), server.shown.size() * 4), 0) << "frame " << frame;
+        const std::uint64_t drawn = window.drawnPixels() - drawnBefore;
+        drawnBefore = window.drawnPixels();
+        if (frame >= 2) {
+            EXPECT_EQ(drawn, frame % 2 == 0 ? std::uint64_t{kSide} * kSide : 0) << "frame " << frame;
+        }
+    }
+}
+
 struct Desktop {
     int left, top, width, height;
     // The scene: the sample theme, or a crowded one of the same pictures.

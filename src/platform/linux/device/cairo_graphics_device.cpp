@@ -112,6 +112,9 @@ constexpr std::size_t kMaxRedrawBoxes = 128;
 // The window is given the boxes of a frame while they are at most this many and cover at most
 // half of it; beyond, one whole frame.
 constexpr std::size_t kMaxPresentBoxes = 128;
+// A frame of more draws than this is drawn as they come, whole: the records of a few frames stay
+// small whatever a theme holds.
+constexpr std::size_t kMaxRecordedDraws = 4096;
 
 std::uint64_t newBitmapIdentity() {
     static std::atomic<std::uint64_t> next{1};
@@ -618,6 +621,11 @@ void CairoGraphicsDevice::drawBitmap(const Bitmap& bitmap, const RectF& dest, fl
 void CairoGraphicsDevice::recordDraw(const CairoBitmap& bitmap, const RectF& dest, float opacity, Interpolation mode) {
     // What drawNow would not draw at all is not recorded.
     if (!allFinite(dest) || !(opacity > 0) || dest.left == dest.right || dest.top == dest.bottom) return;
+    if (recorded_.draws.size() >= kMaxRecordedDraws) {
+        stopRecording();
+        drawNow(bitmap, dest, opacity, mode);
+        return;
+    }
     DrawRecord draw;
     draw.picture = bitmap.identity();
     draw.dest = dest;
@@ -1166,6 +1174,8 @@ bool CairoGraphicsDevice::endDraw() {
         makeRecordedFrame();
     } else if (windowTarget_) {
         held_[bufferOf(frame_)].known = false;
+        drawnPixels_ += static_cast<std::uint64_t>(cairo_image_surface_get_width(frame_)) *
+                        static_cast<std::uint64_t>(cairo_image_surface_get_height(frame_));
     }
     prepareTarget();
     const bool ok = cairo_status(context_) == CAIRO_STATUS_SUCCESS;
