@@ -37,6 +37,9 @@ struct DecodedPicture {
 struct DecodeCost {
     std::size_t libraryPeakBytes = 0;
     std::size_t pixelBytes = 0;
+    // Inflated straight into the pixels (8-bit RGB or RGBA, not interlaced, nothing libpng
+    // would complain of) rather than read row by row through libpng.
+    bool direct = false;
 };
 
 // True when a header states a size the limits allow (not empty, within both limits).
