@@ -569,6 +569,33 @@ TEST(PngDecoderTest, ImageDataLibpngWouldFaultIsLeftToLibpng) {
     EXPECT_TRUE(cost.direct);
 }
 
+// The SIMD steps against their plain versions (the ones machines without SSE2 run) and zlib, at
+// lengths around the vector width and the 32-bit sums' block, with bytes at their largest too.
+TEST(PngDecoderTest, SimdStepsMatchTheirPlainVersions) {
+    std::uint32_t state = 12345;
+    auto next = [&] { return static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 16); };
+    for (std::size_t n : {0, 1, 15, 16, 17, 5535, 5536, 5537, 100000}) {
+        for (const bool largest : {false, true}) {
+            Bytes bytes(n * 4);
+            for (std::uint8_t& b : bytes) b = largest ? 0xFF : next();
+            const std::uint32_t zlib = static_cast<std::uint32_t>(::adler32(1, bytes.data(), static_cast<uInt>(n)));
+            EXPECT_EQ(png_internal::adler32Scalar(bytes.data(), n), zlib) << n;
+            EXPECT_EQ(png_internal::adler32(bytes.data(), n), zlib) << n;
+            // Opaque but for at most one pixel, in the vector steps or in the tail.
+            for (std::size_t x = 0; x < n; ++x) bytes[x * 4 + 3] = 0xFF;
+            for (const std::size_t translucent : {n, n / 2, n - 1}) {
+                if (translucent < n) bytes[translucent * 4 + 3] = next() & 0x7F;
+                Bytes plain(n * 4), simd(n * 4);
+                const bool plainOpaque = png_internal::reorderRgbaScalar(bytes.data(), n, plain.data());
+                EXPECT_EQ(plainOpaque, translucent >= n) << n;
+                EXPECT_EQ(png_internal::reorderRgba(bytes.data(), n, simd.data()), plainOpaque) << n << " " << translucent;
+                EXPECT_EQ(simd, plain) << n;
+                for (std::size_t x = 0; x < n; ++x) EXPECT_EQ(plain[x * 4], bytes[x * 4 + 2]);
+            }
+        }
+    }
+}
+
 // ---- Limits -------------------------------------------------------------------------------
 
 TEST(PngDecoderTest, SizesOverEitherLimitAreRefusedBeforeAnyPixelMemory) {

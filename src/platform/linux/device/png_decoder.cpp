@@ -2,13 +2,117 @@
 
 #include <png.h>
 #include <zlib.h>
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+namespace velmora::png_internal {
+
+std::uint32_t adler32Scalar(const std::uint8_t* p, std::size_t n) {
+    constexpr std::uint32_t kBase = 65521;
+    // The most bytes after which b still fits in 32 bits (zlib's NMAX).
+    constexpr std::size_t kBlock = 5552;
+    std::uint32_t a = 1, b = 0;
+    while (n > 0) {
+        const std::size_t length = std::min(n, kBlock);
+        for (std::size_t i = 0; i < length; ++i) {
+            a += p[i];
+            b += a;
+        }
+        a %= kBase;
+        b %= kBase;
+        p += length;
+        n -= length;
+    }
+    return b << 16 | a;
+}
+
+bool reorderRgbaScalar(const std::uint8_t* row, std::size_t width, std::uint8_t* out) {
+    unsigned alphaAll = 0xFF;
+    for (std::size_t x = 0; x < width; ++x, row += 4, out += 4) {
+        alphaAll &= row[3];
+        out[0] = row[2];
+        out[1] = row[1];
+        out[2] = row[0];
+        out[3] = row[3];
+    }
+    return alphaAll == 0xFF;
+}
+
+#if defined(__SSE2__)
+
+// Sixteen bytes a step (zlib's own takes one): the one check of the stream besides the chunks'
+// CRCs, and a quarter of the decoding done byte by byte.
+std::uint32_t adler32(const std::uint8_t* p, std::size_t n) {
+    constexpr std::uint32_t kBase = 65521;
+    // Blocks short enough that no 32-bit lane below overflows before the modulo.
+    constexpr std::size_t kBlock = 5536;
+    std::uint64_t a = 1, b = 0;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i weightsLow = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
+    const __m128i weightsHigh = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+    while (n >= 16) {
+        const std::size_t length = std::min(n, kBlock) & ~std::size_t{15};
+        __m128i sums = zero, sumsBefore = zero, weighted = zero;
+        for (std::size_t i = 0; i < length; i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            sumsBefore = _mm_add_epi32(sumsBefore, sums);
+            sums = _mm_add_epi32(sums, _mm_sad_epu8(bytes, zero));
+            weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(bytes, zero), weightsLow));
+            weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(bytes, zero), weightsHigh));
+        }
+        alignas(16) std::uint32_t lanes[3][4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[0]), sums);
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[1]), sumsBefore);
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[2]), weighted);
+        const std::uint64_t sum = std::uint64_t{lanes[0][0]} + lanes[0][2];
+        const std::uint64_t before = std::uint64_t{lanes[1][0]} + lanes[1][2];
+        const std::uint64_t weights = std::uint64_t{lanes[2][0]} + lanes[2][1] + lanes[2][2] + lanes[2][3];
+        b = (b + length * a + 16 * before + weights) % kBase;
+        a = (a + sum) % kBase;
+        p += length;
+        n -= length;
+    }
+    for (; n > 0; --n, ++p) {
+        a += *p;
+        b += a;
+    }
+    return static_cast<std::uint32_t>((b % kBase) << 16 | (a % kBase));
+}
+
+// Four pixels a step.
+bool reorderRgba(const std::uint8_t* row, std::size_t width, std::uint8_t* out) {
+    const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF00FF00u)), low = _mm_set1_epi32(0xFF);
+    __m128i alphas = _mm_set1_epi32(-1);
+    std::size_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x * 4));
+        alphas = _mm_and_si128(alphas, pixels);
+        const __m128i swapped = _mm_or_si128(_mm_and_si128(pixels, keep),
+                                             _mm_or_si128(_mm_slli_epi32(_mm_and_si128(pixels, low), 16),
+                                                          _mm_and_si128(_mm_srli_epi32(pixels, 16), low)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x * 4), swapped);
+    }
+    alignas(16) std::uint32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), alphas);
+    const bool opaque = ((lanes[0] & lanes[1] & lanes[2] & lanes[3]) >> 24) == 0xFF;
+    return reorderRgbaScalar(row + x * 4, width - x, out + x * 4) && opaque;
+}
+
+#else
+
+std::uint32_t adler32(const std::uint8_t* p, std::size_t n) { return adler32Scalar(p, n); }
+bool reorderRgba(const std::uint8_t* row, std::size_t width, std::uint8_t* out) { return reorderRgbaScalar(row, width, out); }
+
+#endif
+
+}  // namespace velmora::png_internal
 
 namespace velmora {
 
@@ -276,45 +380,6 @@ struct Inflater {
     }
 };
 
-// Adler-32 of the inflated rows, sixteen bytes a step (zlib's own takes one): the one check of
-// the stream besides the chunks' CRCs, and a quarter of the decoding done byte by byte.
-std::uint32_t adler32Of(const std::uint8_t* p, std::size_t n) {
-    constexpr std::uint32_t kBase = 65521;
-    // Blocks short enough that no 32-bit sum below overflows before the modulo.
-    constexpr std::size_t kBlock = 5536;
-    std::uint64_t a = 1, b = 0;
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i weightsLow = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
-    const __m128i weightsHigh = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
-    while (n >= 16) {
-        const std::size_t length = std::min(n, kBlock) & ~std::size_t{15};
-        __m128i sums = zero, sumsBefore = zero, weighted = zero;
-        for (std::size_t i = 0; i < length; i += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            sumsBefore = _mm_add_epi32(sumsBefore, sums);
-            sums = _mm_add_epi32(sums, _mm_sad_epu8(bytes, zero));
-            weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(bytes, zero), weightsLow));
-            weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(bytes, zero), weightsHigh));
-        }
-        alignas(16) std::uint32_t lanes[3][4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[0]), sums);
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[1]), sumsBefore);
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[2]), weighted);
-        const std::uint64_t sum = std::uint64_t{lanes[0][0]} + lanes[0][2];
-        const std::uint64_t before = std::uint64_t{lanes[1][0]} + lanes[1][2];
-        const std::uint64_t weights = std::uint64_t{lanes[2][0]} + lanes[2][1] + lanes[2][2] + lanes[2][3];
-        b = (b + length * a + 16 * before + weights) % kBase;
-        a = (a + sum) % kBase;
-        p += length;
-        n -= length;
-    }
-    for (; n > 0; --n, ++p) {
-        a += *p;
-        b += a;
-    }
-    return static_cast<std::uint32_t>((b % kBase) << 16 | (a % kBase));
-}
-
 bool isLetter(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // Where the run of image data chunks starts, when every chunk up to IEND is one libpng reads
@@ -379,7 +444,7 @@ bool inflateImageData(const std::uint8_t* data, std::size_t first, std::size_t l
             // The stream ends with the last image data chunk and fills the pixels exactly.
             const std::size_t next = at + 12 + std::size_t{bigEndian32(data + at)};
             if (inflater.stream.avail_in != 0 || inflater.stream.avail_out != 0 || std::memcmp(data + next + 4, "IDAT", 4) == 0) return false;
-            return !checkHere || adler32Of(out, outBytes) == bigEndian32(data + last + 8 + lastLength - 4);
+            return !checkHere || png_internal::adler32(out, outBytes) == bigEndian32(data + last + 8 + lastLength - 4);
         }
         if (result != Z_OK || inflater.stream.avail_in != 0) return false;
     }
@@ -425,29 +490,8 @@ bool toDevicePixels(const std::uint8_t* row, std::size_t width, std::size_t chan
         }
         return true;
     }
-    // Reordered four pixels a step; opaque rows, the most, need nothing more.
-    const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF00FF00u)), low = _mm_set1_epi32(0xFF);
-    __m128i alphas = _mm_set1_epi32(-1);
-    std::size_t x = 0;
-    for (; x + 4 <= width; x += 4) {
-        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x * 4));
-        alphas = _mm_and_si128(alphas, pixels);
-        const __m128i swapped = _mm_or_si128(_mm_and_si128(pixels, keep),
-                                             _mm_or_si128(_mm_slli_epi32(_mm_and_si128(pixels, low), 16),
-                                                          _mm_and_si128(_mm_srli_epi32(pixels, 16), low)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x * 4), swapped);
-    }
-    alignas(16) std::uint32_t lanes[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), alphas);
-    unsigned alphaAll = (lanes[0] & lanes[1] & lanes[2] & lanes[3]) >> 24;
-    for (; x < width; ++x) {
-        std::uint32_t pixel;
-        std::memcpy(&pixel, row + x * 4, 4);
-        alphaAll &= pixel >> 24;
-        pixel = (pixel & 0xFF00FF00u) | (pixel & 0xFFu) << 16 | (pixel >> 16 & 0xFFu);
-        std::memcpy(out + x * 4, &pixel, 4);
-    }
-    if (alphaAll == 0xFF) return true;
+    // Opaque rows, the most, need nothing more.
+    if (png_internal::reorderRgba(row, width, out)) return true;
     premultiply(out, width);
     return false;
 }
@@ -571,12 +615,16 @@ std::optional<DecodedPicture> decodeSession(Session& session, const DecodeLimits
 
 }  // namespace
 
-std::optional<DecodedPicture> decodePng(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits, DecodeCost* cost) {
+namespace {
+
+std::optional<DecodedPicture> decode(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits, DecodeCost* cost,
+                                     bool tryDirect) {
     if (cost != nullptr) *cost = {};
     if (data == nullptr || size > limits.maxInputBytes || !withinLimits(readPngHeader(data, size), limits)) return std::nullopt;
     Session session{data, size, 0, limits.maxChunkBytes + kLibraryWorkingBytes, 0, 0, 0, false, 0, false, 0, false};
     std::size_t pixelBytes = 0;
-    std::optional<DecodedPicture> picture = decodeDirect(session, limits, &pixelBytes);
+    std::optional<DecodedPicture> picture;
+    if (tryDirect) picture = decodeDirect(session, limits, &pixelBytes);
     const bool direct = picture.has_value();
     if (!direct) {
         session = Session{data, size, 0, limits.maxChunkBytes + kLibraryWorkingBytes, 0, 0, 0, false, 0, false, 0, false};
@@ -584,6 +632,16 @@ std::optional<DecodedPicture> decodePng(const std::uint8_t* data, std::size_t si
     }
     if (cost != nullptr) *cost = {session.libraryPeak, pixelBytes, direct};
     return picture;
+}
+
+}  // namespace
+
+std::optional<DecodedPicture> decodePng(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits, DecodeCost* cost) {
+    return decode(data, size, limits, cost, true);
+}
+
+std::optional<DecodedPicture> png_internal::decodeThroughLibpng(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+    return decode(data, size, limits, nullptr, false);
 }
 
 }  // namespace velmora
