@@ -1,13 +1,25 @@
 // Picture bytes as the Linux drawing device decodes them (an archive member's bytes), and the
-// picture drawn once when it decodes.
+// picture drawn once when it decodes. A picture the decoder inflated straight into the pixels must
+// be what libpng alone makes of the same bytes.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "fuzz_support.h"
+#include "platform/linux/device/png_decoder.h"
 
 using namespace velmora;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    DecodeCost cost;
+    const std::optional<DecodedPicture> picture = decodePng(data, size, {}, &cost);
+    if (cost.direct) {
+        const std::optional<DecodedPicture> libpng = png_internal::decodeThroughLibpng(data, size);
+        if (!picture || !libpng || libpng->width != picture->width || libpng->height != picture->height ||
+            libpng->opaque != picture->opaque ||
+            std::memcmp(libpng->pixels.get(), picture->pixels.get(), std::size_t{picture->width} * picture->height * 4) != 0)
+            __builtin_trap();
+    }
     OffscreenGraphicsDevice& device = fuzz::offscreenDevice();
     std::unique_ptr<Bitmap> bitmap = device.loadPictureBytes(data, size);
     if (!bitmap) return 0;
