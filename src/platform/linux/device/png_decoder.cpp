@@ -10,6 +10,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace velmora::png_internal {
@@ -513,6 +514,8 @@ std::optional<DecodedPicture> decodeDirect(Session& session, const DecodeLimits&
     const std::size_t rowIn = std::size_t{width} * channels, rowOut = std::size_t{width} * 4;
     const std::size_t rawBytes = (rowIn + 1) * height;
     if (rawBytes > std::uint64_t{size} * kMaxInflation) return std::nullopt;
+    // zlib counts the output of one call in 32 bits (the limits keep pictures far below).
+    if (std::uint64_t{width} * 4 * height + height > std::numeric_limits<uInt>::max()) return std::nullopt;
     std::size_t last = 0;
     const std::size_t first = plainImageData(data, size, rawBytes, rowIn + 1, limits, &last);
     if (first == 0) return std::nullopt;
