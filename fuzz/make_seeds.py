@@ -42,6 +42,32 @@ def write(folder, name, data):
     path.write_bytes(data if isinstance(data, bytes) else data.encode())
 
 
+def plain_rows(width, height, channels, filters):
+    state = 7
+    rows = b""
+    for y in range(height):
+        row = bytearray()
+        for _ in range(width * channels):
+            state = (state * 1103515245 + 12345) & 0xFFFFFFFF
+            row.append(0xFF if (state >> 24) < 80 else (state >> 16) & 0xFF)
+        rows += bytes([filters[y % len(filters)]]) + bytes(row)
+    return rows
+
+
+def write_plain_pictures():
+    for colour, name in ((2, "rgb"), (6, "rgba")):
+        channels = 3 if colour == 2 else 4
+        for f in range(5):
+            write("picture", f"plain-{name}-filter{f}.png", png(7, 5, 8, colour, rows=plain_rows(7, 5, channels, [f])))
+        mixed = plain_rows(9, 10, channels, [0, 1, 2, 3, 4])
+        write("picture", f"plain-{name}-mixed.png", png(9, 10, 8, colour, rows=mixed))
+        stream = zlib.compress(mixed, 9)
+        pieces = b"".join(chunk(b"IDAT", stream[i:i + 40]) for i in range(0, len(stream), 40))
+        header = struct.pack(">IIBBBBB", 9, 10, 8, colour, 0, 0, 0)
+        write("picture", f"plain-{name}-pieces.png", b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+              + chunk(b"tIME", b"\x07\xea\x0c\x09\x06\x2d\x00") + pieces + chunk(b"IEND", b""))
+
+
 def main():
     sample_text = (SAMPLE / "theme.txt").read_text()
     write("theme_text", "sample.txt", sample_text)
@@ -70,6 +96,9 @@ def main():
     write("picture", "greyalpha.png", png(2, 2, 8, 4))
     write("picture", "interlaced.png", png(9, 9, 8, 2, interlace=1,
                                            rows=zlib.decompress(zlib.compress(bytes(9 * 9 * 3 + 9 * 2)))))
+    # Plain 8-bit RGB and RGBA, which the decoder inflates straight into the pixels: each filter
+    # type, all of them mixed, and image data cut into pieces.
+    write_plain_pictures()
     write("picture", "text-chunk.png", png(1, 1, 8, 6, extra=chunk(b"zTXt", b"k\x00\x00" + zlib.compress(b"v" * 100))))
 
     picture = small[0][1]

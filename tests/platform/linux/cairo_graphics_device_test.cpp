@@ -142,6 +142,18 @@ TEST_F(CairoDeviceTest, BrokenPicturesGiveNoBitmap) {
     EXPECT_EQ(device.loadPictureBytes(nullptr, 0), nullptr);
     EXPECT_EQ(device.loadPictureFile(u"/nonexistent/velmora/picture.png"), nullptr);
 
+    // The same from files, read whole when small; and a file past that size whose header
+    // promises a picture but whose data is junk.
+    auto forged = testing::plainPng(1, 1, kWhite);
+    testing::claimPngSize(forged, 0x7F7F0001u, 0x7F7F0001u);
+    std::vector<std::uint8_t> large(png.begin(), png.begin() + 33);  // signature and image header
+    large.resize((std::size_t{1} << 20) + 100, 0x5A);
+    for (const auto& bytes : {truncated, headerOnly, corrupt, garbage, forged, large, std::vector<std::uint8_t>{}}) {
+        const auto path = temp / "broken.png";
+        testing::writeFile(path, bytes);
+        EXPECT_EQ(device.loadPictureFile(path.u16string()), nullptr) << bytes.size() << " bytes";
+    }
+
     // Without a frame target there is nothing to create pictures on.
     CairoGraphicsDevice bare;
     EXPECT_FALSE(bare.createFrameTarget());

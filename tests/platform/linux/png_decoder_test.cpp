@@ -6,6 +6,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -422,6 +423,177 @@ TEST(PngDecoderTest, SampleThemePicturesGiveCairosPixelsThroughTheDevice) {
         ++pictures;
     }
     EXPECT_GT(pictures, 10);
+}
+
+// ---- Straight into the pixels -------------------------------------------------------------
+
+// Rows as a PNG stores them (a filter type, then the filtered samples), of random samples: any
+// bytes undo to some picture under any filter.
+Bytes storedRows(std::uint32_t width, std::uint32_t height, int channels, std::uint32_t seed, int filter = -1) {
+    std::uint32_t state = seed * 2654435761u + 7u;
+    Bytes rows;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        state = state * 1103515245u + 12345u;
+        rows.push_back(static_cast<std::uint8_t>(filter >= 0 ? filter : static_cast<int>((state >> 16) % 5)));
+        for (std::uint32_t i = 0; i < width * static_cast<std::uint32_t>(channels); ++i) {
+            state = state * 1103515245u + 12345u;
+            // Runs of repeated bytes, so that the stream holds matches.
+            rows.push_back(static_cast<std::uint8_t>((state >> 24) < 96 ? 0xFF : state >> 16));
+        }
+    }
+    return rows;
+}
+
+Bytes deflated(const Bytes& raw, int windowBits = 15) {
+    z_stream stream{};
+    deflateInit2(&stream, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&stream, static_cast<uLong>(raw.size())));
+    stream.next_in = const_cast<Bytef*>(raw.data());
+    stream.avail_in = static_cast<uInt>(raw.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+// A PNG of the given image data stream, cut into chunks of at most pieceBytes, with extra chunks
+// before and after the image data.
+Bytes assembled(std::uint32_t width, std::uint32_t height, int colorType, const Bytes& stream, std::size_t pieceBytes = 1u << 20,
+                const Bytes& before = {}, const Bytes& after = {}) {
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes header(13);
+    putBigEndian32(&header[0], width);
+    putBigEndian32(&header[4], height);
+    header[8] = 8;
+    header[9] = static_cast<std::uint8_t>(colorType);
+    const Bytes ihdr = chunk("IHDR", 13, header);
+    png.insert(png.end(), ihdr.begin(), ihdr.end());
+    png.insert(png.end(), before.begin(), before.end());
+    for (std::size_t at = 0; at < stream.size(); at += pieceBytes) {
+        const Bytes piece(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                          stream.begin() + static_cast<std::ptrdiff_t>(std::min(stream.size(), at + pieceBytes)));
+        const Bytes idat = chunk("IDAT", static_cast<std::uint32_t>(piece.size()), piece);
+        png.insert(png.end(), idat.begin(), idat.end());
+    }
+    png.insert(png.end(), after.begin(), after.end());
+    const Bytes iend = chunk("IEND", 0, {});
+    png.insert(png.end(), iend.begin(), iend.end());
+    return png;
+}
+
+TEST(PngDecoderTest, PlainPicturesAreInflatedStraightIntoThePixelsWithCairosPixels) {
+    const Bytes text = chunk("tEXt", 12, Bytes{'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'a', 'b', 'c', 'd'});
+    struct Case {
+        std::uint32_t width, height;
+        int filter;  // -1: each row its own
+        std::size_t pieceBytes;
+        bool extraChunks;
+    };
+    const std::vector<Case> cases = {
+        {1, 1, -1, 1u << 20, false}, {37, 23, 0, 1u << 20, false}, {37, 23, 1, 1u << 20, false}, {37, 23, 2, 1u << 20, false},
+        {37, 23, 3, 1u << 20, false}, {37, 23, 4, 1u << 20, false}, {300, 40, -1, 1u << 20, true},
+        // The stream in chunks of one byte, and of three: its checksum split between chunks.
+        {9, 7, -1, 1, false}, {9, 7, -1, 3, true}, {200, 3, -1, 997, false},
+    };
+    int seed = 0;
+    for (const Case& c : cases) {
+        for (int colorType : {PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA}) {
+            const int channels = colorType == PNG_COLOR_TYPE_RGB ? 3 : 4;
+            const Bytes png = assembled(c.width, c.height, colorType, deflated(storedRows(c.width, c.height, channels, ++seed, c.filter)),
+                                        c.pieceBytes, c.extraChunks ? text : Bytes{}, c.extraChunks ? text : Bytes{});
+            DecodeCost cost;
+            EXPECT_TRUE(decodeGuarded(png, &cost)) << c.width << "x" << c.height << " filter " << c.filter << " type " << colorType;
+            EXPECT_TRUE(cost.direct) << c.width << "x" << c.height << " filter " << c.filter << " type " << colorType;
+            EXPECT_LT(cost.libraryPeakBytes, std::size_t{64} << 10);
+            EXPECT_TRUE(sameAsCairo(png)) << c.width << "x" << c.height << " filter " << c.filter << " type " << colorType;
+        }
+    }
+    // libpng's own files, the theme's pictures among them, take this way too.
+    DecodeCost cost;
+    EXPECT_TRUE(decodeGuarded(makePng(PngSpec{}), &cost));
+    EXPECT_TRUE(cost.direct);
+}
+
+TEST(PngDecoderTest, ImageDataLibpngWouldFaultIsLeftToLibpng) {
+    constexpr std::uint32_t kWidth = 40, kHeight = 30;
+    const Bytes rows = storedRows(kWidth, kHeight, 4, 3);
+    const Bytes stream = deflated(rows);
+    auto withStream = [](Bytes s) { return assembled(kWidth, kHeight, PNG_COLOR_TYPE_RGB_ALPHA, s); };
+    Bytes badChecksum = stream;
+    badChecksum.back() ^= 0x01;
+    Bytes badFilter = rows;
+    badFilter[(kWidth * 4 + 1) * 7] = 5;
+    Bytes trailing = stream;
+    trailing.insert(trailing.end(), {1, 2, 3, 4});
+    const Bytes text = chunk("tEXt", 4, Bytes{'a', 0, 'b', 'c'});
+    Bytes interrupted = assembled(kWidth, kHeight, PNG_COLOR_TYPE_RGB_ALPHA, stream, stream.size() / 2);
+    const Bytes secondIdat = chunk("IDAT", 0, {});
+    interrupted.insert(interrupted.begin() + static_cast<std::ptrdiff_t>(chunkAt(interrupted, "IDAT") + 12 +
+                                                                          bigEndian32(&interrupted[chunkAt(interrupted, "IDAT")])),
+                       text.begin(), text.end());
+    Bytes badTextChecksum = assembled(kWidth, kHeight, PNG_COLOR_TYPE_RGB_ALPHA, stream, 1u << 20, text);
+    badTextChecksum[chunkAt(badTextChecksum, "tEXt") + 12] ^= 0x01;
+    const Bytes palette = chunk("PLTE", 3, Bytes{1, 2, 3});
+
+    const std::vector<std::pair<const char*, Bytes>> files = {
+        {"a wrong stream checksum", withStream(badChecksum)},
+        {"a wrong stream checksum split between chunks", assembled(kWidth, kHeight, PNG_COLOR_TYPE_RGB_ALPHA, badChecksum, 2)},
+        {"a filter type that does not exist", withStream(deflated(badFilter))},
+        {"a row too few", withStream(deflated(Bytes(rows.begin(), rows.end() - kWidth * 4 - 1)))},
+        {"a row too many", withStream(deflated(storedRows(kWidth, kHeight + 1, 4, 3)))},
+        {"bytes after the stream", withStream(trailing)},
+        {"a chunk inside the image data", interrupted},
+        {"a damaged chunk that changes no pixel", badTextChecksum},
+        {"a palette in an RGB picture", assembled(kWidth, kHeight, PNG_COLOR_TYPE_RGB_ALPHA, stream, 1u << 20, palette)},
+        // A window smaller than the rows: libpng inflates row by row within it.
+        {"a 512-byte window", withStream(deflated(rows, 9))},
+        {"a 16-bit picture", [&] {
+             Bytes png = withStream(stream);
+             png[24] = 16;
+             putBigEndian32(&png[29], crc32(&png[12], 17));
+             return png;
+         }()},
+    };
+    for (const auto& [what, png] : files) {
+        DecodeCost cost;
+        decodeGuarded(png, &cost);
+        EXPECT_FALSE(cost.direct) << what;
+        EXPECT_TRUE(sameAsCairo(png)) << what;
+    }
+    // Within its window the small window changes nothing.
+    const Bytes small = storedRows(5, 4, 4, 9);
+    DecodeCost cost;
+    EXPECT_TRUE(decodeGuarded(assembled(5, 4, PNG_COLOR_TYPE_RGB_ALPHA, deflated(small, 9)), &cost));
+    EXPECT_TRUE(cost.direct);
+}
+
+// The SIMD steps against their plain versions (the ones machines without SSE2 run) and zlib, at
+// lengths around the vector width and the 32-bit sums' block, with bytes at their largest too.
+TEST(PngDecoderTest, SimdStepsMatchTheirPlainVersions) {
+    std::uint32_t state = 12345;
+    auto next = [&] { return static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 16); };
+    for (std::size_t n : {0, 1, 15, 16, 17, 5535, 5536, 5537, 100000}) {
+        for (const bool largest : {false, true}) {
+            Bytes bytes(n * 4);
+            for (std::uint8_t& b : bytes) b = largest ? 0xFF : next();
+            const std::uint32_t zlib = static_cast<std::uint32_t>(::adler32(1, bytes.data(), static_cast<uInt>(n)));
+            EXPECT_EQ(png_internal::adler32Scalar(bytes.data(), n), zlib) << n;
+            EXPECT_EQ(png_internal::adler32(bytes.data(), n), zlib) << n;
+            // Opaque but for at most one pixel, in the vector steps or in the tail.
+            for (std::size_t x = 0; x < n; ++x) bytes[x * 4 + 3] = 0xFF;
+            for (const std::size_t translucent : {n, n / 2, n - 1}) {
+                if (translucent < n) bytes[translucent * 4 + 3] = next() & 0x7F;
+                Bytes plain(n * 4), simd(n * 4);
+                const bool plainOpaque = png_internal::reorderRgbaScalar(bytes.data(), n, plain.data());
+                EXPECT_EQ(plainOpaque, translucent >= n) << n;
+                EXPECT_EQ(png_internal::reorderRgba(bytes.data(), n, simd.data()), plainOpaque) << n << " " << translucent;
+                EXPECT_EQ(simd, plain) << n;
+                for (std::size_t x = 0; x < n; ++x) EXPECT_EQ(plain[x * 4], bytes[x * 4 + 2]);
+            }
+        }
+    }
 }
 
 // ---- Limits -------------------------------------------------------------------------------

@@ -34,25 +34,31 @@ const DecodeLimits kPictureLimits{};
 
 // The whole picture file, or nothing when it is not a regular file, its header states no picture
 // within the limits or it is larger than the decoder takes: such a file is not read past its
-// header.
+// header, unless it is small enough to be read whole in one read.
 struct FileBytes {
     std::unique_ptr<std::uint8_t[]> data;
     std::size_t size = 0;
 };
 
+// Files up to this size are read whole in one read; larger ones only after their header passed.
+constexpr std::uint64_t kReadWholeBytes = std::uint64_t{1} << 20;
+
 FileBytes readPictureFile(const std::u16string& path) {
     FileBytes bytes;
     InputFile file(path);
     if (!file.isOpen()) return bytes;
-    std::uint8_t header[kPngHeaderBytes];
-    if (file.read(header, sizeof header) != sizeof header) return bytes;
-    if (!withinLimits(readPngHeader(header, sizeof header), kPictureLimits)) return bytes;
     const std::uint64_t size = file.statedSize();
-    if (size < sizeof header || size > kPictureLimits.maxInputBytes) return bytes;
+    if (size < kPngHeaderBytes || size > kPictureLimits.maxInputBytes) return bytes;
+    const bool whole = size <= kReadWholeBytes;
+    std::uint8_t header[kPngHeaderBytes];
+    if (!whole && (file.read(header, sizeof header) != sizeof header || !withinLimits(readPngHeader(header, sizeof header), kPictureLimits)))
+        return bytes;
     bytes.data.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
     if (bytes.data == nullptr) return bytes;
-    std::memcpy(bytes.data.get(), header, sizeof header);
-    bytes.size = sizeof header + file.read(bytes.data.get() + sizeof header, static_cast<std::size_t>(size) - sizeof header);
+    const std::size_t start = whole ? 0 : sizeof header;
+    if (!whole) std::memcpy(bytes.data.get(), header, sizeof header);
+    bytes.size = start + file.read(bytes.data.get() + start, static_cast<std::size_t>(size) - start);
+    if (whole && (bytes.size < kPngHeaderBytes || !withinLimits(readPngHeader(bytes.data.get(), bytes.size), kPictureLimits))) bytes = {};
     return bytes;
 }
 

@@ -37,6 +37,9 @@ struct DecodedPicture {
 struct DecodeCost {
     std::size_t libraryPeakBytes = 0;
     std::size_t pixelBytes = 0;
+    // Inflated straight into the pixels (8-bit RGB or RGBA, not interlaced, nothing libpng
+    // would complain of) rather than read row by row through libpng.
+    bool direct = false;
 };
 
 // True when a header states a size the limits allow (not empty, within both limits).
@@ -47,5 +50,22 @@ bool withinLimits(const PngHeader& header, const DecodeLimits& limits);
 // is allocated, and no allocation of libpng's exceeds the chunk limit.
 std::optional<DecodedPicture> decodePng(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits = {},
                                         DecodeCost* cost = nullptr);
+
+// ---- Inside the decoder, for its tests and the fuzz target ------------------------------------
+namespace png_internal {
+
+// Adler-32 as zlib computes it; adler32 takes sixteen bytes a step where the machine has SSE2.
+std::uint32_t adler32(const std::uint8_t* p, std::size_t n);
+std::uint32_t adler32Scalar(const std::uint8_t* p, std::size_t n);
+
+// R, G, B, A pixels as B, G, R, A, not premultiplied; whether every alpha is 255. reorderRgba
+// takes four pixels a step where the machine has SSE2.
+bool reorderRgba(const std::uint8_t* row, std::size_t width, std::uint8_t* out);
+bool reorderRgbaScalar(const std::uint8_t* row, std::size_t width, std::uint8_t* out);
+
+// decodePng with every picture read row by row through libpng, never straight into the pixels.
+std::optional<DecodedPicture> decodeThroughLibpng(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits = {});
+
+}  // namespace png_internal
 
 }  // namespace velmora
