@@ -584,6 +584,12 @@ def test_exit_after_display_changes(ctx):
     ctx.start_shell("normal")
     for round_ in range(3):
         wine.post("Progman", STANDIN_RESIZE, SCREEN_W, SCREEN_H)
+        # Each round starts on a desktop done with its change back to the whole screen (the post
+        # is handled in the shell's own time; once a round's start found it half done).
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and not any(
+                w["class"] == "WorkerW" and w["visible"] and w["rect"] == (0, 0, SCREEN_W, SCREEN_H) for w in wine.window_list()):
+            time.sleep(0.2)
         proc = ctx.start_velmora(exe)
         for size in sizes:
             wine.post("Progman", STANDIN_RESIZE, *size)
