@@ -196,14 +196,13 @@ ZPOS64_T ZCALLBACK tellMemory(voidpf, voidpf stream) { return static_cast<Memory
 
 long ZCALLBACK seekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     auto* file = static_cast<MemoryFile*>(stream);
-    // Offsets are signed for the current position and the end, as they are for fseeko.
-    const auto signedOffset = static_cast<std::int64_t>(offset);
-    std::int64_t base = 0;
-    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = static_cast<std::int64_t>(file->position);
-    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = static_cast<std::int64_t>(file->bytes->size());
+    std::uint64_t base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = file->position;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = file->bytes->size();
     else if (origin != ZLIB_FILEFUNC_SEEK_SET) return -1;
-    if (signedOffset < 0 ? base < -signedOffset : signedOffset > INT64_MAX - base) return -1;
-    file->position = static_cast<std::uint64_t>(base + signedOffset);
+    const std::optional<std::uint64_t> target = seekTarget(base, offset);
+    if (!target) return -1;
+    file->position = *target;
     return 0;
 }
 
@@ -591,6 +590,15 @@ std::vector<std::uint8_t> ArchiveIndex::readBytes(const std::u16string& member, 
 std::u16string ArchiveIndex::readText(const std::u16string& member, ArchiveStatus* status, std::uint64_t maxBytes) {
     const std::vector<std::uint8_t> bytes = readBytes(member, status, maxBytes);
     return decodeUtf8(bytes.data(), bytes.size());
+}
+
+std::optional<std::uint64_t> seekTarget(std::uint64_t base, std::uint64_t offset) {
+    if (base > static_cast<std::uint64_t>(INT64_MAX)) return std::nullopt;
+    const auto start = static_cast<std::int64_t>(base);
+    const auto signedOffset = static_cast<std::int64_t>(offset);
+    // start is never negative, so start + signedOffset cannot overflow below; above it is checked.
+    if (signedOffset < 0 ? start + signedOffset < 0 : signedOffset > INT64_MAX - start) return std::nullopt;
+    return static_cast<std::uint64_t>(start + signedOffset);
 }
 
 }  // namespace velmora

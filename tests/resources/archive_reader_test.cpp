@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "resources/archive_file.h"
 #include "resources/archive_reader.h"
 #include "zip_files.h"
 
@@ -181,6 +185,24 @@ TEST(ArchiveNames, ArchiveWithANonAsciiFileNameOpens) {
     const fs::path zip = temp / fs::path(u8"VMA_Nacht_\u00FC\u6771.zip");
     ASSERT_TRUE(pythonArchive(zip, {{"theme.txt", "x"}}));
     EXPECT_EQ(readArchiveText(u16(zip), u"theme.txt"), u"x");
+}
+
+// minizip's seeks, from offsets a hostile archive names: before the start and past 64 bits are
+// refused (the most negative offset too, whose negation does not exist), past the end is not.
+TEST(ArchiveFiles, SeeksLandWhereFseekoWouldOrNowhere) {
+    constexpr std::uint64_t kMax = static_cast<std::uint64_t>(INT64_MAX);
+    const auto back = [](std::uint64_t n) { return ~n + 1; };  // -n as minizip passes it
+    struct Case {
+        std::uint64_t base, offset;
+        std::optional<std::uint64_t> target;
+    };
+    const Case cases[] = {
+        {0, 0, 0},          {100, 20, 120},       {100, back(100), 0},  {100, back(101), std::nullopt},
+        {0, 1u << 31, 1u << 31}, {10, kMax - 10, kMax}, {10, kMax - 9, std::nullopt},
+        {0, kMax + 1, std::nullopt},  // the most negative offset
+        {kMax, back(kMax), 0},        {kMax + 1, 0, std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(seekTarget(c.base, c.offset), c.target) << c.base << " + " << c.offset;
 }
 
 TEST(ArchiveFiles, FilesThatAreNoArchiveReadAsAbsent) {

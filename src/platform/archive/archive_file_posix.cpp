@@ -93,16 +93,15 @@ uLong ZCALLBACK writeArchiveFile(voidpf, voidpf, const void*, uLong) { return 0;
 
 ZPOS64_T ZCALLBACK tellArchiveFile(voidpf, voidpf stream) { return static_cast<ArchiveFile*>(stream)->position; }
 
-// As fseeko: past the end is allowed (reads there deliver nothing), before the start is not.
 long ZCALLBACK seekArchiveFile(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     auto* file = static_cast<ArchiveFile*>(stream);
-    const auto signedOffset = static_cast<std::int64_t>(offset);
-    std::int64_t base = 0;
-    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = static_cast<std::int64_t>(file->position);
-    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = static_cast<std::int64_t>(file->size);
+    std::uint64_t base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = file->position;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = file->size;
     else if (origin != ZLIB_FILEFUNC_SEEK_SET) return -1;
-    if (signedOffset < 0 ? base < -signedOffset : signedOffset > INT64_MAX - base) return -1;
-    file->position = static_cast<std::uint64_t>(base + signedOffset);
+    const std::optional<std::uint64_t> target = seekTarget(base, offset);
+    if (!target) return -1;
+    file->position = *target;
     return 0;
 }
 
