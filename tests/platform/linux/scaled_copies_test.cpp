@@ -19,6 +19,7 @@
 #include "ground/records.h"
 #include "platform/linux/both_devices.h"
 #include "platform/linux/device/cairo_graphics_device.h"
+#include "platform/linux/random_picture.h"
 #include "ground/theme_model.h"
 
 namespace velmora {
@@ -100,28 +101,6 @@ INSTANTIATE_TEST_SUITE_P(Desktops, SampleThemeFrames,
                              return std::to_string(d.width) + "x" + std::to_string(d.height) + (d.left != 0 || d.top != 0 ? "Offset" : "") +
                                     (d.monitor ? "OneMonitor" : "");
                          });
-
-// A picture of random pixels, transparent, translucent and opaque ones mixed, or all opaque but
-// for the transparent pixels listed.
-std::unique_ptr<Bitmap> randomPicture(std::mt19937& random, int width, int height, bool opaque,
-                                      const std::vector<std::pair<int, int>>& holes = {}) {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cairo_surface_flush(surface);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t kind = random() % 4;
-            const std::uint32_t a = opaque || kind == 3 ? 255 : kind == 0 ? 0 : random() % 256;
-            const auto channel = [&] { return a == 0 ? 0u : static_cast<std::uint32_t>(random() % (a + 1)); };
-            row[x] = (a << 24) | (channel() << 16) | (channel() << 8) | channel();
-        }
-    }
-    for (const auto& [x, y] : holes) {
-        reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface))[x] = 0;
-    }
-    cairo_surface_mark_dirty(surface);
-    return std::make_unique<CairoBitmap>(surface);
-}
 
 // Pictures drawn as the scene draws them (at sizes that are whole multiples of theirs and at other
 // sizes, moving by fractions of a pixel, fading, mirrored, partly off the target, some at the same

@@ -16,6 +16,7 @@
 #include "ground/theme_model.h"
 #include "platform/linux/both_devices.h"
 #include "platform/linux/device/cairo_graphics_device.h"
+#include "platform/linux/random_picture.h"
 #include "support/temp_folder.h"
 
 namespace velmora {
@@ -164,21 +165,14 @@ TEST(WindowTargetTest, WithoutBuffersTheDeviceDrawsOffScreenAndShowsNothing) {
     EXPECT_EQ(server.buffers[0].pixels, filled(16, SlowServer::kUnset));
 }
 
-// A picture of random pixels (transparent, translucent and opaque mixed, or all opaque).
-std::unique_ptr<Bitmap> randomPicture(std::mt19937& random, int width, int height, bool opaque) {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cairo_surface_flush(surface);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t kind = random() % 4;
-            const std::uint32_t a = opaque || kind == 3 ? 255 : kind == 0 ? 0 : random() % 256;
-            const auto channel = [&] { return a == 0 ? 0u : static_cast<std::uint32_t>(random() % (a + 1)); };
-            row[x] = (a << 24) | (channel() << 16) | (channel() << 8) | channel();
-        }
-    }
-    cairo_surface_mark_dirty(surface);
-    return std::make_unique<CairoBitmap>(surface);
+// What the window shows is the frame the off-screen device drew, bit for bit.
+::testing::AssertionResult showsFrame(const SlowServer& server, CairoGraphicsDevice& offscreen) {
+    cairo_surface_t* expected = offscreen.fetchedFrame();
+    cairo_surface_flush(expected);
+    if (static_cast<std::size_t>(cairo_image_surface_get_stride(expected)) != server.width * 4u) return ::testing::AssertionFailure() << "another stride";
+    if (std::memcmp(server.shown.data(), cairo_image_surface_get_data(expected), server.shown.size() * 4) != 0)
+        return ::testing::AssertionFailure() << "other pixels";
+    return ::testing::AssertionSuccess();
 }
 
 // Draws of every kind, most of them the same from frame to frame and some changing (moving by
@@ -234,9 +228,7 @@ TEST(WindowTargetTest, FramesDrawnInPartAreWholeFramesOfEveryKindOfDraw) {
         ASSERT_TRUE(both.endDraw());
         window.presentFrameBitmap();
         server.completeAll();
-        cairo_surface_t* expected = offscreen.fetchedFrame();
-        cairo_surface_flush(expected);
-        ASSERT_EQ(std::memcmp(server.shown.data(), cairo_image_surface_get_data(expected), server.shown.size() * 4), 0) << "frame " << frame;
+        ASSERT_TRUE(showsFrame(server, offscreen)) << "frame " << frame;
     }
     // Most frames were drawn and handed over in part.
     EXPECT_LT(window.drawnPixels(), std::uint64_t{kWidth} * kHeight * 90 / 2);
@@ -267,9 +259,7 @@ TEST(WindowTargetTest, AFrameOfVeryManyDrawsIsDrawnWhole) {
         ASSERT_TRUE(both.endDraw());
         window.presentFrameBitmap();
         server.completeAll();
-        cairo_surface_t* expected = offscreen.fetchedFrame();
-        cairo_surface_flush(expected);
-        ASSERT_EQ(std::memcmp(server.shown.data(), cairo_image_surface_get_data(expected), server.shown.size() * 4), 0) << "frame " << frame;
+        ASSERT_TRUE(showsFrame(server, offscreen)) << "frame " << frame;
         const std::uint64_t drawn = window.drawnPixels() - drawnBefore;
         drawnBefore = window.drawnPixels();
         if (frame >= 2) {
@@ -368,11 +358,7 @@ TEST_P(WindowFrames, AreTheFramesDrawnOffScreen) {
         window.presentFrameBitmap();
         if (frame % 50 == 0) window.presentFrameBitmap();
         server.complete(frame % 2);
-        cairo_surface_t* expected = offscreen.fetchedFrame();
-        cairo_surface_flush(expected);
-        ASSERT_EQ(cairo_image_surface_get_stride(expected), static_cast<int>(width * 4));
-        ASSERT_EQ(std::memcmp(server.shown.data(), cairo_image_surface_get_data(expected), server.shown.size() * 4), 0)
-            << "frame " << frame;
+        ASSERT_TRUE(showsFrame(server, offscreen)) << "frame " << frame;
     }
     EXPECT_EQ(window.skippedFrames(), 0u);
     EXPECT_EQ(server.puts.size(), static_cast<std::size_t>(kFrames + kFrames / 50));
