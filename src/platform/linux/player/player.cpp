@@ -5,19 +5,16 @@
 #include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 
 #include "app/front_door.h"
 #include "app/startup.h"
 #include "platform/linux/device/cairo_graphics_device.h"
 #include "desktop/desktop_attach.h"
+#include "platform/linux/posix/child_report.h"
 #include "platform/linux/posix/file_watch.h"
 #include "ground/records.h"
 #include "platform/host.h"
@@ -235,28 +232,7 @@ private:
         windows_.callAt(kTitleSlot, now + kTitleIntervalMs, [this] { updateTitle(); });
     }
 
-    // check's report, made in a child process: its own load of the theme must not replace the
-    // scene that plays, and whatever a broken theme does to it cannot end the player.
-    void report() {
-        if (!options_.report) return;
-        std::fflush(stdout);
-        std::fflush(stderr);
-        const pid_t child = fork();
-        if (child == 0) {
-            options_.report(appState.currentTheme);
-            std::fflush(stdout);
-            std::fflush(stderr);
-            _exit(0);
-        }
-        if (child < 0) {
-            std::fprintf(stderr, "velmora-tool: cannot check the theme (%s)\n", std::strerror(errno));
-            return;
-        }
-        int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-        if (WIFSIGNALED(status)) std::fprintf(stderr, "velmora-tool: the check of the theme ended with signal %d\n", WTERMSIG(status));
-    }
+    void report() { posix::reportInChild(options_.report, appState.currentTheme); }
 
     const PlayerOptions& options_;
     posix::PlayerShell shell_;

@@ -1,8 +1,6 @@
 #include "platform/linux/wayland/wayland_player.h"
 
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <wayland-client.h>
 
 #include <cerrno>
@@ -17,6 +15,7 @@
 #include "ground/records.h"
 #include "platform/linux/device/cairo_graphics_device.h"
 #include "platform/linux/player/player_support.h"
+#include "platform/linux/posix/child_report.h"
 #include "platform/linux/posix/file_watch.h"
 #include "platform/linux/posix/instance_lock.h"
 #include "platform/linux/posix/player_shell.h"
@@ -170,28 +169,7 @@ private:
         watch_->watch(posix::themeFiles(appState.programFolder, appState.currentTheme, members));
     }
 
-    // check's report, made in a child process so that its own load of the theme cannot touch
-    // the scene that plays.
-    void report() {
-        if (!options_.report) return;
-        std::fflush(stdout);
-        std::fflush(stderr);
-        const pid_t child = fork();
-        if (child == 0) {
-            options_.report(appState.currentTheme);
-            std::fflush(stdout);
-            std::fflush(stderr);
-            _exit(0);
-        }
-        if (child < 0) {
-            std::fprintf(stderr, "velmora-tool: cannot check the theme (%s)\n", std::strerror(errno));
-            return;
-        }
-        int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-        if (WIFSIGNALED(status)) std::fprintf(stderr, "velmora-tool: the check of the theme ended with signal %d\n", WTERMSIG(status));
-    }
+    void report() { posix::reportInChild(options_.report, appState.currentTheme); }
 
     const PlayerOptions& options_;
     posix::PlayerShell shell_;
