@@ -21,19 +21,6 @@
 
 namespace velmora::x11 {
 
-namespace {
-
-// SetTimer's smallest interval (USER_TIMER_MINIMUM): shorter ones are raised to it.
-constexpr std::uint32_t kMinimumTimerInterval = 10;
-
-}  // namespace
-
-std::uint64_t monotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-}
-
 X11WindowSystem::X11WindowSystem(Display* display, const WindowShape& shape) : display_(display), shape_(shape) {
     // One desktop player per screen: the one that runs owns this selection.
     const std::string name = "_VELMORA_DESKTOP_S" + std::to_string(DefaultScreen(display_));
@@ -114,7 +101,7 @@ WindowHandle X11WindowSystem::createWindow(std::u16string_view, std::u16string_v
         if (trap.failed() || window == 0) {
             failure_ = "the X server refused a " + std::to_string(width) + "x" + std::to_string(height) + " window (" +
                        trap.errorText() + ")";
-            failed_ = true;
+            schedule_.markFailed();
             return 0;
         }
     }
@@ -201,108 +188,43 @@ void X11WindowSystem::setTitle(const std::string& utf8) {
     XStoreName(display_, window_, plain.c_str());
 }
 
-void X11WindowSystem::addDescriptor(int fd, std::function<void()> ready) {
-    if (fd >= 0) descriptors_.push_back(Descriptor{fd, std::move(ready)});
-}
+void X11WindowSystem::postQuitMessage(int exitCode) { schedule_.quit(exitCode); }
 
-void X11WindowSystem::callAt(int slot, std::optional<std::uint64_t> time, std::function<void()> action) {
-    if (!time || !action) {
-        planned_.erase(slot);
-        return;
-    }
-    planned_[slot] = Planned{*time, std::move(action)};
-}
+void X11WindowSystem::setTimer(WindowHandle, std::uintptr_t id, std::uint32_t intervalMs) { schedule_.setTimer(id, intervalMs); }
 
-void X11WindowSystem::fail(int exitCode) {
-    failed_ = true;
-    quit_ = true;
-    exitCode_ = exitCode;
-}
-
-void X11WindowSystem::postQuitMessage(int exitCode) {
-    quit_ = true;
-    exitCode_ = exitCode;
-}
-
-void X11WindowSystem::setTimer(WindowHandle, std::uintptr_t id, std::uint32_t intervalMs) {
-    // --fps sets the pace of the frames only; the other timers keep their own.
-    const std::uint32_t asked = id == kFrameTimerId ? intervalOverride_.value_or(intervalMs) : intervalMs;
-    const std::uint32_t interval = std::max(asked, kMinimumTimerInterval);
-    timers_[id] = Timer{interval, monotonicMs() + interval};
-}
-
-void X11WindowSystem::killTimer(WindowHandle, std::uintptr_t id) { timers_.erase(id); }
+void X11WindowSystem::killTimer(WindowHandle, std::uintptr_t id) { schedule_.killTimer(id); }
 
 int X11WindowSystem::runMessageLoop() {
-    if (onLoopStart && !failed_ && !quit_) onLoopStart();
+    if (onLoopStart && !schedule_.failed() && !schedule_.quitting()) onLoopStart();
     // Set-up may have failed beyond going on (the frame buffer made during creation).
-    if (failed_ || quit_) return exitCode_;
+    if (schedule_.failed() || schedule_.quitting()) return schedule_.exitCode();
     const int connection = ConnectionNumber(display_);
-    while (!quit_) {
-        while (!quit_ && XPending(display_) > 0) {
+    const auto never = [](std::uintptr_t) { return false; };
+    const auto tick = [](std::uintptr_t id) { timerElapsed(id); };
+    while (!schedule_.quitting()) {
+        while (!schedule_.quitting() && XPending(display_) > 0) {
             XEvent event;
             XNextEvent(display_, &event);
             handleEvent(event);
         }
-        if (quit_) break;
-        runDueWork();
-        if (quit_) break;
+        if (schedule_.quitting()) break;
+        schedule_.runDue(never, tick);
+        if (schedule_.quitting()) break;
         // XPending also sends what the work asked of the server.
         if (XPending(display_) > 0) continue;
 
         std::vector<pollfd> fds;
         fds.push_back(pollfd{connection, POLLIN, 0});
-        for (const Descriptor& d : descriptors_) fds.push_back(pollfd{d.fd, POLLIN, 0});
-        if (poll(fds.data(), fds.size(), pollTimeout()) <= 0) continue;
+        schedule_.appendDescriptors(fds);
+        if (poll(fds.data(), fds.size(), schedule_.pollTimeout(never)) <= 0) continue;
         if ((fds[0].revents & (POLLHUP | POLLERR)) != 0) {
             // Xlib reports the lost connection (and ends the program) on its next read.
             XNoOp(display_);
             XSync(display_, False);
         }
-        for (std::size_t i = 1; i < fds.size() && !quit_; ++i) {
-            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) descriptors_[i - 1].ready();
-        }
+        schedule_.dispatchDescriptors(fds, 1);
     }
-    return exitCode_;
-}
-
-void X11WindowSystem::runDueWork() {
-    const std::uint64_t now = monotonicMs();
-    std::vector<std::function<void()>> actions;
-    for (auto it = planned_.begin(); it != planned_.end();) {
-        if (it->second.time <= now) {
-            actions.push_back(std::move(it->second.action));
-            it = planned_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (auto& action : actions) {
-        if (quit_) return;
-        action();
-    }
-    // Like WM_TIMER, a timer that fell behind ticks once, not once for every interval missed.
-    std::vector<std::uintptr_t> due;
-    for (auto& [id, timer] : timers_) {
-        if (timer.due <= now) due.push_back(id);
-    }
-    for (std::uintptr_t id : due) {
-        auto it = timers_.find(id);
-        if (it == timers_.end() || quit_) continue;
-        it->second.due += it->second.interval;
-        if (it->second.due <= now) it->second.due = now + it->second.interval;
-        timerElapsed(id);
-    }
-}
-
-int X11WindowSystem::pollTimeout() const {
-    std::optional<std::uint64_t> next;
-    for (const auto& [id, timer] : timers_) next = next ? std::min(*next, timer.due) : timer.due;
-    for (const auto& [slot, plan] : planned_) next = next ? std::min(*next, plan.time) : plan.time;
-    if (!next) return -1;
-    const std::uint64_t now = monotonicMs();
-    if (*next <= now) return 0;
-    return static_cast<int>(std::min<std::uint64_t>(*next - now, INT_MAX));
+    return schedule_.exitCode();
 }
 
 void X11WindowSystem::refuseSelectionRequest(const XSelectionRequestEvent& request) {

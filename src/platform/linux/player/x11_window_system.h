@@ -13,17 +13,17 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/linux/posix/event_schedule.h"
 #include "ports/null_platform.h"
 
 namespace velmora::x11 {
 
 // Milliseconds on the clock the shell's tick count also reads.
-std::uint64_t monotonicMs();
+using posix::monotonicMs;
 
 struct WindowShape {
     // A desktop-type window covering the root window, below all others, instead of a normal one.
@@ -81,17 +81,19 @@ public:
     // What the player adds.
     WindowHandle window() const { return window_; }
     // The frame timer runs at this interval instead of the one asked for (--fps).
-    void overrideTimerInterval(std::uint32_t intervalMs) { intervalOverride_ = intervalMs; }
+    void overrideTimerInterval(std::uint32_t intervalMs) { schedule_.overrideFrameInterval(intervalMs); }
     void setTitle(const std::string& utf8);
     // Calls ready whenever fd is readable.
-    void addDescriptor(int fd, std::function<void()> ready);
+    void addDescriptor(int fd, std::function<void()> ready) { schedule_.addDescriptor(fd, std::move(ready)); }
     // Calls action once at the given time on monotonicMs's clock, in place of an earlier call
     // planned under the same slot; none cancels it.
-    void callAt(int slot, std::optional<std::uint64_t> time, std::function<void()> action = {});
+    void callAt(int slot, std::optional<std::uint64_t> time, std::function<void()> action = {}) {
+        schedule_.callAt(slot, time, std::move(action));
+    }
     // Ends the message loop with this exit code after the error the player has printed.
-    void fail(int exitCode);
+    void fail(int exitCode) { schedule_.fail(exitCode); }
     // Set when the loop ended by fail, or when the window could not be made.
-    bool failed() const { return failed_; }
+    bool failed() const { return schedule_.failed(); }
     // Why createWindow gave no window (one line); whether another player holds the desktop.
     const std::string& failure() const { return failure_; }
     bool otherDesktopFound() const { return otherDesktop_; }
@@ -106,23 +108,8 @@ public:
     std::function<void(const XEvent& event)> onOtherEvent;
 
 private:
-    struct Timer {
-        std::uint32_t interval = 0;
-        std::uint64_t due = 0;
-    };
-    struct Planned {
-        std::uint64_t time = 0;
-        std::function<void()> action;
-    };
-    struct Descriptor {
-        int fd = -1;
-        std::function<void()> ready;
-    };
-
     Atom atom(const char* name);
     void handleEvent(XEvent& event);
-    void runDueWork();
-    int pollTimeout() const;
     void refuseSelectionRequest(const XSelectionRequestEvent& request);
     // A 32-bit property as longs (Xlib's format-32 layout); empty when absent or of another format.
     std::vector<long> longProperty(Window window, const char* name, std::size_t most = 64);
@@ -138,13 +125,7 @@ private:
     std::uint32_t height_ = 0;
     Atom selection_ = 0;  // owned by the player that is the desktop of this screen
     int randrEventBase_ = -1;  // where the server has RandR 1.5 (monitors), for the desktop
-    std::map<std::uintptr_t, Timer> timers_;
-    std::map<int, Planned> planned_;
-    std::vector<Descriptor> descriptors_;
-    std::optional<std::uint32_t> intervalOverride_;
-    bool quit_ = false;
-    int exitCode_ = 0;
-    bool failed_ = false;
+    posix::EventSchedule schedule_;
     bool otherDesktop_ = false;
     std::string failure_;
     std::string iconProgram_;

@@ -20,20 +20,12 @@ namespace velmora::wayland {
 
 namespace {
 
-// SetTimer's smallest interval (USER_TIMER_MINIMUM): shorter ones are raised to it.
-constexpr std::uint32_t kMinimumTimerInterval = 10;
 // The one window's handle; other programs' toplevels have handles from 0x1000 on.
 constexpr WindowHandle kFrameWindow = 1;
 // What findWindow gives for the other player's window, which this process cannot name.
 constexpr WindowHandle kOtherPlayer = 2;
 
 }  // namespace
-
-std::uint64_t monotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-}
 
 WaylandWindowSystem::WaylandWindowSystem(wl_display* display, WaylandDesktop& desktop, std::string lockPath)
     : display_(display), desktop_(desktop), lockPath_(std::move(lockPath)) {}
@@ -86,7 +78,7 @@ void WaylandWindowSystem::messageBox(std::u16string_view text, std::u16string_vi
 WindowHandle WaylandWindowSystem::createWindow(std::u16string_view, std::u16string_view, InstanceHandle) {
     if (!desktop_.showSurfaces()) {
         failure_ = "the Wayland compositor closed the connection";
-        failed_ = true;
+        schedule_.markFailed();
         return 0;
     }
     // From now on a change of the outputs is a display change; the core measures them again
@@ -99,36 +91,11 @@ WindowHandle WaylandWindowSystem::createWindow(std::u16string_view, std::u16stri
     return window_;
 }
 
-void WaylandWindowSystem::addDescriptor(int fd, std::function<void()> ready) {
-    if (fd >= 0) descriptors_.push_back(Descriptor{fd, std::move(ready)});
-}
+void WaylandWindowSystem::postQuitMessage(int exitCode) { schedule_.quit(exitCode); }
 
-void WaylandWindowSystem::callAt(int slot, std::optional<std::uint64_t> time, std::function<void()> action) {
-    if (!time || !action) {
-        planned_.erase(slot);
-        return;
-    }
-    planned_[slot] = Planned{*time, std::move(action)};
-}
+void WaylandWindowSystem::setTimer(WindowHandle, std::uintptr_t id, std::uint32_t intervalMs) { schedule_.setTimer(id, intervalMs); }
 
-void WaylandWindowSystem::fail(int exitCode) {
-    failed_ = true;
-    quit_ = true;
-    exitCode_ = exitCode;
-}
-
-void WaylandWindowSystem::postQuitMessage(int exitCode) {
-    quit_ = true;
-    exitCode_ = exitCode;
-}
-
-void WaylandWindowSystem::setTimer(WindowHandle, std::uintptr_t id, std::uint32_t intervalMs) {
-    const std::uint32_t asked = id == kFrameTimerId ? intervalOverride_.value_or(intervalMs) : intervalMs;
-    const std::uint32_t interval = std::max(asked, kMinimumTimerInterval);
-    timers_[id] = Timer{interval, monotonicMs() + interval};
-}
-
-void WaylandWindowSystem::killTimer(WindowHandle, std::uintptr_t id) { timers_.erase(id); }
+void WaylandWindowSystem::killTimer(WindowHandle, std::uintptr_t id) { schedule_.killTimer(id); }
 
 WindowHandle WaylandWindowSystem::getForegroundWindow() {
     if (!desktop_.knowsToplevels()) {
@@ -181,16 +148,23 @@ void WaylandWindowSystem::connectionLost() {
 }
 
 int WaylandWindowSystem::runMessageLoop() {
-    if (onLoopStart && !failed_ && !quit_) onLoopStart();
-    if (failed_ || quit_) return exitCode_;
+    if (onLoopStart && !schedule_.failed() && !schedule_.quitting()) onLoopStart();
+    if (schedule_.failed() || schedule_.quitting()) return schedule_.exitCode();
+    // The frame timer also waits for an output that can take the frame; its frame callback wakes
+    // it.
+    const auto held = [this](std::uintptr_t id) { return frameTimerWaits(id); };
+    const auto tick = [this](std::uintptr_t id) {
+        timerElapsed(id);
+        if (afterTimer) afterTimer();
+    };
     const int connection = wl_display_get_fd(display_);
-    while (!quit_) {
+    while (!schedule_.quitting()) {
         if (wl_display_dispatch_pending(display_) < 0) {
             connectionLost();
             break;
         }
-        runDueWork();
-        if (quit_) break;
+        schedule_.runDue(held, tick);
+        if (schedule_.quitting()) break;
 
         bool lost = false;
         while (wl_display_prepare_read(display_) != 0) {
@@ -216,8 +190,8 @@ int WaylandWindowSystem::runMessageLoop() {
         }
         std::vector<pollfd> fds;
         fds.push_back(pollfd{connection, connectionEvents, 0});
-        for (const Descriptor& d : descriptors_) fds.push_back(pollfd{d.fd, POLLIN, 0});
-        const int ready = poll(fds.data(), fds.size(), pollTimeout());
+        schedule_.appendDescriptors(fds);
+        const int ready = poll(fds.data(), fds.size(), schedule_.pollTimeout(held));
         if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             if (wl_display_read_events(display_) < 0) {
                 connectionLost();
@@ -227,58 +201,11 @@ int WaylandWindowSystem::runMessageLoop() {
             wl_display_cancel_read(display_);
         }
         if (ready <= 0) continue;
-        for (std::size_t i = 1; i < fds.size() && !quit_; ++i) {
-            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) descriptors_[i - 1].ready();
-        }
+        schedule_.dispatchDescriptors(fds, 1);
     }
-    return exitCode_;
+    return schedule_.exitCode();
 }
 
 bool WaylandWindowSystem::frameTimerWaits(std::uintptr_t id) const { return id == kFrameTimerId && !desktop_.frameWanted(); }
-
-void WaylandWindowSystem::runDueWork() {
-    const std::uint64_t now = monotonicMs();
-    std::vector<std::function<void()>> actions;
-    for (auto it = planned_.begin(); it != planned_.end();) {
-        if (it->second.time <= now) {
-            actions.push_back(std::move(it->second.action));
-            it = planned_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (auto& action : actions) {
-        if (quit_) return;
-        action();
-    }
-    // Like WM_TIMER, a timer that fell behind ticks once, not once for every interval missed. The
-    // frame timer also waits for an output that can take the frame.
-    std::vector<std::uintptr_t> due;
-    for (auto& [id, timer] : timers_) {
-        if (timer.due <= now && !frameTimerWaits(id)) due.push_back(id);
-    }
-    for (std::uintptr_t id : due) {
-        auto it = timers_.find(id);
-        if (it == timers_.end() || quit_) continue;
-        it->second.due += it->second.interval;
-        if (it->second.due <= now) it->second.due = now + it->second.interval;
-        timerElapsed(id);
-        if (afterTimer) afterTimer();
-    }
-}
-
-int WaylandWindowSystem::pollTimeout() const {
-    std::optional<std::uint64_t> next;
-    for (const auto& [id, timer] : timers_) {
-        // A frame timer that waits for the compositor is woken by its frame callback.
-        if (frameTimerWaits(id)) continue;
-        next = next ? std::min(*next, timer.due) : timer.due;
-    }
-    for (const auto& [slot, plan] : planned_) next = next ? std::min(*next, plan.time) : plan.time;
-    if (!next) return -1;
-    const std::uint64_t now = monotonicMs();
-    if (*next <= now) return 0;
-    return static_cast<int>(std::min<std::uint64_t>(*next - now, INT_MAX));
-}
 
 }  // namespace velmora::wayland

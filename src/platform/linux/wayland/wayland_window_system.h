@@ -9,11 +9,11 @@
 // The message loop waits on the compositor's connection, the timers and the player's descriptors.
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/linux/posix/event_schedule.h"
 #include "platform/linux/posix/instance_lock.h"
 #include "platform/linux/wayland/wayland_desktop.h"
 #include "ports/null_platform.h"
@@ -22,8 +22,7 @@ struct wl_display;
 
 namespace velmora::wayland {
 
-// Milliseconds on the clock the shell's tick count also reads.
-std::uint64_t monotonicMs();
+using posix::monotonicMs;
 
 class WaylandWindowSystem final : public NullWindowSystem {
 public:
@@ -51,11 +50,13 @@ public:
     RectI monitorRectOfWindow(WindowHandle window) override;
 
     // What the player adds (as the X11 window system has them).
-    void overrideTimerInterval(std::uint32_t intervalMs) { intervalOverride_ = intervalMs; }
-    void addDescriptor(int fd, std::function<void()> ready);
-    void callAt(int slot, std::optional<std::uint64_t> time, std::function<void()> action = {});
-    void fail(int exitCode);
-    bool failed() const { return failed_; }
+    void overrideTimerInterval(std::uint32_t intervalMs) { schedule_.overrideFrameInterval(intervalMs); }
+    void addDescriptor(int fd, std::function<void()> ready) { schedule_.addDescriptor(fd, std::move(ready)); }
+    void callAt(int slot, std::optional<std::uint64_t> time, std::function<void()> action = {}) {
+        schedule_.callAt(slot, time, std::move(action));
+    }
+    void fail(int exitCode) { schedule_.fail(exitCode); }
+    bool failed() const { return schedule_.failed(); }
     const std::string& failure() const { return failure_; }
     bool otherDesktopFound() const { return otherDesktop_; }
 
@@ -64,21 +65,6 @@ public:
     std::function<void()> afterTimer;
 
 private:
-    struct Timer {
-        std::uint32_t interval = 0;
-        std::uint64_t due = 0;
-    };
-    struct Planned {
-        std::uint64_t time = 0;
-        std::function<void()> action;
-    };
-    struct Descriptor {
-        int fd = -1;
-        std::function<void()> ready;
-    };
-
-    void runDueWork();
-    int pollTimeout() const;
     bool frameTimerWaits(std::uintptr_t id) const;
     void connectionLost();
 
@@ -87,13 +73,7 @@ private:
     std::string lockPath_;
     posix::InstanceLock lock_;
     WindowHandle window_ = 0;
-    std::map<std::uintptr_t, Timer> timers_;
-    std::map<int, Planned> planned_;
-    std::vector<Descriptor> descriptors_;
-    std::optional<std::uint32_t> intervalOverride_;
-    bool quit_ = false;
-    int exitCode_ = 0;
-    bool failed_ = false;
+    posix::EventSchedule schedule_;
     bool otherDesktop_ = false;
     bool toldNoToplevels_ = false;
     std::string failure_;
