@@ -17,9 +17,7 @@ other work takes the cores.
 
 import argparse
 import os
-import random
 import re
-import select
 import signal
 import subprocess
 import sys
@@ -28,46 +26,21 @@ import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(REPO / "tests" / "tools"))
+import play_test  # noqa: E402
 THEME = "VMA_Lantern_Valley"
 STATS = re.compile(r"frame stats: (.*)$", re.M)
 
 
 def start_xvfb(size):
-    """Xvfb of this screen size on a free display; returns (process, ":N")."""
-    rng = random.Random()
-    for _ in range(20):
-        number = rng.randrange(1000, 30000)
-        if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
-            continue
-        read_end, write_end = os.pipe()
-        proc = subprocess.Popen(["Xvfb", f":{number}", "-displayfd", str(write_end), "-screen", "0", f"{size}x24",
-                                 "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,), stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-        os.close(write_end)
-        text = b""
-        end = time.monotonic() + 20
-        try:
-            while not text.endswith(b"\n") and time.monotonic() < end and proc.poll() is None:
-                if select.select([read_end], [], [], 0.2)[0]:
-                    chunk = os.read(read_end, 64)
-                    if not chunk:
-                        break
-                    text += chunk
-        finally:
-            os.close(read_end)
-        if text.strip() == str(number).encode():
-            return proc, f":{number}"
-        stop(proc)
-    sys.exit("play_pacing: Xvfb did not start")
+    """Xvfb of this screen size on a free display (the player tests' own); returns (process, ":N")."""
+    try:
+        return play_test.start_xvfb(size)
+    except play_test.Failure as failure:
+        sys.exit(f"play_pacing: {failure}")
 
 
-def stop(proc):
-    if proc.poll() is None:
-        try:
-            os.killpg(proc.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
-        proc.wait()
+stop = play_test.stop
 
 
 def cpu_seconds(pid):
